@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, running, testing and benchmarking Vorn need.
+# Idempotent: apt is only touched when a package is missing.
+set -euo pipefail
+
+packages=(
+    # build
+    build-essential cmake ninja-build pkg-config
+    qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-tools-dev qt6-tools-dev-tools
+    qt6-svg-dev qt6-l10n-tools libx11-dev libgl-dev libxkbcommon-dev
+    librtaudio-dev
+    # run
+    qt6-qpa-plugins qt6-translations-l10n libqt6svg6 fonts-noto-cjk libasound2-plugins
+    # test and bench
+    libgtest-dev libbenchmark-dev
+    xvfb xauth xdotool x11-utils imagemagick poppler-utils
+    pulseaudio pulseaudio-utils
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg -s "$p" 2>/dev/null | grep -q '^Status: install ok installed'; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+    sudo="sudo"
+fi
+
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update
+$sudo apt-get install -y --no-install-recommends "${missing[@]}"

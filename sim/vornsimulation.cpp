@@ -1,0 +1,67 @@
+#include "vornsimulation.h"
+
+#include "sampleconvert.h"
+
+#include <cmath>
+
+namespace vorn {
+
+void CVornSimulation::GenerateBlock(int bufferIndex)
+{
+    const FilterCoefficients& coefficients = PlaybackCoefficients();
+    const double twoPi = std::atan(1.0) * 8;
+    // Taken once per block: a frequency change applies from the next block.
+    const double dphi = (m_dFreq * twoPi) / kPlaybackRate;
+    SampleBlock& block = m_samples[static_cast<std::size_t>(bufferIndex)];
+
+    for (int n = 0; n < kBlockSamples; ++n) {
+        // Each sample uses the phase before its own advance: the first after a reset uses 0.
+        const double u = m_nInput == 0 ? std::sin(m_filter[7]) * kInputAmplitude : double { kInputAmplitude };
+        const double out = StepFilterChain(coefficients, m_filter, u);
+        block[static_cast<std::size_t>(n)] = ToSample16(out);
+        // The phase advances for the step too, and is never wrapped.
+        m_filter[7] = dphi + m_filter[7];
+    }
+}
+
+void CVornSimulation::ResetFilterState()
+{
+    m_filter.fill(0.0);
+}
+
+double CVornSimulation::AnalysisPhaseStep() const
+{
+    const double twoPi = std::atan(1.0) * 8;
+    return (m_dFreq * twoPi) / kAnalysisRate;
+}
+
+void CVornSimulation::RunFrequencyAnalysis(double phaseStep)
+{
+    const FilterCoefficients& coefficients = AnalysisCoefficients();
+    m_bFreqMode = 1;
+    ResetFilterState();
+    for (int n = 0; n < kFftSize; ++n) {
+        // A unit impulse, not scaled by the input amplitude: 0 dB stands for unity gain.
+        const double u = n == 0 ? 1.0 : 0.0;
+        const double y = StepFilterChain(coefficients, m_filter, u);
+        m_fftRe[static_cast<std::size_t>(n)] = y;
+        m_fftIm[static_cast<std::size_t>(n)] = 0.0;
+        // The phase advances as during block generation, although the impulse does not use it.
+        m_filter[7] = phaseStep + m_filter[7];
+    }
+    ComputeSpectrum();
+}
+
+void CVornSimulation::ComputeSpectrum()
+{
+    Fft(m_fftRe, m_fftIm);
+    SpectrumToDecibels(m_fftRe, m_fftIm, m_samples[0]);
+    m_spectrum = m_samples[0];
+}
+
+const SampleBlock& CVornSimulation::PlottedBlock() const
+{
+    return m_bFreqMode != 0 ? m_spectrum : m_samples[0];
+}
+
+} // namespace vorn
