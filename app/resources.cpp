@@ -1,0 +1,15 @@
+#include "resources.h"
+
+namespace vorn {
+
+const DialogTemplate* FindDialogTemplate(int)
+{
+    return nullptr;
+}
+
+QString LoadStringResource(int)
+{
+    return {};
+}
+
+} // namespace vorn
