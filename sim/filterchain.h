@@ -37,8 +37,42 @@ struct FilterCoefficients {
 [[nodiscard]] const FilterCoefficients& PlaybackCoefficients();
 [[nodiscard]] const FilterCoefficients& AnalysisCoefficients();
 
+// One sample of one section with its input v held: both new values come from the old x1 and x2.
+// Every product and quotient is evaluated left to right as written ((x1 k) 0.5, then
+// (... s) / wd); the last bit of each one shows in the truncated samples and plot coordinates,
+// so do not regroup them.
+inline void StepSection(const SectionCoefficients& sc, double& x1, double& x2, double v)
+{
+    const double x1New = (x1 * sc.c - ((x1 * sc.k * 0.5 - x2) * sc.s) / sc.wd) * sc.E + v * sc.P;
+    const double x2New = (((x2 * sc.k * 0.5 - x1) * sc.s) / sc.wd + x2 * sc.c) * sc.E + v * sc.N;
+    x1 = x1New;
+    x2 = x2New;
+}
+
 // Advances state[0..6] by one sample with the held input `input` (sample units) and returns the
 // high-pass output. state[7], the phase, is left to the caller.
-double StepFilterChain(const FilterCoefficients& coefficients, FilterState& state, double input);
+//
+// Each section, in time units of 1/w0, with input v:
+//   dx1/dt = -k x1 + x2
+//   dx2/dt = -x1 + v
+// Over one sample with v held, x <- Phi x + [P, N]^T v, where
+//   Phi = E [[c - (k/2) s/wd, s/wd], [-s/wd, c + (k/2) s/wd]]
+// and [P, N]^T = A^-1 (Phi - I) B with A = [[-k, 1], [-1, 0]], B = [0, 1]^T. The high-pass keeps
+// lp, a first-order low-pass of the cascade output at 1 Hz, and outputs rho (y - lp').
+// Defined here, with the sections written out, so that block loops keep the state in registers.
+inline double StepFilterChain(const FilterCoefficients& coefficients, FilterState& state, double input)
+{
+    // Each section is fed with the output x1 of the one before, of the current sample.
+    StepSection(coefficients.sections[0], state[4], state[1], input);
+    StepSection(coefficients.sections[1], state[5], state[2], state[4]);
+    StepSection(coefficients.sections[2], state[6], state[3], state[5]);
+
+    const double y = state[6];
+    // lp' = lp rho + (1 - rho) y, then the output from the freshly updated lp: rho y - lp' rho,
+    // two products first.
+    const double lpNew = state[0] * coefficients.rho + coefficients.oneMinusRho * y;
+    state[0] = lpNew;
+    return coefficients.rho * y - lpNew * coefficients.rho;
+}
 
 } // namespace vorn

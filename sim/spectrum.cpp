@@ -3,7 +3,12 @@
 #include "sampleconvert.h"
 
 #include <cmath>
+#include <optional>
 #include <utility>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace vorn {
 
@@ -11,23 +16,23 @@ namespace {
 
 constexpr int kFftBits = 11;
 static_assert((1 << kFftBits) == kFftSize);
-constexpr int kHalfSize = kFftSize / 2;
 
-// Twiddle factors of the widest stage (h = 1024): angle ((-pi) j) / 1024. Every narrower stage h
-// uses the angle ((-pi) j) / h, and since h and 1024/h are powers of two that angle is exactly
-// the one of index j * (1024 / h) here (scaling by a power of two commutes with rounding), so the
-// table gives the same bits as evaluating cos and sin for every butterfly group.
+// Twiddle factors of every stage, stage by stage: stage h (1, 2, 4, ..., 1024) holds h entries at
+// offset h - 1, entry j being cos and sin of the angle ((-pi) j) / h, exactly the factors that a
+// butterfly would evaluate for itself. 2047 pairs in all, computed once.
 struct TwiddleTable {
-    std::array<double, kHalfSize> re {};
-    std::array<double, kHalfSize> im {};
+    std::array<double, kFftSize - 1> re {};
+    std::array<double, kFftSize - 1> im {};
 
     TwiddleTable()
     {
         const double pi = std::atan(1.0) * 4;
-        for (int j = 0; j < kHalfSize; ++j) {
-            const double theta = (-pi * j) / kHalfSize;
-            re[j] = std::cos(theta);
-            im[j] = std::sin(theta);
+        for (int h = 1; h < kFftSize; h *= 2) {
+            for (int j = 0; j < h; ++j) {
+                const double theta = (-pi * j) / h;
+                re[static_cast<std::size_t>(h - 1 + j)] = std::cos(theta);
+                im[static_cast<std::size_t>(h - 1 + j)] = std::sin(theta);
+            }
         }
     }
 };
@@ -55,47 +60,127 @@ constexpr std::array<int, kFftSize> MakeBitReversal()
 
 constexpr std::array<int, kFftSize> kBitReversal = MakeBitReversal();
 
+// The butterflies of one group of stage h: a = x[j], b = x[j + h] for j = 0 .. h - 1.
+// t = b w; b = a - t; a = a + t, with every product and sum rounded on its own. Two lanes at a
+// time where the group allows it: vector lanes round exactly as the scalar operations do.
+inline void Butterflies(double* __restrict aRe, double* __restrict aIm, double* __restrict bRe,
+    double* __restrict bIm, const double* __restrict wRe, const double* __restrict wIm, int h)
+{
+    int j = 0;
+#ifdef __SSE2__
+    for (; j + 2 <= h; j += 2) {
+        const __m128d br = _mm_loadu_pd(bRe + j);
+        const __m128d bi = _mm_loadu_pd(bIm + j);
+        const __m128d wr = _mm_loadu_pd(wRe + j);
+        const __m128d wi = _mm_loadu_pd(wIm + j);
+        const __m128d tr = _mm_sub_pd(_mm_mul_pd(br, wr), _mm_mul_pd(bi, wi));
+        const __m128d ti = _mm_add_pd(_mm_mul_pd(br, wi), _mm_mul_pd(bi, wr));
+        const __m128d ar = _mm_loadu_pd(aRe + j);
+        const __m128d ai = _mm_loadu_pd(aIm + j);
+        _mm_storeu_pd(bRe + j, _mm_sub_pd(ar, tr));
+        _mm_storeu_pd(bIm + j, _mm_sub_pd(ai, ti));
+        _mm_storeu_pd(aRe + j, _mm_add_pd(ar, tr));
+        _mm_storeu_pd(aIm + j, _mm_add_pd(ai, ti));
+    }
+#endif
+    for (; j < h; ++j) {
+        const double tRe = bRe[j] * wRe[j] - bIm[j] * wIm[j];
+        const double tIm = bRe[j] * wIm[j] + bIm[j] * wRe[j];
+        const double xRe = aRe[j];
+        const double xIm = aIm[j];
+        bRe[j] = xRe - tRe;
+        bIm[j] = xIm - tIm;
+        aRe[j] = xRe + tRe;
+        aIm[j] = xIm + tIm;
+    }
+}
+
+// trunc(20 log10 m) without the logarithm for the magnitudes that are not close to a whole
+// decibel: the band j with 10^(j/20) <= m < 10^((j+1)/20) decides it. Within a relative 1e-9 of
+// a band edge (20 log10 m within about 1e-8 dB of an integer), and outside the table, the caller
+// evaluates 20 log10 m itself, so the result is always that of the direct evaluation, whose
+// error is a few units in the last place, far inside that margin.
+class DecibelThresholds {
+public:
+    DecibelThresholds()
+    {
+        for (std::size_t i = 0; i < m_edges.size(); ++i) {
+            m_edges[i] = std::pow(10.0, static_cast<double>(static_cast<int>(i) + kLowest) / 20.0);
+        }
+    }
+
+    // `band` is the table index to start from; it is left at the band found.
+    std::optional<int> TruncatedDecibels(double m, int& band) const
+    {
+        constexpr double kMargin = 1e-9;
+        if (!(m > m_edges.front() && m < m_edges.back())) {
+            return std::nullopt;
+        }
+        auto edge = [this](int i) { return m_edges[static_cast<std::size_t>(i)]; };
+        while (m >= edge(band + 1)) {
+            ++band;
+        }
+        while (m < edge(band)) {
+            --band;
+        }
+        if (m - edge(band) <= edge(band) * kMargin || edge(band + 1) - m <= edge(band + 1) * kMargin) {
+            return std::nullopt;
+        }
+        // 20 log10 m lies strictly between j and j + 1; truncation toward zero.
+        const int j = band + kLowest;
+        return j >= 0 ? j : j + 1;
+    }
+
+    static constexpr int kLowest = -240; // dB at the first edge
+    static constexpr int kHighest = 240; // dB at the last edge
+    static constexpr int kZeroDecibelBand = -kLowest;
+
+private:
+    std::array<double, kHighest - kLowest + 1> m_edges {};
+};
+
+const DecibelThresholds& Thresholds()
+{
+    static const DecibelThresholds thresholds;
+    return thresholds;
+}
+
 } // namespace
 
 void Fft(FftBuffer& re, FftBuffer& im)
 {
     for (int i = 0; i < kFftSize; ++i) {
-        const int r = kBitReversal[i];
+        const int r = kBitReversal[static_cast<std::size_t>(i)];
         if (r > i) {
-            std::swap(re[i], re[r]);
-            std::swap(im[i], im[r]);
+            std::swap(re[static_cast<std::size_t>(i)], re[static_cast<std::size_t>(r)]);
+            std::swap(im[static_cast<std::size_t>(i)], im[static_cast<std::size_t>(r)]);
         }
     }
 
+    // Within a stage the butterflies are independent of one another, so they are taken group by
+    // group (contiguous j) rather than j by j; every butterfly computes the same values.
     const TwiddleTable& twiddles = Twiddles();
     for (int h = 1; h < kFftSize; h *= 2) {
-        const int stride = kHalfSize / h;
-        for (int j = 0; j < h; ++j) {
-            const double wRe = twiddles.re[j * stride];
-            const double wIm = twiddles.im[j * stride];
-            for (int k = j; k < kFftSize; k += 2 * h) {
-                const double bRe = re[k + h];
-                const double bIm = im[k + h];
-                const double tRe = bRe * wRe - bIm * wIm;
-                const double tIm = bRe * wIm + bIm * wRe;
-                const double aRe = re[k];
-                const double aIm = im[k];
-                re[k + h] = aRe - tRe;
-                im[k + h] = aIm - tIm;
-                re[k] = aRe + tRe;
-                im[k] = aIm + tIm;
-            }
+        const double* wRe = twiddles.re.data() + (h - 1);
+        const double* wIm = twiddles.im.data() + (h - 1);
+        for (int base = 0; base < kFftSize; base += 2 * h) {
+            Butterflies(re.data() + base, im.data() + base, re.data() + base + h, im.data() + base + h, wRe, wIm, h);
         }
     }
 }
 
 void SpectrumToDecibels(const FftBuffer& re, const FftBuffer& im, SampleBlock& block)
 {
+    const DecibelThresholds& thresholds = Thresholds();
+    // The spectrum is smooth, so the decibel band of one bin is a good start for the next.
+    int band = DecibelThresholds::kZeroDecibelBand;
     block[0] = 0;
     for (int k = 1; k < kBlockSamples; ++k) {
+        const auto bin = static_cast<std::size_t>(k);
         // im^2 + re^2 in this order; the dB value is truncated, not rounded.
-        const double m = std::sqrt(im[k] * im[k] + re[k] * re[k]);
-        block[k] = ToSample16(20 * std::log10(m));
+        const double m = std::sqrt(im[bin] * im[bin] + re[bin] * re[bin]);
+        const std::optional<int> decibels = thresholds.TruncatedDecibels(m, band);
+        block[bin] = decibels ? static_cast<std::int16_t>(*decibels) : ToSample16(20 * std::log10(m));
     }
 }
 

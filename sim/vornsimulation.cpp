@@ -13,15 +13,22 @@ void CVornSimulation::GenerateBlock(int bufferIndex)
     // Taken once per block: a frequency change applies from the next block.
     const double dphi = (m_dFreq * twoPi) / kPlaybackRate;
     SampleBlock& block = m_samples[static_cast<std::size_t>(bufferIndex)];
+    // A local copy of the state stays in registers through the loop.
+    FilterState state = m_filter;
 
-    for (int n = 0; n < kBlockSamples; ++n) {
-        // Each sample uses the phase before its own advance: the first after a reset uses 0.
-        const double u = m_nInput == 0 ? std::sin(m_filter[7]) * kInputAmplitude : double { kInputAmplitude };
-        const double out = StepFilterChain(coefficients, m_filter, u);
-        block[static_cast<std::size_t>(n)] = ToSample16(out);
-        // The phase advances for the step too, and is never wrapped.
-        m_filter[7] = dphi + m_filter[7];
+    // The input of the whole block first: the sines do not depend on the filter, so computing
+    // them apart keeps them off the filter's dependency chain. Each sample uses the phase before
+    // its own advance (the first after a reset uses 0); the phase advances for the step too and
+    // is never wrapped.
+    std::array<double, kBlockSamples> input;
+    for (std::size_t n = 0; n < input.size(); ++n) {
+        input[n] = m_nInput == 0 ? std::sin(state[7]) * kInputAmplitude : double { kInputAmplitude };
+        state[7] = dphi + state[7];
     }
+    for (std::size_t n = 0; n < input.size(); ++n) {
+        block[n] = ToSample16(StepFilterChain(coefficients, state, input[n]));
+    }
+    m_filter = state;
 }
 
 void CVornSimulation::ResetFilterState()
@@ -40,15 +47,17 @@ void CVornSimulation::RunFrequencyAnalysis(double phaseStep)
     const FilterCoefficients& coefficients = AnalysisCoefficients();
     m_bFreqMode = 1;
     ResetFilterState();
+    FilterState state = m_filter;
     for (int n = 0; n < kFftSize; ++n) {
         // A unit impulse, not scaled by the input amplitude: 0 dB stands for unity gain.
         const double u = n == 0 ? 1.0 : 0.0;
-        const double y = StepFilterChain(coefficients, m_filter, u);
+        const double y = StepFilterChain(coefficients, state, u);
         m_fftRe[static_cast<std::size_t>(n)] = y;
         m_fftIm[static_cast<std::size_t>(n)] = 0.0;
         // The phase advances as during block generation, although the impulse does not use it.
-        m_filter[7] = phaseStep + m_filter[7];
+        state[7] = phaseStep + state[7];
     }
+    m_filter = state;
     ComputeSpectrum();
 }
 

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vorn {
+
+// The subcommands of vorn-render. Each takes the arguments after its name, checks all of them
+// before it writes anything, and throws UsageError for bad input.
+void RenderSamples(const std::vector<std::string>& args);
+void RenderSpectrum(const std::vector<std::string>& args);
+void RenderWav(const std::vector<std::string>& args);
+
+} // namespace vorn
