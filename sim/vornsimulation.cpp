@@ -8,23 +8,36 @@ namespace vorn {
 
 void CVornSimulation::GenerateBlock(int bufferIndex)
 {
-    const FilterCoefficients& coefficients = PlaybackCoefficients();
+    // The input of the whole block first: the sines do not depend on the filter, so computing
+    // them apart keeps them off the filter's dependency chain.
+    InputBlock input;
+    double phase = m_filter[7];
+    FillInput(input, phase);
+    FilterBlock(input, bufferIndex);
+    m_filter[7] = phase;
+}
+
+void CVornSimulation::FillInput(InputBlock& input, double& phase) const
+{
     const double twoPi = std::atan(1.0) * 8;
     // Taken once per block: a frequency change applies from the next block.
     const double dphi = (m_dFreq * twoPi) / kPlaybackRate;
+    double p = phase;
+    for (double& u : input) {
+        // Each sample uses the phase before its own advance: the first after a reset uses 0.
+        u = m_nInput == 0 ? std::sin(p) * kInputAmplitude : double { kInputAmplitude };
+        // The phase advances for the step too, and is never wrapped.
+        p = dphi + p;
+    }
+    phase = p;
+}
+
+void CVornSimulation::FilterBlock(const InputBlock& input, int bufferIndex)
+{
+    const FilterCoefficients& coefficients = PlaybackCoefficients();
     SampleBlock& block = m_samples[static_cast<std::size_t>(bufferIndex)];
     // A local copy of the state stays in registers through the loop.
     FilterState state = m_filter;
-
-    // The input of the whole block first: the sines do not depend on the filter, so computing
-    // them apart keeps them off the filter's dependency chain. Each sample uses the phase before
-    // its own advance (the first after a reset uses 0); the phase advances for the step too and
-    // is never wrapped.
-    std::array<double, kBlockSamples> input;
-    for (std::size_t n = 0; n < input.size(); ++n) {
-        input[n] = m_nInput == 0 ? std::sin(state[7]) * kInputAmplitude : double { kInputAmplitude };
-        state[7] = dphi + state[7];
-    }
     for (std::size_t n = 0; n < input.size(); ++n) {
         block[n] = ToSample16(StepFilterChain(coefficients, state, input[n]));
     }

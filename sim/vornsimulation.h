@@ -9,6 +9,9 @@
 
 namespace vorn {
 
+// The test input of one block, in sample units.
+using InputBlock = std::array<double, kBlockSamples>;
+
 // The simulation of one view: filter state, input settings, the two sample blocks that serve as
 // audio buffers and plot buffer, and the analysis buffers. Qt-free; the view derives from it so
 // that the members keep their names there. Everything here runs on the thread that owns the view.
@@ -17,6 +20,13 @@ public:
     // Fills m_samples[bufferIndex] (0 or 1) with the next kBlockSamples output samples at
     // kPlaybackRate, continuing m_filter. Reads m_nInput once per sample, m_dFreq once per block.
     void GenerateBlock(int bufferIndex);
+
+    // The two halves of GenerateBlock, for callers that compute the input apart (the sines do not
+    // depend on the filter): FillInput writes the input of one block from `phase` on and
+    // advances `phase` as the block does; FilterBlock runs an input block through the chain
+    // into m_samples[bufferIndex], continuing m_filter[0..6]. The caller keeps m_filter[7].
+    void FillInput(InputBlock& input, double& phase) const;
+    void FilterBlock(const InputBlock& input, int bufferIndex);
 
     // Zeroes all eight doubles of m_filter, the input phase included.
     void ResetFilterState();

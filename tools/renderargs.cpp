@@ -136,7 +136,7 @@ void WriteFileAtomically(const std::string& path, const std::string& bytes)
     // mkstemp creates the file private; give it the usual permissions of a new file.
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    if (::fchmod(fd, 0666 & ~mask) != 0 || ::fsync(fd) != 0) {
+    if (::fchmod(fd, 0666 & ~mask) != 0) {
         fail(errno);
     }
     if (::close(fd) != 0) {

@@ -3,10 +3,14 @@
 #include "renderargs.h"
 #include "vornsimulation.h"
 
+#include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <thread>
+#include <vector>
 
 namespace vorn {
 
@@ -34,6 +38,17 @@ void AppendLittleEndian(std::string& bytes, std::uint32_t value, int size)
 {
     for (int i = 0; i < size; ++i) {
         bytes.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+    }
+}
+
+void AppendSamples(std::string& bytes, const SampleBlock& block)
+{
+    if constexpr (std::endian::native == std::endian::little) {
+        bytes.append(reinterpret_cast<const char*>(block.data()), block.size() * sizeof(block[0]));
+    } else {
+        for (const std::int16_t sample : block) {
+            AppendLittleEndian(bytes, static_cast<std::uint16_t>(sample), 2);
+        }
     }
 }
 
@@ -106,11 +121,30 @@ void RenderWav(const std::vector<std::string>& args)
     AppendLittleEndian(bytes, 16, 2); // bits per sample
     bytes += "data";
     AppendLittleEndian(bytes, dataBytes, 4);
-    for (std::uint32_t b = 0; b < blocks; ++b) {
-        simulation.GenerateBlock(0);
-        for (const std::int16_t sample : simulation.m_samples[0]) {
-            AppendLittleEndian(bytes, static_cast<std::uint16_t>(sample), 2);
+
+    // The input of the next chunk of blocks is computed on a second thread while this one
+    // filters the current chunk; the threads share nothing but the finished input buffers.
+    constexpr std::uint32_t kChunkBlocks = 32;
+    std::vector<InputBlock> current;
+    std::vector<InputBlock> next;
+    double phase = simulation.m_filter[7];
+    const auto fillChunk = [&simulation](std::vector<InputBlock>& chunk, std::uint32_t count, double& chunkPhase) {
+        chunk.resize(count);
+        for (InputBlock& input : chunk) {
+            simulation.FillInput(input, chunkPhase);
         }
+    };
+    fillChunk(current, std::min(kChunkBlocks, blocks), phase);
+    for (std::uint32_t done = 0; done < blocks;) {
+        const std::uint32_t after = done + static_cast<std::uint32_t>(current.size());
+        std::thread producer([&] { fillChunk(next, std::min(kChunkBlocks, blocks - after), phase); });
+        for (const InputBlock& input : current) {
+            simulation.FilterBlock(input, 0);
+            AppendSamples(bytes, simulation.m_samples[0]);
+        }
+        producer.join();
+        done = after;
+        std::swap(current, next);
     }
     WriteFileAtomically(output, bytes);
     std::fprintf(stderr, "wrote %s: %u blocks, %.3f s\n", output.c_str(), blocks,

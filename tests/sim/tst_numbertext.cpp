@@ -1,0 +1,102 @@
+// Frequencies as users type them and as the program shows them.
+#include "numbertext.h"
+
+#include <QTest>
+
+#include <cmath>
+
+using namespace vorn;
+
+class TestNumberText : public QObject {
+    Q_OBJECT
+
+private slots:
+    void accepted_data();
+    void accepted();
+    void refused_data();
+    void refused();
+    void formatted_data();
+    void formatted();
+    void formattedValuesReadBack();
+};
+
+void TestNumberText::accepted_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("value");
+    QTest::newRow("whole number") << "1000" << 1000.0;
+    QTest::newRow("surrounding blanks") << "  440 \t" << 440.0;
+    QTest::newRow("fraction") << "0.1" << 0.1;
+    QTest::newRow("leading point") << ".5" << 0.5;
+    QTest::newRow("trailing point") << "5." << 5.0;
+    QTest::newRow("zero") << "0" << 0.0;
+    QTest::newRow("negative") << "-250.5" << -250.5;
+    QTest::newRow("explicit plus") << "+12" << 12.0;
+    QTest::newRow("exponent") << "1e308" << 1e308;
+    QTest::newRow("negative exponent") << "2.5E-3" << 0.0025;
+    QTest::newRow("underflow is zero") << "1e-400" << 0.0;
+}
+
+void TestNumberText::accepted()
+{
+    QFETCH(QString, text);
+    QFETCH(double, value);
+    const auto parsed = ParseFiniteDecimal(text.toStdString());
+    QVERIFY(parsed.has_value());
+    QCOMPARE(*parsed, value);
+}
+
+void TestNumberText::refused_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("empty") << "";
+    QTest::newRow("blanks only") << "   ";
+    QTest::newRow("infinity") << "inf";
+    QTest::newRow("spelled infinity") << "Infinity";
+    QTest::newRow("not a number") << "nan";
+    QTest::newRow("trailing garbage") << "12abc";
+    QTest::newRow("inner blank") << "1 000";
+    QTest::newRow("decimal comma") << "0,5";
+    QTest::newRow("hexadecimal") << "0x10";
+    QTest::newRow("overflows to infinity") << "1e309";
+    QTest::newRow("exponent without digits") << "1e";
+    QTest::newRow("sign alone") << "-";
+    QTest::newRow("point alone") << ".";
+}
+
+void TestNumberText::refused()
+{
+    QFETCH(QString, text);
+    QVERIFY(!ParseFiniteDecimal(text.toStdString()).has_value());
+}
+
+void TestNumberText::formatted_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("default frequency") << 1000.0 << "1000";
+    QTest::newRow("fraction") << 0.1 << "0.1";
+    QTest::newRow("huge") << 1e308 << "1e+308";
+    QTest::newRow("small") << 1e-5 << "1e-05";
+    QTest::newRow("negative") << -2.5 << "-2.5";
+    QTest::newRow("fifteen digits") << 1.0 / 3 << "0.333333333333333";
+}
+
+void TestNumberText::formatted()
+{
+    QFETCH(double, value);
+    QFETCH(QString, text);
+    QCOMPARE(QString::fromStdString(FormatDouble15g(value)), text);
+}
+
+void TestNumberText::formattedValuesReadBack()
+{
+    for (double value : { 1000.0, 0.1, 1e308, -44100.5, 123.456789 }) {
+        const auto parsed = ParseFiniteDecimal(FormatDouble15g(value));
+        QVERIFY(parsed.has_value());
+        QVERIFY(std::fabs(*parsed - value) <= std::fabs(value) * 1e-14);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestNumberText)
+#include "tst_numbertext.moc"
