@@ -1,11 +1,13 @@
-#include "vornview.h"
+#include "vornapp.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    vorn::CVornView view;
-    view.show();
+    vorn::CVornApp theApp;
+    if (!theApp.InitInstance(QApplication::arguments())) {
+        return 1;
+    }
     return QApplication::exec();
 }
