@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QWidget>
 
+#include <cmath>
+
 namespace vorn {
 
 namespace {
@@ -110,10 +112,17 @@ bool CDC::PreparePainter()
         m_pPainter->setViewTransformEnabled(false);
     }
     QPen pen(ToQColor(m_pPen->m_color));
-    // Width 0 is one device pixel at any mapping; otherwise the width is in logical units and
-    // stretches with the mapping.
-    pen.setWidth(m_pPen->m_nWidth);
-    pen.setCosmetic(m_pPen->m_nWidth == 0);
+    // The width is in logical units and stretches with the mapping, x and y independently; but a
+    // line is never thinner than one device pixel, and width 0 is always one device pixel.
+    bool cosmetic = m_pPen->m_nWidth == 0;
+    if (!cosmetic && m_nMapMode == MM_ANISOTROPIC) {
+        const double ratio = m_pPainter->device()->devicePixelRatioF();
+        const double scaleX = ratio * m_viewportExt.cx / m_windowExt.cx;
+        const double scaleY = ratio * m_viewportExt.cy / m_windowExt.cy;
+        cosmetic = std::abs(scaleX) * m_pPen->m_nWidth < 1.0 || std::abs(scaleY) * m_pPen->m_nWidth < 1.0;
+    }
+    pen.setWidth(cosmetic ? 0 : m_pPen->m_nWidth);
+    pen.setCosmetic(cosmetic);
     pen.setCapStyle(Qt::RoundCap);
     pen.setJoinStyle(Qt::RoundJoin);
     m_pPainter->setPen(pen);
