@@ -42,7 +42,7 @@ wait_gone() {
 
 start_server() {
     timeout 20 pulseaudio --daemonize=yes --exit-idle-time=-1 -n --log-target=stderr --log-level=error \
-        --load="module-null-sink sink_name=$sink rate=44100" \
+        --load="module-null-sink sink_name=$sink rate=44100 norewinds=1" \
         --load=module-native-protocol-unix >/dev/null 2>&1
     local i
     for i in $(seq 100); do
