@@ -1,0 +1,104 @@
+// The CAP, NUM and SCRL panes follow the X server's keyboard indicators. Runs against a real
+// X server (Xvfb, started by the wrapper), on Qt's xcb platform.
+
+#include "mainframe.h"
+#include "shellkeystate.h"
+#include "vornapp.h"
+
+#include "shelltesthelpers.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QTest>
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
+#include <memory>
+
+using namespace vorn;
+
+namespace {
+
+Display* X11Display()
+{
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->display() : nullptr;
+}
+
+// Locks or unlocks the modifiers in mask, as pressing the lock keys would.
+void LockModifiers(unsigned mask, bool on)
+{
+    Display* display = X11Display();
+    XkbLockModifiers(display, XkbUseCoreKbd, mask, on ? mask : 0);
+    XSync(display, False);
+}
+
+unsigned NumLockMask()
+{
+    Display* display = X11Display();
+    return XkbKeysymToModifiers(display, XK_Num_Lock);
+}
+
+} // namespace
+
+class TestLockIndicators : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_settings;
+
+private slots:
+    void initTestCase()
+    {
+        m_settings = isolateSettings();
+        QVERIFY2(X11Display() != nullptr, "needs the xcb platform on an X server");
+        LockModifiers(LockMask | NumLockMask(), false);
+    }
+
+    void readsTheIndicators()
+    {
+        LockKeyState state = ReadLockKeyState();
+        QVERIFY(state.known);
+        QVERIFY(!state.capsLock);
+        QVERIFY(!state.numLock);
+
+        LockModifiers(LockMask, true);
+        state = ReadLockKeyState();
+        QVERIFY(state.capsLock);
+        QVERIFY(!state.numLock);
+
+        QVERIFY(NumLockMask() != 0);
+        LockModifiers(NumLockMask(), true);
+        state = ReadLockKeyState();
+        QVERIFY(state.capsLock);
+        QVERIFY(state.numLock);
+
+        LockModifiers(LockMask | NumLockMask(), false);
+        state = ReadLockKeyState();
+        QVERIFY(!state.capsLock);
+        QVERIFY(!state.numLock);
+    }
+
+    void panesFollowTheLocks()
+    {
+        CVornApp app;
+        QVERIFY(app.InitInstance({ QStringLiteral("vorn") }));
+        CMainFrame* frame = app.GetMainWnd();
+        QLabel* caps = frame->IndicatorPane(59137);
+        QLabel* num = frame->IndicatorPane(59138);
+        QCOMPARE(caps->text(), QString());
+        LockModifiers(LockMask, true);
+        QTRY_COMPARE(caps->text(), QStringLiteral("CAP"));
+        QCOMPARE(num->text(), QString());
+        LockModifiers(NumLockMask(), true);
+        QTRY_COMPARE(num->text(), QStringLiteral("NUM"));
+        LockModifiers(LockMask | NumLockMask(), false);
+        QTRY_COMPARE(caps->text(), QString());
+        QTRY_COMPARE(num->text(), QString());
+    }
+};
+
+QTEST_MAIN(TestLockIndicators)
+#include "tst_lockindicators.moc"
