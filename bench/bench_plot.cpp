@@ -60,6 +60,17 @@ void BM_Repaint(benchmark::State& state)
     }
 }
 
+// The part of every figure above that only shows the retained picture.
+void BM_ShowRetainedPicture(benchmark::State& state)
+{
+    auto view = MakeView();
+    CheckClientArea(state, *view);
+    view->DrawTrace();
+    for (auto _ : state) {
+        view->viewport()->repaint();
+    }
+}
+
 void BM_FrequencyResponseWithoutMessageBox(benchmark::State& state)
 {
     auto view = MakeView();
@@ -84,6 +95,7 @@ double Minimum(const std::vector<double>& values)
 
 BENCHMARK(BM_DrawTimeMode)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Minimum);
 BENCHMARK(BM_Repaint)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Minimum);
+BENCHMARK(BM_ShowRetainedPicture)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Minimum);
 BENCHMARK(BM_FrequencyResponseWithoutMessageBox)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Minimum);
 
 int main(int argc, char** argv)

@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QWidget>
 
+#include <algorithm>
 #include <cmath>
 
 namespace vorn {
@@ -14,14 +15,90 @@ QColor ToQColor(COLORREF color)
     return QColor(GetRValue(color), GetGValue(color), GetBValue(color));
 }
 
-// Fills the whole client area in device independent pixels, whatever mapping the painter holds.
-void FillClientArea(QPainter& painter, QSize size, const QColor& color)
+std::uint32_t ToPixel(COLORREF color)
 {
-    painter.save();
-    painter.setViewTransformEnabled(false);
-    painter.setWorldMatrixEnabled(false);
-    painter.fillRect(QRect(QPoint(0, 0), size), color);
-    painter.restore();
+    return 0xFF000000u | (static_cast<std::uint32_t>(GetRValue(color)) << 16)
+        | (static_cast<std::uint32_t>(GetGValue(color)) << 8) | static_cast<std::uint32_t>(GetBValue(color));
+}
+
+// Pixel p (in device pixels) is covered by a span [from, to) when from <= p < to.
+int FirstCovered(double from)
+{
+    return static_cast<int>(std::ceil(from));
+}
+
+// Direct access to the rows of a 32-bit image, detached once.
+class PixelRows {
+public:
+    explicit PixelRows(QImage& image)
+        : m_bits(image.bits())
+        , m_stride(image.bytesPerLine())
+        , m_width(image.width())
+        , m_height(image.height())
+    {
+    }
+    [[nodiscard]] int Height() const { return m_height; }
+
+    void FillRow(int y, double from, double to, std::uint32_t pixel)
+    {
+        const int first = std::max(FirstCovered(from), 0);
+        const int end = std::min(FirstCovered(to), m_width);
+        if (first >= end) {
+            return;
+        }
+        auto* row = reinterpret_cast<std::uint32_t*>(m_bits + static_cast<std::ptrdiff_t>(y) * m_stride);
+        std::fill(row + first, row + end, pixel);
+    }
+
+private:
+    uchar* m_bits;
+    qsizetype m_stride;
+    int m_width;
+    int m_height;
+};
+
+void FillDeviceRect(QImage& image, double left, double top, double right, double bottom, COLORREF color)
+{
+    const std::uint32_t pixel = ToPixel(color);
+    const int first = std::max(FirstCovered(std::min(top, bottom)), 0);
+    const int end = std::min(FirstCovered(std::max(top, bottom)), image.height());
+    const int firstColumn = std::max(FirstCovered(std::min(left, right)), 0);
+    const int endColumn = std::min(FirstCovered(std::max(left, right)), image.width());
+    if (first == 0 && end == image.height() && firstColumn == 0 && endColumn == image.width()) {
+        image.fill(pixel);
+        return;
+    }
+    PixelRows rows(image);
+    for (int y = first; y < end; ++y) {
+        rows.FillRow(y, std::min(left, right), std::max(left, right), pixel);
+    }
+}
+
+// Sweeps a pen of width x height device pixels, centred on the line, from (x0, y0) to (x1, y1):
+// every pixel whose position lies in the swept area is set. Row by row, the part of the segment
+// within half the pen's height of the row, widened by half the pen's width.
+void SweepPen(QImage& image, double x0, double y0, double x1, double y1, double width, double height, COLORREF color)
+{
+    const std::uint32_t pixel = ToPixel(color);
+    PixelRows rows(image);
+    const double halfWidth = width / 2;
+    const double halfHeight = height / 2;
+    // Walk from the upper end down.
+    if (y1 < y0) {
+        std::swap(x0, x1);
+        std::swap(y0, y1);
+    }
+    const int first = std::max(FirstCovered(y0 - halfHeight), 0);
+    const int end = std::min(FirstCovered(y1 + halfHeight), rows.Height());
+    const double slope = y1 != y0 ? (x1 - x0) / (y1 - y0) : 0.0;
+    for (int y = first; y < end; ++y) {
+        // The part of the segment within half the pen's height of this row.
+        const double ya = std::max(y - halfHeight, y0);
+        const double yb = std::min(y + halfHeight, y1);
+        const double xa = y1 != y0 ? x0 + (ya - y0) * slope : x0;
+        const double xb = y1 != y0 ? x0 + (yb - y0) * slope : x1;
+        rows.FillRow(y, std::min(xa, xb) - halfWidth, std::max(xa, xb) + halfWidth, pixel);
+    }
 }
 
 } // namespace
@@ -94,9 +171,22 @@ int CDC::SelectStockObject(int nIndex)
     return previous;
 }
 
+double CDC::ScaleX() const
+{
+    const double ratio = m_surface.image != nullptr ? m_surface.image->devicePixelRatio() : 1.0;
+    return m_nMapMode == MM_ANISOTROPIC ? ratio * m_viewportExt.cx / m_windowExt.cx : ratio;
+}
+
+double CDC::ScaleY() const
+{
+    const double ratio = m_surface.image != nullptr ? m_surface.image->devicePixelRatio() : 1.0;
+    return m_nMapMode == MM_ANISOTROPIC ? ratio * m_viewportExt.cy / m_windowExt.cy : ratio;
+}
+
 bool CDC::PreparePainter()
 {
-    if (m_pPainter == nullptr) {
+    QPainter* painter = m_surface.painter;
+    if (painter == nullptr) {
         return false;
     }
     // Contexts open at the same time share one painter: whoever draws brings its own mapping
@@ -105,28 +195,24 @@ bool CDC::PreparePainter()
         return true;
     }
     if (m_nMapMode == MM_ANISOTROPIC) {
-        m_pPainter->setWindow(0, 0, m_windowExt.cx, m_windowExt.cy);
-        m_pPainter->setViewport(0, 0, m_viewportExt.cx, m_viewportExt.cy);
-        m_pPainter->setViewTransformEnabled(true);
+        painter->setWindow(0, 0, m_windowExt.cx, m_windowExt.cy);
+        painter->setViewport(0, 0, m_viewportExt.cx, m_viewportExt.cy);
+        painter->setViewTransformEnabled(true);
     } else {
-        m_pPainter->setViewTransformEnabled(false);
+        painter->setViewTransformEnabled(false);
     }
     QPen pen(ToQColor(m_pPen->m_color));
     // The width is in logical units and stretches with the mapping, x and y independently; but a
     // line is never thinner than one device pixel, and width 0 is always one device pixel.
-    bool cosmetic = m_pPen->m_nWidth == 0;
-    if (!cosmetic && m_nMapMode == MM_ANISOTROPIC) {
-        const double ratio = m_pPainter->device()->devicePixelRatioF();
-        const double scaleX = ratio * m_viewportExt.cx / m_windowExt.cx;
-        const double scaleY = ratio * m_viewportExt.cy / m_windowExt.cy;
-        cosmetic = std::abs(scaleX) * m_pPen->m_nWidth < 1.0 || std::abs(scaleY) * m_pPen->m_nWidth < 1.0;
-    }
+    const double ratio = painter->device()->devicePixelRatioF();
+    const bool cosmetic = m_pPen->m_nWidth == 0 || std::abs(ScaleX() * ratio) * m_pPen->m_nWidth < 1.0
+        || std::abs(ScaleY() * ratio) * m_pPen->m_nWidth < 1.0;
     pen.setWidth(cosmetic ? 0 : m_pPen->m_nWidth);
     pen.setCosmetic(cosmetic);
-    pen.setCapStyle(Qt::RoundCap);
-    pen.setJoinStyle(Qt::RoundJoin);
-    m_pPainter->setPen(pen);
-    m_pPainter->setBrush(Qt::NoBrush);
+    pen.setCapStyle(Qt::SquareCap);
+    pen.setJoinStyle(Qt::MiterJoin);
+    painter->setPen(pen);
+    painter->setBrush(Qt::NoBrush);
     m_target.m_pPainterOwner = this;
     m_bPainterStale = false;
     return true;
@@ -135,8 +221,12 @@ bool CDC::PreparePainter()
 void CDC::FillSolidRect(const CRect& rect, COLORREF color)
 {
     Record({ DcOp::FillSolidRect, rect.left, rect.top, rect.right, rect.bottom, color });
-    if (PreparePainter()) {
-        m_pPainter->fillRect(QRect(QPoint(rect.left, rect.top), QSize(rect.Width(), rect.Height())), ToQColor(color));
+    if (m_surface.image != nullptr) {
+        const double sx = ScaleX();
+        const double sy = ScaleY();
+        FillDeviceRect(*m_surface.image, rect.left * sx, rect.top * sy, rect.right * sx, rect.bottom * sy, color);
+    } else if (PreparePainter()) {
+        m_surface.painter->fillRect(QRect(QPoint(rect.left, rect.top), QSize(rect.Width(), rect.Height())), ToQColor(color));
     }
 }
 
@@ -151,8 +241,16 @@ CPoint CDC::MoveTo(int x, int y)
 bool CDC::LineTo(int x, int y)
 {
     Record({ DcOp::LineTo, x, y });
-    if (PreparePainter()) {
-        m_pPainter->drawLine(QPoint(m_position.x, m_position.y), QPoint(x, y));
+    if (m_surface.image != nullptr) {
+        const double sx = ScaleX();
+        const double sy = ScaleY();
+        // The pen covers one logical unit around the line (one device pixel at the least): a
+        // device pen of w x h pixels swept along the mapped segment.
+        const double width = m_pPen->m_nWidth == 0 ? 1.0 : std::max(1.0, std::abs(sx) * m_pPen->m_nWidth);
+        const double height = m_pPen->m_nWidth == 0 ? 1.0 : std::max(1.0, std::abs(sy) * m_pPen->m_nWidth);
+        SweepPen(*m_surface.image, m_position.x * sx, m_position.y * sy, x * sx, y * sy, width, height, m_pPen->m_color);
+    } else if (PreparePainter()) {
+        m_surface.painter->drawLine(QPoint(m_position.x, m_position.y), QPoint(x, y));
     }
     m_position = { x, y };
     return true;
@@ -161,24 +259,24 @@ bool CDC::LineTo(int x, int y)
 CClientDC::CClientDC(CDrawTarget& target)
     : CDC(target)
 {
-    m_pPainter = target.AcquirePainter();
+    m_surface = target.Acquire();
 }
 
 CClientDC::~CClientDC()
 {
-    m_target.ReleasePainter(true);
+    m_target.Release(true);
 }
 
 CPaintDC::CPaintDC(CDrawTarget& target)
     : CDC(target)
 {
-    m_pPainter = target.AcquirePainter();
+    m_surface = target.Acquire();
     target.EraseBackground();
 }
 
 CPaintDC::~CPaintDC()
 {
-    m_target.ReleasePainter(false);
+    m_target.Release(false);
     m_target.EndPaint();
 }
 
@@ -193,13 +291,13 @@ CRect CPainterTarget::GetClientRect() const
     return { 0, 0, m_size.width(), m_size.height() };
 }
 
-QPainter* CPainterTarget::AcquirePainter()
+DrawSurface CPainterTarget::Acquire()
 {
     ++m_nOpen;
-    return m_pPainter;
+    return { m_pPainter, nullptr };
 }
 
-void CPainterTarget::ReleasePainter(bool)
+void CPainterTarget::Release(bool)
 {
     if (--m_nOpen == 0) {
         m_pPainterOwner = nullptr;
@@ -209,9 +307,37 @@ void CPainterTarget::ReleasePainter(bool)
 void CPainterTarget::EraseBackground()
 {
     if (m_pPainter != nullptr) {
-        FillClientArea(*m_pPainter, m_size, Qt::white);
+        m_pPainter->save();
+        m_pPainter->setViewTransformEnabled(false);
+        m_pPainter->setWorldMatrixEnabled(false);
+        m_pPainter->fillRect(QRect(QPoint(0, 0), m_size), Qt::white);
+        m_pPainter->restore();
         m_pPainterOwner = nullptr;
     }
+}
+
+CImageTarget::CImageTarget(QImage& image)
+    : m_image(image)
+{
+    if (m_image.format() != QImage::Format_RGB32) {
+        m_image.convertTo(QImage::Format_RGB32);
+    }
+}
+
+CRect CImageTarget::GetClientRect() const
+{
+    const QSize size = (QSizeF(m_image.size()) / m_image.devicePixelRatio()).toSize();
+    return { 0, 0, size.width(), size.height() };
+}
+
+DrawSurface CImageTarget::Acquire()
+{
+    return { nullptr, &m_image };
+}
+
+void CImageTarget::EraseBackground()
+{
+    m_image.fill(Qt::white);
 }
 
 CRetainedSurface::CRetainedSurface(QWidget* window)
@@ -249,42 +375,57 @@ void CRetainedSurface::FitToWindow()
         return;
     }
     // A new size loses the picture: the window needs a real repaint.
-    m_image = QImage(pixels, QImage::Format_RGB32);
+    m_image = QImage(pixels, m_format);
     m_image.setDevicePixelRatio(ratio);
     m_image.fill(Qt::white);
     m_bValid = false;
 }
 
-QPainter* CRetainedSurface::AcquirePainter()
+DrawSurface CRetainedSurface::Acquire()
 {
     if (m_nOpen++ == 0) {
         FitToWindow();
-        if (!m_image.isNull()) {
-            m_pPainter = std::make_unique<QPainter>(&m_image);
-        }
-        m_pPainterOwner = nullptr;
     }
-    return m_pPainter.get();
+    if (m_image.isNull()) {
+        return {};
+    }
+    return { nullptr, &m_image };
 }
 
-void CRetainedSurface::ReleasePainter(bool bShow)
+void CRetainedSurface::Release(bool bShow)
 {
-    if (--m_nOpen > 0) {
-        return;
-    }
-    m_pPainter.reset();
-    m_pPainterOwner = nullptr;
-    if (bShow && m_pWindow != nullptr) {
+    if (--m_nOpen == 0 && bShow && m_pWindow != nullptr) {
         m_pWindow->update();
     }
 }
 
+void CRetainedSurface::MatchFormat(QImage::Format format)
+{
+    // Only formats whose opaque pixels are 0xFFRRGGBB words, which the contexts write.
+    if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32_Premultiplied
+        && format != QImage::Format_ARGB32) {
+        return;
+    }
+    m_format = format;
+    if (!m_image.isNull() && m_image.format() != format && m_nOpen == 0) {
+        m_image.reinterpretAsFormat(format);
+    }
+}
+
+void CRetainedSurface::Show(QPainter& painter, const QRect& area) const
+{
+    if (m_image.isNull()) {
+        return;
+    }
+    const qreal ratio = m_image.devicePixelRatio();
+    const QRectF source(QPointF(area.topLeft()) * ratio, QSizeF(area.size()) * ratio);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(QRectF(area), m_image, source);
+}
+
 void CRetainedSurface::EraseBackground()
 {
-    if (m_pPainter != nullptr && m_pWindow != nullptr) {
-        FillClientArea(*m_pPainter, m_pWindow->size(), Qt::white);
-        m_pPainterOwner = nullptr;
-    }
+    m_image.fill(Qt::white);
 }
 
 } // namespace vorn

@@ -85,9 +85,16 @@ struct DcOp {
 
 class CDC;
 
+// Where a context draws: straight into the pixels of an image (32-bit RGB, device pixels, its
+// device pixel ratio applied), or through a painter (any paint device: SVG, printer, ...).
+struct DrawSurface {
+    QPainter* painter = nullptr;
+    QImage* image = nullptr;
+};
+
 // The drawable client area of a window as its drawing contexts see it: its client rectangle,
-// a painter (shared by all contexts open at the same time, so that opening a context is cheap)
-// and, optionally, a log that records every operation. UI thread only.
+// the surface they draw on (shared by all contexts open at the same time, so that opening a
+// context is cheap) and, optionally, a log that records every operation. UI thread only.
 class CDrawTarget {
 public:
     CDrawTarget() = default;
@@ -106,17 +113,17 @@ protected:
     friend class CDC;
     friend class CClientDC;
     friend class CPaintDC;
-    // The painter that contexts draw with, begun on first use; nullptr when the target only
-    // records. Every AcquirePainter is matched by one ReleasePainter; bShow asks the window to
-    // show what was painted (client contexts do, paint contexts are already being shown).
-    virtual QPainter* AcquirePainter() = 0;
-    virtual void ReleasePainter(bool bShow) = 0;
+    // The surface of the contexts; empty when the target only records. Every Acquire is matched
+    // by one Release; bShow asks the window to show what was drawn (client contexts do, paint
+    // contexts are already being shown).
+    virtual DrawSurface Acquire() = 0;
+    virtual void Release(bool bShow) = 0;
     // A paint context begins by erasing the client area with the window's background, and
     // validates the client area when it ends.
     virtual void EraseBackground() { }
     virtual void EndPaint() { }
 
-    // The context whose mapping and pen the shared painter currently holds.
+    // The context whose mapping and pen a shared painter currently holds.
     const CDC* m_pPainterOwner = nullptr;
 
 private:
@@ -155,11 +162,14 @@ protected:
     explicit CDC(CDrawTarget& target);
 
     CDrawTarget& m_target;
-    QPainter* m_pPainter = nullptr;
+    DrawSurface m_surface;
 
 private:
     void Record(const DcOp& op);
     bool PreparePainter();
+    // Logical to device pixels of the image surface, and the pen's extent there.
+    [[nodiscard]] double ScaleX() const;
+    [[nodiscard]] double ScaleY() const;
     CPen m_defaultPen { PS_SOLID, 0, 0 };
     CPen* m_pPen = &m_defaultPen;
     int m_nBrush = WHITE_BRUSH;
@@ -185,17 +195,16 @@ public:
     ~CPaintDC() override;
 };
 
-// A target over a painter that somebody else has begun (a QImage, an SVG generator, ...), with
+// A target over a painter that somebody else has begun (an SVG generator, a printer, ...), with
 // a fixed client size. painter may be nullptr for a target that only records.
 class CPainterTarget : public CDrawTarget {
 public:
     CPainterTarget(QPainter* painter, QSize clientSize);
     [[nodiscard]] CRect GetClientRect() const override;
-    void SetClientSize(QSize size) { m_size = size; }
 
 protected:
-    QPainter* AcquirePainter() override;
-    void ReleasePainter(bool bShow) override;
+    DrawSurface Acquire() override;
+    void Release(bool bShow) override;
     void EraseBackground() override;
 
 private:
@@ -204,8 +213,24 @@ private:
     int m_nOpen = 0;
 };
 
+// A target over an image: the client area is the image's size divided by its device pixel
+// ratio. The image is converted to 32-bit RGB if it is not already.
+class CImageTarget : public CDrawTarget {
+public:
+    explicit CImageTarget(QImage& image);
+    [[nodiscard]] CRect GetClientRect() const override;
+
+protected:
+    DrawSurface Acquire() override;
+    void Release(bool) override { }
+    void EraseBackground() override;
+
+private:
+    QImage& m_image;
+};
+
 // The retained picture of a window's client area, kept in device pixels (HiDPI aware). Client
-// contexts paint into it and schedule the window to show it; the window's paint handler copies
+// contexts draw into it and schedule the window to show it; the window's paint handler copies
 // it to the screen. Its size follows the window when a context is opened.
 class CRetainedSurface : public CDrawTarget {
 public:
@@ -220,18 +245,24 @@ public:
     void Invalidate() { m_bValid = false; }
     [[nodiscard]] const QImage& Image() const { return m_image; }
 
+    // Keeps the picture in the pixel format of the window's backing store (32-bit RGB with or
+    // without premultiplied alpha), so that showing it is a plain copy.
+    void MatchFormat(QImage::Format format);
+    // Copies the picture into the window; call from its paint handler.
+    void Show(QPainter& painter, const QRect& area) const;
+
 protected:
-    QPointer<QWidget> m_pWindow;
-    QPainter* AcquirePainter() override;
-    void ReleasePainter(bool bShow) override;
+    DrawSurface Acquire() override;
+    void Release(bool bShow) override;
     void EraseBackground() override;
     void EndPaint() override { m_bValid = true; }
 
 private:
     void FitToWindow();
 
+    QPointer<QWidget> m_pWindow;
     QImage m_image;
-    std::unique_ptr<QPainter> m_pPainter;
+    QImage::Format m_format = QImage::Format_RGB32;
     int m_nOpen = 0;
     bool m_bValid = false;
 };

@@ -79,10 +79,8 @@ QImage PaintDraw(CVornSimulation& simulation, std::vector<CPoint>& points, QSize
 {
     QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::black);
-    QPainter painter(&image);
-    CPainterTarget target(&painter, size);
+    CImageTarget target(image);
     DrawTrace(target, simulation, points);
-    painter.end();
     return image;
 }
 
@@ -428,8 +426,7 @@ void TestPlotCanvas::repaintAfterResizeStretches()
     QImage image(QSize(1520, 1280), QImage::Format_RGB32);
     image.fill(Qt::black);
     {
-        QPainter painter(&image);
-        CPainterTarget target(&painter, image.size());
+        CImageTarget target(image);
         PaintRecordedTrace(target, points);
     }
     QCOMPARE(image.pixel(0, 0), kWhite);
@@ -455,8 +452,7 @@ void TestPlotCanvas::thinLinesKeepOnePixel()
     QImage image(QSize(380, 213), QImage::Format_RGB32);
     image.fill(Qt::black);
     {
-        QPainter painter(&image);
-        CPainterTarget target(&painter, image.size());
+        CImageTarget target(image);
         PaintRecordedTrace(target, points);
     }
     // Canvas x 220 (between grid columns) maps to 110: 20 blue rows and the red axis cross it.
