@@ -1,0 +1,453 @@
+// The plot in a real view window: Draw paints at once, a repaint replays the recorded points at
+// the current size, Settings and the frequency-response command are driven through their real
+// dialog and message box, and the commands combine as a user would combine them. Every picture
+// is compared with the same plot drawn on its own into an image of the same size.
+#include "plotcanvas.h"
+#include "resources.h"
+#include "vornview.h"
+#include "../settings/modalscript.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include <algorithm>
+#include <memory>
+
+using namespace vorn;
+
+namespace {
+
+std::unique_ptr<CVornView> ShowView(QSize client)
+{
+    auto view = std::make_unique<CVornView>();
+    view->resize(client + QSize(40, 40));
+    view->show();
+    if (!QTest::qWaitForWindowExposed(view.get())) {
+        return nullptr;
+    }
+    view->resize(client + (view->size() - view->viewport()->size()));
+    QCoreApplication::processEvents();
+    return view;
+}
+
+// What the window shows, in 32-bit RGB at device resolution.
+QImage Shown(CVornView& view)
+{
+    QImage image = view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    return image;
+}
+
+// An image the size of the view's client area at its pixel ratio, drawn on its own.
+QImage Blank(const CVornView& view)
+{
+    const qreal ratio = view.viewport()->devicePixelRatioF();
+    QImage image((QSizeF(view.viewport()->size()) * ratio).toSize(), QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::black);
+    return image;
+}
+
+QImage ReferenceDraw(const CVornView& view, CVornSimulation& simulation)
+{
+    QImage image = Blank(view);
+    CImageTarget target(image);
+    std::vector<CPoint> points;
+    DrawTrace(target, simulation, points);
+    return image;
+}
+
+QImage ReferenceRepaint(const CVornView& view, const std::vector<CPoint>& points)
+{
+    QImage image = Blank(view);
+    CImageTarget target(image);
+    PaintRecordedTrace(target, points);
+    return image;
+}
+
+bool SameImage(const QImage& a, const QImage& b)
+{
+    return a.size() == b.size() && a.convertToFormat(QImage::Format_RGB32) == b.convertToFormat(QImage::Format_RGB32);
+}
+
+// The view's simulation state as a whole, to see that something changed nothing.
+struct Snapshot {
+    FilterState filter;
+    SampleBlock block0;
+    std::int32_t input;
+    double frequency;
+    std::int32_t mode;
+    std::vector<CPoint> points;
+    bool operator==(const Snapshot&) const = default;
+};
+
+Snapshot Take(const CVornView& view)
+{
+    return { view.m_filter, view.m_samples[0], view.m_nInput, view.m_dFreq, view.m_bFreqMode, view.m_points };
+}
+
+ModalScript::Step OnSettingsDialog(std::function<void(QWidget*)> act, int buttonId)
+{
+    return [act = std::move(act), buttonId](QWidget* widget) {
+        if (widget->windowTitle() != QStringLiteral("設定Dialog")) {
+            return false;
+        }
+        act(widget);
+        const QList<QPushButton*> buttons = widget->findChildren<QPushButton*>();
+        const QString text = buttonId == IDOK ? QStringLiteral("OK") : QStringLiteral("キャンセル");
+        for (QPushButton* button : buttons) {
+            if (button->text() == text) {
+                ModalScript::press(button);
+            }
+        }
+        return true;
+    };
+}
+
+QRadioButton* RadioNamed(QWidget* dialog, const QString& text)
+{
+    for (QRadioButton* radio : dialog->findChildren<QRadioButton*>()) {
+        if (radio->text() == text) {
+            return radio;
+        }
+    }
+    return nullptr;
+}
+
+// The frequency-response command through its message box; `whileOpen` runs before OK is pressed.
+bool RunFrequencyResponse(CVornView& view, std::function<void(QMessageBox*)> whileOpen = [](QMessageBox*) { })
+{
+    ModalScript script({ ModalScript::acceptMessageBox(std::move(whileOpen)) });
+    view.OnCmdMsg(ID_FREQ_RESPONSE, nullptr);
+    return script.finished();
+}
+
+class PostedEventCounter : public QObject {
+public:
+    int count = 0;
+
+protected:
+    void customEvent(QEvent*) override { ++count; }
+};
+
+} // namespace
+
+class TestViewPlot : public QObject {
+    Q_OBJECT
+
+private slots:
+    void repaintBeforeAnyDraw();
+    void drawPaintsAtOnce();
+    void repaintAfterResize();
+    void widthThreshold_data();
+    void widthThreshold();
+    void repeatedDrawContinuesTheSignal();
+    void frequencyResponseSequence();
+    void drawInFrequencyModeKeepsTheSpectrum();
+    void settingsCancelChangesNothing();
+    void settingsOkResetsAndLeavesFrequencyMode();
+    void settingsStepThenDraw();
+    void settingsZeroFrequencyIsSilent();
+    void settingsRefusedTextChangesNothing();
+    void viewsAreIndependent();
+};
+
+void TestViewPlot::repaintBeforeAnyDraw()
+{
+    auto view = ShowView({ 760, 640 });
+    QVERIFY(view);
+    QCOMPARE(view->viewport()->size(), QSize(760, 640));
+    const QImage shown = Shown(*view);
+    QVERIFY(SameImage(shown, ReferenceRepaint(*view, {})));
+    // The retained picture has device pixels (run with QT_SCALE_FACTOR=2 as well).
+    const qreal r = view->viewport()->devicePixelRatioF();
+    QCOMPARE(r, qEnvironmentVariableIntValue("QT_SCALE_FACTOR") == 2 ? 2.0 : 1.0);
+    QCOMPARE(view->m_surface.Image().size(), QSize(int(760 * r), int(640 * r)));
+    // Grid and axis only, on white.
+    QCOMPARE(shown.pixel(int(400 * r), int(20 * r)), qRgb(0, 0, 255));
+    QCOMPARE(shown.pixel(int(400 * r), int(320 * r)), qRgb(255, 0, 0));
+    QCOMPARE(shown.pixel(int(400 * r), int(210 * r)), qRgb(255, 255, 255));
+    QVERIFY(view->m_points.empty());
+}
+
+void TestViewPlot::drawPaintsAtOnce()
+{
+    auto view = ShowView({ 760, 640 });
+    QVERIFY(view);
+    Shown(*view);
+    CVornSimulation twin;
+    const QImage expected = ReferenceDraw(*view, twin);
+
+    view->OnCmdMsg(ID_DRAW, nullptr);
+    // Painted into the retained picture before any paint event, which only shows it.
+    QCOMPARE(view->m_points.size(), std::size_t { 3998 });
+    QVERIFY(SameImage(view->m_surface.Image(), expected));
+    std::vector<DcOp> ops;
+    view->m_surface.SetLog(&ops);
+    QVERIFY(SameImage(Shown(*view), expected));
+    view->m_surface.SetLog(nullptr);
+    QVERIFY(ops.empty());
+    QCOMPARE(view->m_samples[0], twin.m_samples[0]);
+
+    // The picture shows the 1 kHz sine: well above and below the axis.
+    const auto [low, high] = std::minmax_element(view->m_points.begin(), view->m_points.end(),
+        [](const CPoint& a, const CPoint& b) { return a.y < b.y; });
+    QVERIFY(low->y < 250);
+    QVERIFY(high->y > 390);
+}
+
+void TestViewPlot::repaintAfterResize()
+{
+    auto view = ShowView({ 760, 640 });
+    QVERIFY(view);
+    view->OnCmdMsg(ID_DRAW, nullptr);
+    const Snapshot before = Take(*view);
+
+    view->resize(QSize(1000, 500) + (view->size() - view->viewport()->size()));
+    QCoreApplication::processEvents();
+    QCOMPARE(view->viewport()->size(), QSize(1000, 500));
+    const QImage shown = Shown(*view);
+    QVERIFY(SameImage(shown, ReferenceRepaint(*view, before.points)));
+    QCOMPARE(shown.size(), (QSizeF(1000, 500) * view->viewport()->devicePixelRatioF()).toSize());
+    // The repaint replays; it generates nothing and records nothing new.
+    QVERIFY(Take(*view) == before);
+    QCOMPARE(view->m_surface.Image().size(), shown.size());
+}
+
+void TestViewPlot::widthThreshold_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<bool>("plotted");
+    QTest::newRow("199") << 199 << false;
+    QTest::newRow("200") << 200 << true;
+}
+
+void TestViewPlot::widthThreshold()
+{
+    QFETCH(int, width);
+    QFETCH(bool, plotted);
+    auto view = ShowView({ width, 300 });
+    QVERIFY(view);
+    QCOMPARE(view->viewport()->width(), width);
+    CVornSimulation twin;
+    const QImage expected = ReferenceDraw(*view, twin);
+    view->OnCmdMsg(ID_DRAW, nullptr);
+    QCOMPARE(view->m_points.size(), std::size_t { plotted ? 3998u : 0u });
+    QCOMPARE(view->m_samples[0], twin.m_samples[0]);
+    QVERIFY(SameImage(Shown(*view), expected));
+
+    // A real repaint at this width: everything, or nothing on the white background.
+    std::vector<DcOp> ops;
+    view->m_surface.SetLog(&ops);
+    view->m_surface.Invalidate();
+    const QImage repainted = Shown(*view);
+    view->m_surface.SetLog(nullptr);
+    QCOMPARE(ops.empty(), !plotted);
+    if (!plotted) {
+        QImage white = Blank(*view);
+        white.fill(Qt::white);
+        QVERIFY(SameImage(repainted, white));
+    } else {
+        QVERIFY(SameImage(repainted, expected));
+    }
+}
+
+void TestViewPlot::repeatedDrawContinuesTheSignal()
+{
+    auto view = ShowView({ 760, 640 });
+    QVERIFY(view);
+    CVornSimulation twin;
+    ReferenceDraw(*view, twin);
+    const QImage second = ReferenceDraw(*view, twin);
+    view->OnCmdMsg(ID_DRAW, nullptr);
+    const std::vector<CPoint> first = view->m_points;
+    view->OnCmdMsg(ID_DRAW, nullptr);
+    QVERIFY(view->m_points != first);
+    QCOMPARE(view->m_samples[0], twin.m_samples[0]);
+    QVERIFY(SameImage(Shown(*view), second));
+}
+
+void TestViewPlot::frequencyResponseSequence()
+{
+    auto view = ShowView({ 760, 640 });
+    QVERIFY(view);
+    view->m_nInput = 1;
+    view->OnCmdMsg(ID_DRAW, nullptr);
+    const QImage timePicture = Shown(*view);
+    const Snapshot before = Take(*view);
+
+    PostedEventCounter counter;
+    bool unchangedWhileOpen = false;
+    bool pictureKept = false;
+    const bool dismissed = RunFrequencyResponse(*view, [&](QMessageBox* box) {
+        QCOMPARE(box->text(), QStringLiteral("1KHz 6th Butterworth LPF + 1Hz HPF \nfreq graph : 10dB/div 1KHz/div max 20KHz"));
+        QCOMPARE(box->windowTitle(), QStringLiteral("Vorn"));
+        QCOMPARE(box->buttons().size(), 1);
+        QVERIFY(box->isModal());
+        // Posted events keep being processed while the box is open.
+        QCoreApplication::postEvent(&counter, new QEvent(QEvent::User));
+        QTRY_COMPARE(counter.count, 1);
+        unchangedWhileOpen = Take(*view) == before;
+        pictureKept = SameImage(Shown(*view), timePicture);
+    });
+    QVERIFY(dismissed);
+    QVERIFY(unchangedWhileOpen);
+    QVERIFY(pictureKept);
+
+    // Then frequency mode, the spectrum in block 0 and on screen.
+    CVornSimulation twin;
+    twin.m_nInput = 1;
+    twin.GenerateBlock(0);
+    twin.RunFrequencyAnalysis(twin.AnalysisPhaseStep());
+    QCOMPARE(view->m_bFreqMode, 1);
+    QCOMPARE(view->m_samples[0], twin.m_samples[0]);
+    QCOMPARE(view->m_samples[0][50], std::int16_t { -3 });
+    QCOMPARE(view->m_filter, twin.m_filter);
+    QCOMPARE(view->m_points.size(), std::size_t { 2000 });
+    const QImage spectrum = Shown(*view);
+    QVERIFY(SameImage(spectrum, ReferenceDraw(*view, twin)));
+
+    // Again: the same picture, the same state.
+    const Snapshot afterFirst = Take(*view);
+    QVERIFY(RunFrequencyResponse(*view));
+    QVERIFY(Take(*view) == afterFirst);
+    QVERIFY(SameImage(Shown(*view), spectrum));
+}
+
+void TestViewPlot::drawInFrequencyModeKeepsTheSpectrum()
+{
+    auto view = ShowView({ 760, 640 });
+    QVERIFY(view);
+    QVERIFY(RunFrequencyResponse(*view));
+    const std::vector<CPoint> spectrumPoints = view->m_points;
+    const QImage spectrum = Shown(*view);
+    const FilterState state = view->m_filter;
+
+    // What the stream's refill of buffer 0 does meanwhile.
+    view->GenerateBlock(0);
+    const FilterState refilled = view->m_filter;
+    QVERIFY(refilled != state);
+    view->OnCmdMsg(ID_DRAW, nullptr);
+    QCOMPARE(view->m_points, spectrumPoints);
+    QVERIFY(SameImage(Shown(*view), spectrum));
+    // Draw in frequency mode generates nothing.
+    QCOMPARE(view->m_filter, refilled);
+}
+
+void TestViewPlot::settingsCancelChangesNothing()
+{
+    auto view = ShowView({ 760, 640 });
+    QVERIFY(view);
+    QVERIFY(RunFrequencyResponse(*view));
+    const Snapshot before = Take(*view);
+    bool sawDefaults = false;
+    ModalScript script({ OnSettingsDialog(
+        [&](QWidget* dialog) {
+            sawDefaults = RadioNamed(dialog, QStringLiteral("Sin wave"))->isChecked()
+                && dialog->findChild<QLineEdit*>()->text() == QStringLiteral("1000");
+            QTest::mouseClick(RadioNamed(dialog, QStringLiteral("Step")), Qt::LeftButton);
+            dialog->findChild<QLineEdit*>()->setText(QStringLiteral("440"));
+        },
+        IDCANCEL) });
+    view->OnCmdMsg(ID_SETTINGS, nullptr);
+    QVERIFY(script.finished());
+    QVERIFY(sawDefaults);
+    QVERIFY(Take(*view) == before);
+    QCOMPARE(view->m_bFreqMode, 1);
+}
+
+void TestViewPlot::settingsOkResetsAndLeavesFrequencyMode()
+{
+    auto view = ShowView({ 760, 640 });
+    QVERIFY(view);
+    QVERIFY(RunFrequencyResponse(*view));
+    const QImage spectrum = Shown(*view);
+    ModalScript script({ OnSettingsDialog([](QWidget*) { }, IDOK) });
+    view->OnCmdMsg(ID_SETTINGS, nullptr);
+    QVERIFY(script.finished());
+    QCOMPARE(view->m_bFreqMode, 0);
+    QCOMPARE(view->m_filter, FilterState {});
+    QCOMPARE(view->m_nInput, 0);
+    QCOMPARE(view->m_dFreq, 1000.0);
+    // Settings draws nothing: the spectrum stays until the next Draw, which starts from rest.
+    QVERIFY(SameImage(Shown(*view), spectrum));
+    CVornSimulation fresh;
+    const QImage expected = ReferenceDraw(*view, fresh);
+    view->OnCmdMsg(ID_DRAW, nullptr);
+    QCOMPARE(view->m_samples[0], fresh.m_samples[0]);
+    QVERIFY(SameImage(Shown(*view), expected));
+}
+
+void TestViewPlot::settingsStepThenDraw()
+{
+    auto view = ShowView({ 760, 640 });
+    QVERIFY(view);
+    view->OnCmdMsg(ID_DRAW, nullptr);
+    ModalScript script({ OnSettingsDialog(
+        [](QWidget* dialog) { QTest::mouseClick(RadioNamed(dialog, QStringLiteral("Step")), Qt::LeftButton); }, IDOK) });
+    view->OnCmdMsg(ID_SETTINGS, nullptr);
+    QVERIFY(script.finished());
+    QCOMPARE(view->m_nInput, 1);
+    CVornSimulation step;
+    step.m_nInput = 1;
+    const QImage expected = ReferenceDraw(*view, step);
+    view->OnCmdMsg(ID_DRAW, nullptr);
+    QCOMPARE(view->m_samples[0], step.m_samples[0]);
+    QCOMPARE(view->m_samples[0][0], step.m_samples[0][0]);
+    QVERIFY(SameImage(Shown(*view), expected));
+}
+
+void TestViewPlot::settingsZeroFrequencyIsSilent()
+{
+    auto view = ShowView({ 760, 640 });
+    QVERIFY(view);
+    ModalScript script({ OnSettingsDialog(
+        [](QWidget* dialog) { dialog->findChild<QLineEdit*>()->setText(QStringLiteral("0")); }, IDOK) });
+    view->OnCmdMsg(ID_SETTINGS, nullptr);
+    QVERIFY(script.finished());
+    QCOMPARE(view->m_dFreq, 0.0);
+    view->OnCmdMsg(ID_DRAW, nullptr);
+    QVERIFY(std::all_of(view->m_points.begin(), view->m_points.end(), [](const CPoint& p) { return p.y == 320; }));
+}
+
+void TestViewPlot::settingsRefusedTextChangesNothing()
+{
+    auto view = ShowView({ 760, 640 });
+    QVERIFY(view);
+    view->OnCmdMsg(ID_DRAW, nullptr);
+    const Snapshot before = Take(*view);
+    ModalScript script({
+        OnSettingsDialog(
+            [](QWidget* dialog) {
+                QTest::mouseClick(RadioNamed(dialog, QStringLiteral("Step")), Qt::LeftButton);
+                dialog->findChild<QLineEdit*>()->setText(QStringLiteral("12abc"));
+            },
+            IDOK),
+        ModalScript::acceptMessageBox(
+            [](QMessageBox* box) { QCOMPARE(box->text(), QStringLiteral("数値を入力してください。")); }),
+        OnSettingsDialog([](QWidget*) { }, IDCANCEL),
+    });
+    view->OnCmdMsg(ID_SETTINGS, nullptr);
+    QVERIFY(script.finished());
+    QVERIFY(Take(*view) == before);
+}
+
+void TestViewPlot::viewsAreIndependent()
+{
+    auto first = ShowView({ 400, 300 });
+    auto second = ShowView({ 400, 300 });
+    QVERIFY(first && second);
+    QVERIFY(RunFrequencyResponse(*first));
+    second->OnCmdMsg(ID_DRAW, nullptr);
+    QCOMPARE(first->m_bFreqMode, 1);
+    QCOMPARE(second->m_bFreqMode, 0);
+    QCOMPARE(first->m_points.size(), std::size_t { 2000 });
+    QCOMPARE(second->m_points.size(), std::size_t { 3998 });
+    CVornSimulation fresh;
+    fresh.GenerateBlock(0);
+    QCOMPARE(second->m_samples[0], fresh.m_samples[0]);
+}
+
+QTEST_MAIN(TestViewPlot)
+#include "tst_viewplot.moc"
