@@ -194,13 +194,16 @@ bool CDC::PreparePainter()
     if (m_target.m_pPainterOwner == this && !m_bPainterStale) {
         return true;
     }
+    const QPoint origin = m_surface.origin;
     if (m_nMapMode == MM_ANISOTROPIC) {
         painter->setWindow(0, 0, m_windowExt.cx, m_windowExt.cy);
-        painter->setViewport(0, 0, m_viewportExt.cx, m_viewportExt.cy);
-        painter->setViewTransformEnabled(true);
+        painter->setViewport(origin.x(), origin.y(), m_viewportExt.cx, m_viewportExt.cy);
     } else {
-        painter->setViewTransformEnabled(false);
+        // One logical unit is one pixel, from the client area's origin.
+        painter->setWindow(0, 0, 1, 1);
+        painter->setViewport(origin.x(), origin.y(), 1, 1);
     }
+    painter->setViewTransformEnabled(true);
     QPen pen(ToQColor(m_pPen->m_color));
     // The width is in logical units and stretches with the mapping, x and y independently; but a
     // line is never thinner than one device pixel, and width 0 is always one device pixel.
@@ -280,9 +283,10 @@ CPaintDC::~CPaintDC()
     m_target.EndPaint();
 }
 
-CPainterTarget::CPainterTarget(QPainter* painter, QSize clientSize)
+CPainterTarget::CPainterTarget(QPainter* painter, QSize clientSize, QPoint origin)
     : m_pPainter(painter)
     , m_size(clientSize)
+    , m_origin(origin)
 {
 }
 
@@ -294,7 +298,7 @@ CRect CPainterTarget::GetClientRect() const
 DrawSurface CPainterTarget::Acquire()
 {
     ++m_nOpen;
-    return { m_pPainter, nullptr };
+    return { m_pPainter, nullptr, m_origin };
 }
 
 void CPainterTarget::Release(bool)
@@ -310,7 +314,7 @@ void CPainterTarget::EraseBackground()
         m_pPainter->save();
         m_pPainter->setViewTransformEnabled(false);
         m_pPainter->setWorldMatrixEnabled(false);
-        m_pPainter->fillRect(QRect(QPoint(0, 0), m_size), Qt::white);
+        m_pPainter->fillRect(QRect(m_origin, m_size), Qt::white);
         m_pPainter->restore();
         m_pPainterOwner = nullptr;
     }
@@ -332,7 +336,7 @@ CRect CImageTarget::GetClientRect() const
 
 DrawSurface CImageTarget::Acquire()
 {
-    return { nullptr, &m_image };
+    return { nullptr, &m_image, QPoint() };
 }
 
 void CImageTarget::EraseBackground()
@@ -389,7 +393,7 @@ DrawSurface CRetainedSurface::Acquire()
     if (m_image.isNull()) {
         return {};
     }
-    return { nullptr, &m_image };
+    return { nullptr, &m_image, QPoint() };
 }
 
 void CRetainedSurface::Release(bool bShow)

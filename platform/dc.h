@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QPoint>
 #include <QPointer>
 #include <QSize>
 
@@ -90,6 +91,8 @@ class CDC;
 struct DrawSurface {
     QPainter* painter = nullptr;
     QImage* image = nullptr;
+    // Where the client area's origin lies on the painter's device.
+    QPoint origin;
 };
 
 // The drawable client area of a window as its drawing contexts see it: its client rectangle,
@@ -199,7 +202,7 @@ public:
 // a fixed client size. painter may be nullptr for a target that only records.
 class CPainterTarget : public CDrawTarget {
 public:
-    CPainterTarget(QPainter* painter, QSize clientSize);
+    CPainterTarget(QPainter* painter, QSize clientSize, QPoint origin = {});
     [[nodiscard]] CRect GetClientRect() const override;
 
 protected:
@@ -210,6 +213,7 @@ protected:
 private:
     QPainter* m_pPainter;
     QSize m_size;
+    QPoint m_origin;
     int m_nOpen = 0;
 };
 

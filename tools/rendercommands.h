@@ -10,5 +10,8 @@ namespace vorn {
 void RenderSamples(const std::vector<std::string>& args);
 void RenderSpectrum(const std::vector<std::string>& args);
 void RenderWav(const std::vector<std::string>& args);
+// The points one Draw records, and the picture it shows (PNG or SVG).
+void RenderPoints(const std::vector<std::string>& args);
+void RenderPlot(const std::vector<std::string>& args);
 
 } // namespace vorn

@@ -20,12 +20,17 @@ constexpr Subcommand kSubcommands[] = {
     { "samples", vorn::RenderSamples },
     { "spectrum", vorn::RenderSpectrum },
     { "wav", vorn::RenderWav },
+    { "points", vorn::RenderPoints },
+    { "plot", vorn::RenderPlot },
 };
 
 constexpr std::string_view kUsage = R"(usage:
   vorn-render samples  [--input sine|step] [--freq HZ] [--skip K] [--blocks N] [--after-analysis]
   vorn-render spectrum
   vorn-render wav      --output FILE.wav [--input sine|step] [--freq HZ] [--seconds S]
+  vorn-render points   --mode time|freq [--input sine|step] [--freq HZ] [--skip K]
+  vorn-render plot     --mode time|freq [--input sine|step] [--freq HZ] [--skip K] [--size WxH]
+                       [--labels] --output FILE.png|FILE.svg
   vorn-render --help | --version
 
 Simulates a 6th-order 1 kHz Butterworth low-pass followed by a 1 Hz high-pass, driven by a sine
@@ -34,6 +39,10 @@ Simulates a 6th-order 1 kHz Butterworth low-pass followed by a 1 Hz high-pass, d
             16-bit sample per line; --after-analysis first runs the frequency-response analysis
   spectrum  the 2000 whole-decibel entries of the frequency response (20 Hz per bin)
   wav       16-bit mono PCM at 44100 Hz, whole blocks, at least S seconds (default 5)
+  points    the canvas points (x y per line, 760 x 640 canvas) that one Draw records: time mode
+            after K blocks, frequency mode after the frequency-response analysis
+  plot      the picture that Draw shows in a client area of WxH pixels (default 760x640);
+            --labels adds the scales (ms and sample units, or kHz and dB) around it
 )";
 
 } // namespace
