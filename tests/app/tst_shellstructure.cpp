@@ -555,6 +555,42 @@ private slots:
         QVERIFY(*seen);
     }
 
+    void commandsOpenTheirDialogs_data()
+    {
+        QTest::addColumn<int>("id");
+        QTest::addColumn<QString>("dialogClass");
+        QTest::newRow("Print") << 57607 << "QPrintDialog";
+        QTest::newRow("Print preview") << 57609 << "QPrintPreviewDialog";
+        QTest::newRow("Printer setup") << 57606 << "QPageSetupDialog";
+        QTest::newRow("Open") << 57601 << "QFileDialog";
+        QTest::newRow("Save as") << 57604 << "QFileDialog";
+    }
+
+    void commandsOpenTheirDialogs()
+    {
+        QFETCH(int, id);
+        QFETCH(QString, dialogClass);
+        QString opened;
+        auto seen = onNextModal([&opened](QWidget* modal) {
+            opened = QString::fromLatin1(modal->metaObject()->className());
+            if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+                dialog->reject();
+            }
+        });
+        QVERIFY(frame()->SendCommand(id));
+        QVERIFY(*seen);
+        QCOMPARE(opened, dialogClass);
+    }
+
+    void standardButtonsSpeakJapanese()
+    {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Vorn"), QStringLiteral("?"),
+            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        QCOMPARE(box.button(QMessageBox::Yes)->text(), QStringLiteral("はい(&Y)"));
+        QCOMPARE(box.button(QMessageBox::No)->text(), QStringLiteral("いいえ(&N)"));
+        QCOMPARE(box.button(QMessageBox::Cancel)->text(), QStringLiteral("キャンセル"));
+    }
+
     void closingTheLastWindowClosesTheDocument()
     {
         QPointer<CVornDoc> doc = frame()->GetActiveDocument();
