@@ -247,10 +247,11 @@ bool CDC::LineTo(int x, int y)
     if (m_surface.image != nullptr) {
         const double sx = ScaleX();
         const double sy = ScaleY();
-        // The pen covers one logical unit around the line (one device pixel at the least): a
-        // device pen of w x h pixels swept along the mapped segment.
-        const double width = m_pPen->m_nWidth == 0 ? 1.0 : std::max(1.0, std::abs(sx) * m_pPen->m_nWidth);
-        const double height = m_pPen->m_nWidth == 0 ? 1.0 : std::max(1.0, std::abs(sy) * m_pPen->m_nWidth);
+        // The pen covers its logical width around the line, rounded to whole device pixels (one
+        // at the least) so that every line of a picture is equally thick: a device pen of w x h
+        // pixels swept along the mapped segment.
+        const double width = m_pPen->m_nWidth == 0 ? 1.0 : std::max(1.0, std::round(std::abs(sx) * m_pPen->m_nWidth));
+        const double height = m_pPen->m_nWidth == 0 ? 1.0 : std::max(1.0, std::round(std::abs(sy) * m_pPen->m_nWidth));
         SweepPen(*m_surface.image, m_position.x * sx, m_position.y * sy, x * sx, y * sy, width, height, m_pPen->m_color);
     } else if (PreparePainter()) {
         m_surface.painter->drawLine(QPoint(m_position.x, m_position.y), QPoint(x, y));

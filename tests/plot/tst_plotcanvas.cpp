@@ -106,6 +106,8 @@ private slots:
     void pixelsOf760x640();
     void repaintAfterResizeStretches();
     void thinLinesKeepOnePixel();
+    void linesEquallyThickAtAnyScale_data();
+    void linesEquallyThickAtAnyScale();
 };
 
 void TestPlotCanvas::canvasPoint_data()
@@ -470,6 +472,38 @@ void TestPlotCanvas::thinLinesKeepOnePixel()
         blueColumns += image.pixel(x, 101) == kBlue ? 1 : 0;
     }
     QCOMPARE(blueColumns, 21);
+}
+
+void TestPlotCanvas::linesEquallyThickAtAnyScale_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("thickness");
+    QTest::newRow("860x700") << QSize(860, 700) << 1;
+    QTest::newRow("1000x700") << QSize(1000, 700) << 1;
+    QTest::newRow("1920x1080") << QSize(1920, 1080) << 3;
+}
+
+void TestPlotCanvas::linesEquallyThickAtAnyScale()
+{
+    // A one-unit pen at a fractional scale still draws every grid line equally thick.
+    QFETCH(QSize, size);
+    QFETCH(int, thickness);
+    QImage image(size, QImage::Format_RGB32);
+    CImageTarget target(image);
+    PaintRecordedTrace(target, {});
+    const int row = size.height() * 35 / 640; // between the first two horizontal lines
+    std::vector<int> runs;
+    int run = 0;
+    for (int x = 0; x < size.width(); ++x) {
+        if (image.pixel(x, row) == kBlue) {
+            ++run;
+        } else if (run > 0) {
+            runs.push_back(run);
+            run = 0;
+        }
+    }
+    QCOMPARE(runs.size(), std::size_t { 21 });
+    QVERIFY(std::all_of(runs.begin(), runs.end(), [&](int r) { return r == thickness; }));
 }
 
 QTEST_MAIN(TestPlotCanvas)
