@@ -22,6 +22,8 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <map>
+#include <unistd.h>
 #include <cstdio>
 #include <memory>
 
@@ -36,6 +38,23 @@ double CpuSeconds()
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
         + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// CPU ticks (user and system) of every thread of the process, by thread id, with its name.
+std::map<QString, std::pair<QString, long>> ThreadTicks()
+{
+    std::map<QString, std::pair<QString, long>> threads;
+    for (const QFileInfo& task : QDir(QStringLiteral("/proc/self/task")).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(task.filePath() + QStringLiteral("/comm"));
+        QFile stat(task.filePath() + QStringLiteral("/stat"));
+        if (comm.open(QIODevice::ReadOnly) && stat.open(QIODevice::ReadOnly)) {
+            const QString text = QString::fromLatin1(stat.readAll());
+            const QStringList fields = text.mid(text.lastIndexOf(QLatin1Char(')')) + 2).split(QLatin1Char(' '));
+            threads[task.fileName()] = { QString::fromLatin1(comm.readAll().trimmed()),
+                fields.value(11).toLong() + fields.value(12).toLong() };
+        }
+    }
+    return threads;
 }
 
 // Runs the event loop as the program's main loop does, without polling.
@@ -160,6 +179,7 @@ int Cpu(int seconds)
         std::printf("cpu: the stream did not start\n");
         return 1;
     }
+    const std::map<QString, std::pair<QString, long>> threadsBefore = ThreadTicks();
     const double cpuBefore = CpuSeconds();
     QElapsedTimer wall;
     wall.start();
@@ -167,18 +187,12 @@ int Cpu(int seconds)
     const double cpu = CpuSeconds() - cpuBefore;
     const double elapsed = static_cast<double>(wall.nsecsElapsed()) / 1e9;
     const std::size_t blocks = window.tap.sessions.back().size() / kBlockSamples;
-    if (qEnvironmentVariableIsSet("VORN_BENCH_THREADS")) {
-        // CPU ticks per thread since it started, to see where the time goes.
-        for (const QFileInfo& task : QDir(QStringLiteral("/proc/self/task")).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-            QFile comm(task.filePath() + QStringLiteral("/comm"));
-            QFile stat(task.filePath() + QStringLiteral("/stat"));
-            if (comm.open(QIODevice::ReadOnly) && stat.open(QIODevice::ReadOnly)) {
-                const QString text = QString::fromLatin1(stat.readAll());
-                const QStringList fields = text.mid(text.lastIndexOf(QLatin1Char(')')) + 2).split(QLatin1Char(' '));
-                std::printf("cpu: thread %s utime %s stime %s ticks\n", comm.readAll().trimmed().constData(),
-                    qPrintable(fields.value(11)), qPrintable(fields.value(12)));
-            }
-        }
+    const std::map<QString, std::pair<QString, long>> threadsAfter = ThreadTicks();
+    for (const auto& [tid, thread] : threadsAfter) {
+        const auto before = threadsBefore.find(tid);
+        const long ticks = thread.second - (before == threadsBefore.end() ? 0 : before->second.second);
+        std::printf("cpu:   thread %s: %.2f %% of one core\n", qPrintable(thread.first),
+            100.0 * static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK)) / elapsed);
     }
     window.view.OnStop();
     std::printf("cpu: one window streaming for %.1f s (%zu blocks): %.3f s CPU = %.2f %% of one core\n", elapsed,

@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <pthread.h>
+#include <sched.h>
+#include <thread>
 #include <string>
 
 namespace vorn {
@@ -57,6 +60,24 @@ std::uint64_t CRtAudioWaveOut::TotalUnderruns() { return g_totalUnderruns.load()
 
 MMRESULT CRtAudioWaveOut::BackendOpen(const WAVEFORMATEX& format)
 {
+    // With only two short periods buffered, the threads that move samples to the sound server
+    // must run when it needs them, even on a busy machine: the stream is opened on a helper
+    // thread with real-time scheduling where the system allows it, so the threads the ALSA
+    // plugin creates during the open inherit it; RtAudio's own thread asks for it too. Where it
+    // is not allowed everything runs with normal scheduling.
+    MMRESULT result = MMSYSERR_NODRIVER;
+    std::thread opener([&] {
+        sched_param parameter {};
+        parameter.sched_priority = kRealtimePriority;
+        pthread_setschedparam(pthread_self(), SCHED_RR, &parameter);
+        result = OpenStream(format);
+    });
+    opener.join();
+    return result;
+}
+
+MMRESULT CRtAudioWaveOut::OpenStream(const WAVEFORMATEX& format)
+{
     m_bFailed = false;
     m_bFed = false;
     m_channels = format.nChannels;
@@ -71,7 +92,8 @@ MMRESULT CRtAudioWaveOut::BackendOpen(const WAVEFORMATEX& format)
         parameters.deviceId = m_audio->getDefaultOutputDevice();
         parameters.nChannels = format.nChannels;
         RtAudio::StreamOptions options;
-        options.flags = RTAUDIO_ALSA_USE_DEFAULT;
+        options.flags = RTAUDIO_ALSA_USE_DEFAULT | RTAUDIO_SCHEDULE_REALTIME;
+        options.priority = kRealtimePriority;
         options.numberOfBuffers = kPeriods;
         unsigned frames = kPeriodFrames;
         m_audio->openStream(&parameters, nullptr, RTAUDIO_SINT16, format.nSamplesPerSec, &frames,

@@ -51,7 +51,11 @@ private:
         std::size_t position = 0;
     };
 
+    // Opens and starts the RtAudio stream; runs on the helper thread of BackendOpen.
+    MMRESULT OpenStream(const WAVEFORMATEX& format);
     void StopBackendStream();
+
+    static constexpr int kRealtimePriority = 10;
 
     std::unique_ptr<RtAudio> m_audio;
     unsigned m_channels = 1;

@@ -144,9 +144,29 @@ Match MatchSessions(const std::vector<std::int16_t>& recording,
                                 .arg(s).arg(offset).arg(length).arg(minimum).arg(queued.size()).arg(detail);
             return match;
         }
+        // Past what the device had handed back, a stop may pause the stream's last few
+        // milliseconds at the server before they go out: silence, then the very next samples
+        // in order. Nothing may be skipped or changed there either.
+        std::size_t end = offset + length;
+        while (length >= minimum && length < queued.size()) {
+            std::size_t next = end;
+            while (next < recording.size() && next - end < 8820 && recording[next] == 0) {
+                ++next;
+            }
+            if (next >= recording.size() || recording[next] != queued[length] || next == end) {
+                break;
+            }
+            std::size_t more = 0;
+            while (length + more < queued.size() && next + more < recording.size()
+                && recording[next + more] == queued[length + more]) {
+                ++more;
+            }
+            length += more;
+            end = next + more;
+        }
         match.offsets.push_back(offset);
         match.played.push_back(length);
-        position = offset + length;
+        position = end;
     }
     const auto stray = std::find_if(recording.begin() + static_cast<std::ptrdiff_t>(std::min(position, recording.size())),
         recording.end(), [](std::int16_t v) { return v != 0; });

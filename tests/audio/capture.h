@@ -65,7 +65,8 @@ struct Match {
 // Checks that the recording is silence, then session 0 played bit-exactly from its start,
 // then silence, then session 1, and so on, and silence at the end: nothing dropped, inserted or
 // altered. Each session must be found at least up to its minimum length (what the device had
-// handed back before Stop, less what a stop may cut from the card's buffer).
+// handed back before Stop, less what a stop may cut from the card's buffer); past that minimum
+// the rest may come after a pause, in order and unchanged.
 Match MatchSessions(const std::vector<std::int16_t>& recording,
     const std::vector<std::vector<std::int16_t>>& sessions, const std::vector<std::size_t>& minimumPlayed);
 
