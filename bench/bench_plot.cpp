@@ -60,7 +60,26 @@ void BM_Repaint(benchmark::State& state)
     }
 }
 
-// The part of every figure above that only shows the retained picture.
+// The parts of the figures above: the drawing alone, and showing the retained picture alone.
+void BM_DrawTimeModeWithoutShowing(benchmark::State& state)
+{
+    auto view = MakeView();
+    CheckClientArea(state, *view);
+    for (auto _ : state) {
+        view->DrawTrace();
+    }
+}
+
+void BM_OnPaintWithoutShowing(benchmark::State& state)
+{
+    auto view = MakeView();
+    CheckClientArea(state, *view);
+    view->DrawTrace();
+    for (auto _ : state) {
+        view->OnPaint();
+    }
+}
+
 void BM_ShowRetainedPicture(benchmark::State& state)
 {
     auto view = MakeView();
@@ -95,6 +114,8 @@ double Minimum(const std::vector<double>& values)
 
 BENCHMARK(BM_DrawTimeMode)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Minimum);
 BENCHMARK(BM_Repaint)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Minimum);
+BENCHMARK(BM_DrawTimeModeWithoutShowing)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Minimum);
+BENCHMARK(BM_OnPaintWithoutShowing)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Minimum);
 BENCHMARK(BM_ShowRetainedPicture)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Minimum);
 BENCHMARK(BM_FrequencyResponseWithoutMessageBox)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Minimum);
 

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <cwchar>
 
 namespace vorn {
 
@@ -24,7 +26,10 @@ std::uint32_t ToPixel(COLORREF color)
 // Pixel p (in device pixels) is covered by a span [from, to) when from <= p < to.
 int FirstCovered(double from)
 {
-    return static_cast<int>(std::ceil(from));
+    // ceil without a library call; positions far off the image are clamped first.
+    const double clamped = std::clamp(from, -1e9, 1e9);
+    const int truncated = static_cast<int>(clamped);
+    return truncated + (clamped > truncated ? 1 : 0);
 }
 
 // Direct access to the rows of a 32-bit image, detached once.
@@ -47,7 +52,14 @@ public:
             return;
         }
         auto* row = reinterpret_cast<std::uint32_t*>(m_bits + static_cast<std::ptrdiff_t>(y) * m_stride);
-        std::fill(row + first, row + end, pixel);
+        if (end - first >= 16) {
+            // The C library's wide fill is vectorised; a 32-bit wchar_t stores the pixel as is.
+            static_assert(sizeof(wchar_t) == sizeof(std::uint32_t));
+            std::wmemset(reinterpret_cast<wchar_t*>(row + first), static_cast<wchar_t>(pixel),
+                static_cast<std::size_t>(end - first));
+        } else {
+            std::fill(row + first, row + end, pixel);
+        }
     }
 
 private:
@@ -65,7 +77,12 @@ void FillDeviceRect(QImage& image, double left, double top, double right, double
     const int firstColumn = std::max(FirstCovered(std::min(left, right)), 0);
     const int endColumn = std::min(FirstCovered(std::max(left, right)), image.width());
     if (first == 0 && end == image.height() && firstColumn == 0 && endColumn == image.width()) {
-        image.fill(pixel);
+        // White is all ones in every 32-bit format: the fastest fill there is.
+        if (pixel == 0xFFFFFFFFu && image.bytesPerLine() == image.width() * 4) {
+            std::memset(image.bits(), 0xFF, static_cast<std::size_t>(image.sizeInBytes()));
+        } else {
+            image.fill(pixel);
+        }
         return;
     }
     PixelRows rows(image);
@@ -342,12 +359,17 @@ DrawSurface CImageTarget::Acquire()
 
 void CImageTarget::EraseBackground()
 {
-    m_image.fill(Qt::white);
+    FillDeviceRect(m_image, 0, 0, m_image.width(), m_image.height(), 0xFFFFFF);
 }
 
 CRetainedSurface::CRetainedSurface(QWidget* window)
     : m_pWindow(window)
 {
+    // The picture covers every pixel of the window: no background fill before it is shown.
+    if (window != nullptr) {
+        window->setAutoFillBackground(false);
+        window->setAttribute(Qt::WA_OpaquePaintEvent);
+    }
 }
 
 CRetainedSurface::~CRetainedSurface() = default;
@@ -430,7 +452,9 @@ void CRetainedSurface::Show(QPainter& painter, const QRect& area) const
 
 void CRetainedSurface::EraseBackground()
 {
-    m_image.fill(Qt::white);
+    if (!m_image.isNull()) {
+        FillDeviceRect(m_image, 0, 0, m_image.width(), m_image.height(), 0xFFFFFF);
+    }
 }
 
 } // namespace vorn
