@@ -49,7 +49,18 @@ bool PulseCtl(const char* command)
     return QProcess::execute(script, { QString::fromLatin1(command) }) == 0;
 }
 
-// Blocks the stream handed back so far in this session: every write after the first two.
+// Streams playing into the private server now.
+int SinkInputs()
+{
+    QProcess pactl;
+    pactl.start(QStringLiteral("pactl"), { QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sink-inputs") });
+    if (!pactl.waitForFinished(5000)) {
+        return -1;
+    }
+    return static_cast<int>(pactl.readAllStandardOutput().count('\n'));
+}
+
+// Blocks written in the current session: the two of Run, then one per refill.
 std::size_t Refills(const QueueTap& tap)
 {
     return tap.sessions.empty() ? 0 : tap.sessions.back().size() / kBlockSamples;
@@ -197,9 +208,10 @@ private slots:
     {
         m_view->OnRun();
         QTRY_VERIFY_WITH_TIMEOUT(Refills(*m_tap) >= 4, 5000);
+        QCOMPARE(SinkInputs(), 2); // the silent keep-alive player and the view
         m_view.reset(); // completions may be on their way: none may reach the destroyed view
-        QTest::qWait(200);
-        QVERIFY(true);
+        QCOMPARE(SinkInputs(), 1);
+        QTest::qWait(100);
     }
 
 private:
