@@ -1,6 +1,7 @@
 // The stream on a real sound server: a private PulseAudio with a null sink, recorded from the
 // sink's monitor, compared bit for bit with what the view queued.
 #include "capture.h"
+#include "drawdlg.h"
 #include "resources.h"
 #include "vornview.h"
 #include "waveoutrtaudio.h"
@@ -8,12 +9,16 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
 #include <unistd.h>
 
+#include <functional>
 #include <memory>
 
 using namespace vorn;
@@ -21,13 +26,38 @@ using namespace vorn::capture;
 
 namespace {
 
-// What the settings dialog's OK does with the values it was given.
-void ApplySettings(CVornView& view, int input, double frequency)
+// Settings through the real dialog: choose the input and type the frequency, then OK. The
+// stream keeps being refilled by the dialog's modal loop meanwhile.
+void Settings(CVornView& view, int input, double frequency)
 {
-    view.m_nInput = input;
-    view.m_dFreq = frequency;
-    view.m_bFreqMode = 0;
-    view.ResetFilterState();
+    bool answered = false;
+    std::function<void()> answer;
+    answer = [&] {
+        auto* dialog = qobject_cast<CDrawDlg*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) {
+            QTimer::singleShot(20, qApp, answer);
+            return;
+        }
+        QTest::qWait(60);
+        auto* radio = qobject_cast<QRadioButton*>(dialog->GetDlgItem(input == 0 ? IDC_RADIO_SINE : IDC_RADIO_STEP));
+        auto* edit = qobject_cast<QLineEdit*>(dialog->GetDlgItem(IDC_EDIT_FREQ));
+        auto* ok = qobject_cast<QPushButton*>(dialog->GetDlgItem(IDOK));
+        if (radio != nullptr && edit != nullptr && ok != nullptr) {
+            QTest::mouseClick(radio, Qt::LeftButton);
+            edit->selectAll();
+            QTest::keyClicks(edit, QString::number(frequency));
+            QTest::mouseClick(ok, Qt::LeftButton);
+            answered = true;
+        } else {
+            static_cast<QDialog*>(dialog)->reject();
+        }
+    };
+    QTimer::singleShot(20, qApp, answer);
+    view.OnSettings();
+    QVERIFY(answered);
+    QCOMPARE(view.m_nInput, input);
+    QCOMPARE(view.m_dFreq, frequency);
+    QCOMPARE(view.m_bFreqMode, 0);
 }
 
 // Answers the next modal dialog (the frequency-response message) after the given delay, while
@@ -122,7 +152,7 @@ private slots:
         m_view->OnRun();
         QCOMPARE(m_view->m_bRunning, 1);
         QTRY_VERIFY_WITH_TIMEOUT(Refills(*m_tap) >= 8, 5000);
-        ApplySettings(*m_view, 1, 1000.0); // step, from rest
+        Settings(*m_view, 1, 1000.0); // step, from rest
         QTest::qWait(300);
         for (int i = 0; i < 3; ++i) {
             m_view->DrawTrace(); // writes block 0 whether or not it is queued
@@ -132,7 +162,7 @@ private slots:
         m_view->OnFreqResponse();
         QCOMPARE(m_view->m_bFreqMode, 1);
         QTest::qWait(250);
-        ApplySettings(*m_view, 0, 440.0);
+        Settings(*m_view, 0, 440.0);
         QTest::qWait(300);
         stop();
         QCOMPARE(m_view->m_bRunning, 0);
