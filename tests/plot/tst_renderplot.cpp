@@ -11,27 +11,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "renderprocess.h"
+
 using namespace vorn;
 
 namespace {
-
-struct Run {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-Run Render(const QStringList& arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral(VORN_RENDER_PATH), arguments);
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        return {};
-    }
-    return { process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(),
-        process.readAllStandardError() };
-}
 
 CVornSimulation Prepared(bool frequency, int input, double hz, int skip)
 {
@@ -86,7 +70,7 @@ void TestRenderPlot::points()
     QFETCH(int, input);
     QFETCH(double, hz);
     QFETCH(int, skip);
-    const Run run = Render(QStringList { "points" } + arguments);
+    const RenderRun run = Render(QStringList { "points" } + arguments);
     QCOMPARE(run.exitCode, 0);
     QVERIFY(run.err.isEmpty());
 
@@ -121,7 +105,7 @@ void TestRenderPlot::pngIsTheDrawnPicture()
     QFETCH(QSize, size);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("plot.png"));
-    const Run run = Render(QStringList { "plot" } + arguments + QStringList { "--output", path });
+    const RenderRun run = Render(QStringList { "plot" } + arguments + QStringList { "--output", path });
     QCOMPARE(run.exitCode, 0);
     QImage written(path);
     QCOMPARE(written.size(), size);
@@ -234,7 +218,7 @@ void TestRenderPlot::badInput()
         argument.replace(QStringLiteral("OUT"), dir.filePath(QStringLiteral("out")));
         argument.replace(QStringLiteral("MISSING"), dir.filePath(QStringLiteral("missing")));
     }
-    const Run run = Render(arguments);
+    const RenderRun run = Render(arguments);
     QCOMPARE(run.exitCode, 2);
     QVERIFY(run.out.isEmpty());
     QCOMPARE(run.err.count('\n'), 1);

@@ -3,32 +3,15 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
 
+#include "renderprocess.h"
+
 using namespace vorn;
 
 namespace {
-
-struct Run {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-Run Render(const QStringList& arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral(VORN_RENDER_PATH), arguments);
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        return {};
-    }
-    return { process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(),
-        process.readAllStandardError() };
-}
 
 QByteArray Lines(const SampleBlock& block)
 {
@@ -96,7 +79,7 @@ void TestRender::samplesMatchTheCore()
         expected += Lines(simulation.m_samples[static_cast<std::size_t>(i % 2)]);
     }
 
-    const Run run = Render(QStringList { "samples" } + arguments);
+    const RenderRun run = Render(QStringList { "samples" } + arguments);
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.out.count('\n'), blocks * 2000);
     QCOMPARE(run.out, expected);
@@ -104,7 +87,7 @@ void TestRender::samplesMatchTheCore()
 
 void TestRender::spectrum()
 {
-    const Run run = Render({ "spectrum" });
+    const RenderRun run = Render({ "spectrum" });
     QCOMPARE(run.exitCode, 0);
     const QList<QByteArray> lines = run.out.trimmed().split('\n');
     QCOMPARE(lines.size(), 2000);
@@ -119,7 +102,7 @@ void TestRender::wavFile()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("step.wav");
-    const Run run = Render({ "wav", "--output", path, "--input", "step", "--seconds", "0.1" });
+    const RenderRun run = Render({ "wav", "--output", path, "--input", "step", "--seconds", "0.1" });
     QCOMPARE(run.exitCode, 0);
 
     QFile file(path);
@@ -166,7 +149,7 @@ void TestRender::wavIsAtomic()
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("old");
     }
-    const Run run = Render({ "wav", "--output", path, "--seconds", "-1" });
+    const RenderRun run = Render({ "wav", "--output", path, "--seconds", "-1" });
     QCOMPARE(run.exitCode, 2);
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -204,25 +187,21 @@ void TestRender::badInput()
     QFETCH(QStringList, arguments);
     QFETCH(QByteArray, mentions);
     QTemporaryDir dir;
-    QProcess process;
-    process.setWorkingDirectory(dir.path());
-    process.start(QStringLiteral(VORN_RENDER_PATH), arguments);
-    QVERIFY(process.waitForFinished(30000));
-    QCOMPARE(process.exitCode(), 2);
-    QVERIFY(process.readAllStandardOutput().isEmpty());
-    const QByteArray err = process.readAllStandardError();
-    QCOMPARE(err.count('\n'), 1);
-    QVERIFY2(err.contains(mentions), err.constData());
+    const RenderRun run = Render(arguments, dir.path());
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY(run.out.isEmpty());
+    QCOMPARE(run.err.count('\n'), 1);
+    QVERIFY2(run.err.contains(mentions), run.err.constData());
     QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());
 }
 
 void TestRender::helpAndVersion()
 {
-    const Run help = Render({ "--help" });
+    const RenderRun help = Render({ "--help" });
     QCOMPARE(help.exitCode, 0);
     QVERIFY(help.out.contains("vorn-render samples"));
     QVERIFY(help.out.contains("vorn-render wav"));
-    const Run version = Render({ "--version" });
+    const RenderRun version = Render({ "--version" });
     QCOMPARE(version.exitCode, 0);
     QCOMPARE(version.out, QByteArray("vorn-render 1.0.0.1\n"));
 }
