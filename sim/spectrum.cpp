@@ -8,8 +8,6 @@
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
-#elif defined(__SSE2__)
-#include <emmintrin.h>
 #endif
 
 namespace vorn {
@@ -82,32 +80,11 @@ inline void ButterfliesScalar(double* __restrict aRe, double* __restrict aIm, do
 
 using ButterflyStage = void (*)(double* re, double* im, const double* wRe, const double* wIm, int h);
 
-// One whole stage, two lanes at a time.
-void StageSse2(double* re, double* im, const double* wRe, const double* wIm, int h)
+// One whole stage, one butterfly at a time.
+void StageScalar(double* re, double* im, const double* wRe, const double* wIm, int h)
 {
     for (int base = 0; base < kFftSize; base += 2 * h) {
-        double* aRe = re + base;
-        double* aIm = im + base;
-        double* bRe = re + base + h;
-        double* bIm = im + base + h;
-        int j = 0;
-#ifdef __SSE2__
-        for (; j + 2 <= h; j += 2) {
-            const __m128d br = _mm_loadu_pd(bRe + j);
-            const __m128d bi = _mm_loadu_pd(bIm + j);
-            const __m128d wr = _mm_loadu_pd(wRe + j);
-            const __m128d wi = _mm_loadu_pd(wIm + j);
-            const __m128d tr = _mm_sub_pd(_mm_mul_pd(br, wr), _mm_mul_pd(bi, wi));
-            const __m128d ti = _mm_add_pd(_mm_mul_pd(br, wi), _mm_mul_pd(bi, wr));
-            const __m128d ar = _mm_loadu_pd(aRe + j);
-            const __m128d ai = _mm_loadu_pd(aIm + j);
-            _mm_storeu_pd(bRe + j, _mm_sub_pd(ar, tr));
-            _mm_storeu_pd(bIm + j, _mm_sub_pd(ai, ti));
-            _mm_storeu_pd(aRe + j, _mm_add_pd(ar, tr));
-            _mm_storeu_pd(aIm + j, _mm_add_pd(ai, ti));
-        }
-#endif
-        ButterfliesScalar(aRe, aIm, bRe, bIm, wRe, wIm, j, h);
+        ButterfliesScalar(re + base, im + base, re + base + h, im + base + h, wRe, wIm, 0, h);
     }
 }
 
@@ -148,7 +125,7 @@ ButterflyStage WideStage()
         return &StageAvx;
     }
 #endif
-    return &StageSse2;
+    return &StageScalar;
 }
 
 // trunc(20 log10 m) without the logarithm for the magnitudes that are not close to a whole
@@ -220,7 +197,7 @@ void Fft(FftBuffer& re, FftBuffer& im)
     for (int h = 1; h < kFftSize; h *= 2) {
         const double* wRe = twiddles.re.data() + (h - 1);
         const double* wIm = twiddles.im.data() + (h - 1);
-        (h >= 4 ? wideStage : StageSse2)(re.data(), im.data(), wRe, wIm, h);
+        (h >= 4 ? wideStage : StageScalar)(re.data(), im.data(), wRe, wIm, h);
     }
 }
 
