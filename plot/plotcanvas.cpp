@@ -78,12 +78,12 @@ void DrawTrace(CDrawTarget& window, CVornSimulation& simulation, std::vector<CPo
         const SampleBlock& block = simulation.PlottedBlock();
         PlotPoint previous;
         for (int i = 0; i < kBlockSamples; ++i) {
-            const double s = block[static_cast<std::size_t>(i)];
-            const PlotPoint point = frequencyMode ? FrequencyTracePoint(i, s) : TimeTracePoint(i, s);
             // The spectrum is plotted up to bin 1000 (20 kHz) inclusive.
             if (frequencyMode && i > 1000) {
                 break;
             }
+            const double s = block[static_cast<std::size_t>(i)];
+            const PlotPoint point = frequencyMode ? FrequencyTracePoint(i, s) : TimeTracePoint(i, s);
             if (i > 0) {
                 DrawSegment(window, points, previous.u, previous.v, point.u, point.v);
             }
