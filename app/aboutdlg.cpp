@@ -17,8 +17,8 @@ CAboutDlg::CAboutDlg(QWidget* parent)
         return;
     }
     setWindowTitle(tmpl->caption);
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
-        | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+        | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
 
     // Dialog units: a quarter of the font's average character width, an eighth of its height.
     const QFontMetrics metrics(font());
@@ -26,8 +26,8 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     const double baseX = metrics.horizontalAdvance(sample) / 52.0;
     const double baseY = metrics.height();
     const auto toRect = [&](const DialogItemTemplate& item) {
-        return QRect(qRound(item.x * baseX / 4), qRound(item.y * baseY / 8), qRound(item.cx * baseX / 4),
-            qRound(item.cy * baseY / 8));
+        return QRect(qRound(item.x * baseX / 4), qRound(item.y * baseY / 8),
+            qRound(item.cx * baseX / 4), qRound(item.cy * baseY / 8));
     };
 
     for (const DialogItemTemplate& item : tmpl->items) {

@@ -6,7 +6,8 @@ namespace vorn {
 
 // The About box, laid out from dialog template 100: icon, "Vorn, Version 1.0", the legal notice
 // and OK. OK, Esc and the close box end it. Runs on the UI thread.
-class CAboutDlg : public QDialog {
+class CAboutDlg : public QDialog
+{
     Q_OBJECT
 
 public:

@@ -10,7 +10,8 @@ class CVornView;
 
 // One document window inside the main frame: it holds one view and closes with it. Closing the
 // last window of a modified document asks whether to save it. Runs on the UI thread.
-class CChildFrame : public QMdiSubWindow, public CCmdTarget {
+class CChildFrame : public QMdiSubWindow, public CCmdTarget
+{
     Q_OBJECT
 
 public:

@@ -13,71 +13,72 @@ namespace vorn {
 
 namespace {
 
-    constexpr char kCodePage932[] = "CP932";
+constexpr char kCodePage932[] = "CP932";
 
-    // Converts with iconv; nothing when a sequence is invalid or cannot be represented.
-    std::optional<QByteArray> Iconv(const char* to, const char* from, const QByteArray& in)
-    {
-        iconv_t cd = iconv_open(to, from);
-        if (cd == reinterpret_cast<iconv_t>(-1)) {
-            return std::nullopt;
-        }
-        QByteArray out;
-        out.resize(in.size() * 4 + 16);
-        char* inPtr = const_cast<char*>(in.constData());
-        size_t inLeft = static_cast<size_t>(in.size());
-        char* outPtr = out.data();
-        size_t outLeft = static_cast<size_t>(out.size());
-        bool ok = true;
-        while (inLeft > 0) {
-            if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1)) {
-                if (errno == E2BIG) {
-                    const qsizetype used = outPtr - out.data();
-                    out.resize(out.size() * 2);
-                    outPtr = out.data() + used;
-                    outLeft = static_cast<size_t>(out.size() - used);
-                    continue;
-                }
-                ok = false;
-                break;
+// Converts with iconv; nothing when a sequence is invalid or cannot be represented.
+std::optional<QByteArray> Iconv(const char* to, const char* from, const QByteArray& in)
+{
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        return std::nullopt;
+    }
+    QByteArray out;
+    out.resize(in.size() * 4 + 16);
+    char* inPtr = const_cast<char*>(in.constData());
+    size_t inLeft = static_cast<size_t>(in.size());
+    char* outPtr = out.data();
+    size_t outLeft = static_cast<size_t>(out.size());
+    bool ok = true;
+    while (inLeft > 0) {
+        if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1)) {
+            if (errno == E2BIG) {
+                const qsizetype used = outPtr - out.data();
+                out.resize(out.size() * 2);
+                outPtr = out.data() + used;
+                outLeft = static_cast<size_t>(out.size() - used);
+                continue;
             }
-        }
-        if (ok && iconv(cd, nullptr, nullptr, &outPtr, &outLeft) == static_cast<size_t>(-1)) {
             ok = false;
+            break;
         }
-        const qsizetype used = outPtr - out.data();
-        iconv_close(cd);
-        if (!ok) {
-            return std::nullopt;
-        }
-        out.truncate(used);
-        return out;
     }
+    if (ok && iconv(cd, nullptr, nullptr, &outPtr, &outLeft) == static_cast<size_t>(-1)) {
+        ok = false;
+    }
+    const qsizetype used = outPtr - out.data();
+    iconv_close(cd);
+    if (!ok) {
+        return std::nullopt;
+    }
+    out.truncate(used);
+    return out;
+}
 
-    std::optional<QString> Decode(QStringConverter::Encoding encoding, QByteArrayView bytes)
-    {
-        QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
-        QString text = decoder.decode(bytes);
-        if (decoder.hasError()) {
-            return std::nullopt;
-        }
-        return text;
+std::optional<QString> Decode(QStringConverter::Encoding encoding, QByteArrayView bytes)
+{
+    QStringDecoder decoder(
+        encoding, QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError()) {
+        return std::nullopt;
     }
+    return text;
+}
 
-    std::optional<QByteArray> Encode(QStringConverter::Encoding encoding, const QString& text)
-    {
-        QStringEncoder encoder(encoding, QStringConverter::Flag::Stateless);
-        QByteArray bytes = encoder.encode(text);
-        if (encoder.hasError()) {
-            return std::nullopt;
-        }
-        return bytes;
+std::optional<QByteArray> Encode(QStringConverter::Encoding encoding, const QString& text)
+{
+    QStringEncoder encoder(encoding, QStringConverter::Flag::Stateless);
+    QByteArray bytes = encoder.encode(text);
+    if (encoder.hasError()) {
+        return std::nullopt;
     }
+    return bytes;
+}
 
-    bool StartsWith(const QByteArray& bytes, const char* mark, qsizetype n)
-    {
-        return bytes.size() >= n && bytes.startsWith(QByteArrayView(mark, n));
-    }
+bool StartsWith(const QByteArray& bytes, const char* mark, qsizetype n)
+{
+    return bytes.size() >= n && bytes.startsWith(QByteArrayView(mark, n));
+}
 
 } // namespace
 

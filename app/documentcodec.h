@@ -11,7 +11,8 @@ namespace vorn {
 // way. Binary files are read byte for byte as Latin-1 characters.
 enum class TextEncoding { Utf8, Utf8Bom, Utf16LE, Utf16BE, Cp932, Binary };
 
-struct DecodedText {
+struct DecodedText
+{
     TextEncoding encoding = TextEncoding::Utf8;
     bool crlf = false; // the file separates its lines with CR LF
     QString text; // lines separated by '\n'

@@ -24,9 +24,9 @@ FindState& LastFind()
 }
 
 namespace {
-    QPointer<CFindReplaceDlg> g_findDialog;
-    QPointer<CFindReplaceDlg> g_replaceDialog;
-}
+QPointer<CFindReplaceDlg> g_findDialog;
+QPointer<CFindReplaceDlg> g_replaceDialog;
+} // namespace
 
 CFindReplaceDlg* CFindReplaceDlg::Show(CVornView* pView, bool bReplace)
 {
@@ -41,8 +41,9 @@ CFindReplaceDlg* CFindReplaceDlg::Show(CVornView* pView, bool bReplace)
     slot->m_pView = pView;
     const FindState& state = LastFind();
     const QString selected = pView->textCursor().selectedText();
-    slot->m_pFindEdit->setText(
-        !selected.isEmpty() && !selected.contains(QChar::ParagraphSeparator) ? selected : state.strFind);
+    slot->m_pFindEdit->setText(!selected.isEmpty() && !selected.contains(QChar::ParagraphSeparator)
+            ? selected
+            : state.strFind);
     slot->m_pFindEdit->selectAll();
     if (slot->m_pReplaceEdit) {
         slot->m_pReplaceEdit->setText(state.strReplace);

@@ -13,7 +13,8 @@ namespace vorn {
 class CVornView;
 
 // The last search of the program, shared by all views as Find next repeats it.
-struct FindState {
+struct FindState
+{
     QString strFind;
     QString strReplace;
     bool bMatchCase = false;
@@ -23,7 +24,8 @@ FindState& LastFind();
 
 // The modeless Find or Replace dialog. It acts on the view that opened it last; one dialog of
 // each kind exists at a time. Runs on the UI thread.
-class CFindReplaceDlg : public QDialog {
+class CFindReplaceDlg : public QDialog
+{
     Q_OBJECT
 
 public:

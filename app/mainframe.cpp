@@ -26,33 +26,33 @@ namespace vorn {
 
 namespace {
 
-    // The toolbar's images, in the order of its buttons.
-    QString ToolBarIcon(int nID)
-    {
-        switch (nID) {
-        case ID_FILE_NEW:
-            return QStringLiteral(":/icons/toolbar/new.svg");
-        case ID_FILE_OPEN:
-            return QStringLiteral(":/icons/toolbar/open.svg");
-        case ID_FILE_SAVE:
-            return QStringLiteral(":/icons/toolbar/save.svg");
-        case ID_EDIT_CUT:
-            return QStringLiteral(":/icons/toolbar/cut.svg");
-        case ID_EDIT_COPY:
-            return QStringLiteral(":/icons/toolbar/copy.svg");
-        case ID_EDIT_PASTE:
-            return QStringLiteral(":/icons/toolbar/paste.svg");
-        case ID_FILE_PRINT:
-            return QStringLiteral(":/icons/toolbar/print.svg");
-        case ID_APP_ABOUT:
-            return QStringLiteral(":/icons/toolbar/about.svg");
-        default:
-            return {};
-        }
+// The toolbar's images, in the order of its buttons.
+QString ToolBarIcon(int nID)
+{
+    switch (nID) {
+    case ID_FILE_NEW:
+        return QStringLiteral(":/icons/toolbar/new.svg");
+    case ID_FILE_OPEN:
+        return QStringLiteral(":/icons/toolbar/open.svg");
+    case ID_FILE_SAVE:
+        return QStringLiteral(":/icons/toolbar/save.svg");
+    case ID_EDIT_CUT:
+        return QStringLiteral(":/icons/toolbar/cut.svg");
+    case ID_EDIT_COPY:
+        return QStringLiteral(":/icons/toolbar/copy.svg");
+    case ID_EDIT_PASTE:
+        return QStringLiteral(":/icons/toolbar/paste.svg");
+    case ID_FILE_PRINT:
+        return QStringLiteral(":/icons/toolbar/print.svg");
+    case ID_APP_ABOUT:
+        return QStringLiteral(":/icons/toolbar/about.svg");
+    default:
+        return {};
     }
+}
 
-    constexpr int kMaxWindowListEntries = 9;
-    constexpr int kIndicatorPollMs = 250;
+constexpr int kMaxWindowListEntries = 9;
+constexpr int kIndicatorPollMs = 250;
 
 } // namespace
 
@@ -207,7 +207,8 @@ bool CMainFrame::OnCreate()
             m_wndToolBar->addSeparator();
             continue;
         }
-        QAction* action = m_actions.count(id) ? m_actions[id] : CreateCommandAction(id, CommandTooltip(id));
+        QAction* action
+            = m_actions.count(id) ? m_actions[id] : CreateCommandAction(id, CommandTooltip(id));
         action->setIcon(QIcon(ToolBarIcon(id)));
         m_wndToolBar->addAction(action);
     }
@@ -231,7 +232,8 @@ bool CMainFrame::OnCreate()
 
     connect(m_pApp, &CVornApp::recentFilesChanged, this, &CMainFrame::UpdateRecentFileMenu);
     UpdateRecentFileMenu();
-    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &CMainFrame::ScheduleUpdate);
+    connect(
+        QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &CMainFrame::ScheduleUpdate);
 
     m_pIndicatorTimer = new QTimer(this);
     m_pIndicatorTimer->setInterval(kIndicatorPollMs);
@@ -260,16 +262,20 @@ void CMainFrame::InitCommandMap()
             }
         },
         needWindow);
-    OnCommand(ID_WINDOW_CASCADE, [this] { m_pMdiArea->cascadeSubWindows(); }, needWindow);
-    OnCommand(ID_WINDOW_TILE_HORZ, [this] { m_pMdiArea->tileSubWindows(); }, needWindow);
-    OnCommand(ID_WINDOW_ARRANGE, [this] { ArrangeIcons(); }, needWindow);
-    OnCommandRange(AFX_IDM_FIRST_MDICHILD, AFX_IDM_FIRST_MDICHILD + kMaxWindowListEntries - 1, [this](int nID) {
-        const QList<QMdiSubWindow*> windows = m_pMdiArea->subWindowList();
-        const int index = nID - AFX_IDM_FIRST_MDICHILD;
-        if (index < windows.size()) {
-            m_pMdiArea->setActiveSubWindow(windows[index]);
-        }
-    });
+    OnCommand(
+        ID_WINDOW_CASCADE, [this] { m_pMdiArea->cascadeSubWindows(); }, needWindow);
+    OnCommand(
+        ID_WINDOW_TILE_HORZ, [this] { m_pMdiArea->tileSubWindows(); }, needWindow);
+    OnCommand(
+        ID_WINDOW_ARRANGE, [this] { ArrangeIcons(); }, needWindow);
+    OnCommandRange(AFX_IDM_FIRST_MDICHILD, AFX_IDM_FIRST_MDICHILD + kMaxWindowListEntries - 1,
+        [this](int nID) {
+            const QList<QMdiSubWindow*> windows = m_pMdiArea->subWindowList();
+            const int index = nID - AFX_IDM_FIRST_MDICHILD;
+            if (index < windows.size()) {
+                m_pMdiArea->setActiveSubWindow(windows[index]);
+            }
+        });
 }
 
 void CMainFrame::AddFrame(CChildFrame* pFrame)
@@ -317,7 +323,8 @@ CChildFrame* CMainFrame::MDIGetActive() const
         // Without keyboard focus on this window the area reports no active window: take the top one.
         const QList<QMdiSubWindow*> windows = m_pMdiArea->subWindowList(QMdiArea::StackingOrder);
         for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
-            if (auto* frame = qobject_cast<CChildFrame*>(*it); frame && frame->GetActiveView()->GetDocument()) {
+            if (auto* frame = qobject_cast<CChildFrame*>(*it);
+                frame && frame->GetActiveView()->GetDocument()) {
                 return frame;
             }
         }
@@ -401,7 +408,8 @@ void CMainFrame::OnUpdateFrameTitle()
 {
     const QString appTitle = LoadStringResource(IDR_MAINFRAME);
     CChildFrame* frame = MDIGetActive();
-    setWindowTitle(frame ? QStringLiteral("%1 - %2").arg(appTitle, frame->windowTitle()) : appTitle);
+    setWindowTitle(
+        frame ? QStringLiteral("%1 - %2").arg(appTitle, frame->windowTitle()) : appTitle);
 }
 
 void CMainFrame::UpdateRecentFileMenu()
@@ -410,7 +418,8 @@ void CMainFrame::UpdateRecentFileMenu()
     for (int i = 0; i < kMaxRecentFiles; ++i) {
         QAction* action = m_actions[ID_FILE_MRU_FILE1 + i];
         if (i < files.size()) {
-            action->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(QDir::toNativeSeparators(files[i])));
+            action->setText(
+                QStringLiteral("&%1 %2").arg(i + 1).arg(QDir::toNativeSeparators(files[i])));
             action->setVisible(true);
         } else if (i == 0) {
             action->setText(LoadStringResource(IDS_RECENT_FILE_PLACEHOLDER));
@@ -437,7 +446,8 @@ void CMainFrame::RebuildWindowList(QMenu* pMenu)
     QMdiSubWindow* active = MDIGetActive();
     for (int i = 0; i < windows.size() && i < kMaxWindowListEntries; ++i) {
         const int id = AFX_IDM_FIRST_MDICHILD + i;
-        auto* action = pMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(windows[i]->windowTitle()));
+        auto* action
+            = pMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(windows[i]->windowTitle()));
         action->setData(id);
         action->setCheckable(true);
         action->setChecked(windows[i] == active);

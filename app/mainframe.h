@@ -26,7 +26,8 @@ class CVornView;
 // and menu 128 otherwise, the accelerators, the dockable toolbar and the status bar with its
 // message pane and lock indicators. Every command goes along the route active view, its
 // document, its frame, this frame, the application. Runs on the UI thread.
-class CMainFrame : public QMainWindow, public CCmdTarget {
+class CMainFrame : public QMainWindow, public CCmdTarget
+{
     Q_OBJECT
 
 public:

@@ -126,7 +126,8 @@ inline constexpr unsigned ES_AUTOHSCROLL = 0x00000080u;
 
 // One control of a dialog template. Positions and sizes are in dialog units. A static icon
 // (SS_ICON) carries the icon's resource id as its text.
-struct DialogItemTemplate {
+struct DialogItemTemplate
+{
     int id = -1;
     QString className; // "button", "static", "edit"
     QString text;
@@ -137,7 +138,8 @@ struct DialogItemTemplate {
     int cy = 0;
 };
 
-struct DialogTemplate {
+struct DialogTemplate
+{
     int id = 0;
     QString caption;
     int cx = 0;
@@ -167,7 +169,8 @@ QString CommandTooltip(int id);
 
 // A menu: its top-level entries in order. A popup carries items; a command carries an id; a
 // separator carries nothing. Texts use "&" for the mnemonic and "\t" before the shortcut text.
-struct MenuItemTemplate {
+struct MenuItemTemplate
+{
     enum Kind { Popup, Command, Separator };
     Kind kind = Command;
     QString text;
@@ -180,7 +183,8 @@ struct MenuItemTemplate {
 const std::vector<MenuItemTemplate>* FindMenuTemplate(int id);
 
 // One accelerator: the key in QKeySequence's portable text form and the command id.
-struct AcceleratorTemplate {
+struct AcceleratorTemplate
+{
     const char* key;
     int id;
 };

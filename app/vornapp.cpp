@@ -22,11 +22,12 @@
 namespace vorn {
 
 namespace {
-    CVornApp* g_pApp = nullptr;
+CVornApp* g_pApp = nullptr;
 
-    const QString kOrganisation = QStringLiteral("アプリケーション ウィザードで生成されたローカル アプリケーション");
-    const QString kRecentFileSection = QStringLiteral("Recent File List");
-}
+const QString kOrganisation
+    = QStringLiteral("アプリケーション ウィザードで生成されたローカル アプリケーション");
+const QString kRecentFileSection = QStringLiteral("Recent File List");
+} // namespace
 
 CVornApp::CVornApp()
 {
@@ -66,7 +67,8 @@ void CVornApp::InitCommandMap()
     OnCommand(ID_FILE_PRINT_SETUP, [this] { OnFilePrintSetup(); });
     OnCommand(ID_APP_EXIT, [this] { OnAppExit(); });
     OnCommandRange(
-        ID_FILE_MRU_FILE1, ID_FILE_MRU_FILE1 + kMaxRecentFiles - 1, [this](int nID) { OnOpenRecentFile(nID); },
+        ID_FILE_MRU_FILE1, ID_FILE_MRU_FILE1 + kMaxRecentFiles - 1,
+        [this](int nID) { OnOpenRecentFile(nID); },
         [this](CCmdUI& ui) { ui.Enable(ui.m_nID - ID_FILE_MRU_FILE1 < m_recentFiles.size()); });
 }
 
@@ -74,7 +76,8 @@ bool CVornApp::InitInstance(const QStringList& arguments)
 {
     // Standard buttons and dialogs speak Japanese like the rest of the program.
     m_pQtTranslator = std::make_unique<QTranslator>();
-    if (m_pQtTranslator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    if (m_pQtTranslator->load(
+            QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         QCoreApplication::installTranslator(m_pQtTranslator.get());
     }
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/vorn.svg")));
@@ -105,7 +108,8 @@ void CVornApp::LoadStdProfileSettings()
     QSettings settings;
     m_recentFiles.clear();
     for (int i = 1; i <= kMaxRecentFiles; ++i) {
-        const QString path = settings.value(QStringLiteral("%1/File%2").arg(kRecentFileSection).arg(i)).toString();
+        const QString path
+            = settings.value(QStringLiteral("%1/File%2").arg(kRecentFileSection).arg(i)).toString();
         if (!path.isEmpty()) {
             m_recentFiles.append(path);
         }
@@ -117,7 +121,8 @@ void CVornApp::SaveRecentFileList() const
     QSettings settings;
     settings.remove(kRecentFileSection);
     for (int i = 0; i < m_recentFiles.size(); ++i) {
-        settings.setValue(QStringLiteral("%1/File%2").arg(kRecentFileSection).arg(i + 1), m_recentFiles[i]);
+        settings.setValue(
+            QStringLiteral("%1/File%2").arg(kRecentFileSection).arg(i + 1), m_recentFiles[i]);
     }
     settings.sync();
 }

@@ -20,7 +20,8 @@ class CVornDoc;
 // The application: start-up, the documents and their windows, the recent-file list kept in the
 // per-user settings, and the commands New, Open, Print setup, recent files, About and Exit.
 // Exactly one exists, constructed in main() after the QApplication. Runs on the UI thread.
-class CVornApp : public QObject, public CCmdTarget {
+class CVornApp : public QObject, public CCmdTarget
+{
     Q_OBJECT
 
 public:

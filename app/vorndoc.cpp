@@ -19,12 +19,12 @@
 namespace vorn {
 
 namespace {
-    QWidget* MessageOwner()
-    {
-        CVornApp* app = CVornApp::Instance();
-        return app ? app->GetMainWnd() : nullptr;
-    }
+QWidget* MessageOwner()
+{
+    CVornApp* app = CVornApp::Instance();
+    return app ? app->GetMainWnd() : nullptr;
 }
+} // namespace
 
 CVornDoc::CVornDoc(QObject* parent)
     : QObject(parent)
@@ -115,7 +115,8 @@ bool CVornDoc::OnSaveDocument(const QString& strPath)
     } else if (auto encoded = EncodeDocumentText(text, encoding, m_bCrLf)) {
         bytes = std::move(*encoded);
     } else {
-        const auto answer = QMessageBox::question(MessageOwner(), LoadStringResource(AFX_IDS_APP_TITLE),
+        const auto answer = QMessageBox::question(MessageOwner(),
+            LoadStringResource(AFX_IDS_APP_TITLE),
             LoadStringResource(IDS_ENCODING_LOSS).arg(m_strTitle, EncodingDisplayName(encoding)),
             QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Yes);
         if (answer != QMessageBox::Yes) {
@@ -147,8 +148,9 @@ bool CVornDoc::DoSave(const QString& strPath, bool bReplace)
     QString path = strPath;
     if (path.isEmpty()) {
         CVornApp* app = CVornApp::Instance();
-        path = app ? app->PromptForFileName(false, m_strPathName.isEmpty() ? m_strTitle : m_strPathName)
-                   : QString();
+        path = app
+            ? app->PromptForFileName(false, m_strPathName.isEmpty() ? m_strTitle : m_strPathName)
+            : QString();
         if (path.isEmpty()) {
             return false;
         }
@@ -259,7 +261,8 @@ void CVornDoc::UpdateFrameCounts()
     int number = 1;
     for (CVornView* view : m_views) {
         if (CChildFrame* frame = CChildFrame::FrameOf(view)) {
-            frame->setWindowTitle(several ? QStringLiteral("%1:%2").arg(m_strTitle).arg(number) : m_strTitle);
+            frame->setWindowTitle(
+                several ? QStringLiteral("%1:%2").arg(m_strTitle).arg(number) : m_strTitle);
         }
         ++number;
     }

@@ -19,7 +19,8 @@ class CVornView;
 // A plain-text document: the text that all its views edit, the file it came from, and the exact
 // bytes last read or written, so that saving an unedited text writes those bytes back. The
 // document lives as long as it has views. Runs on the UI thread.
-class CVornDoc : public QObject, public CCmdTarget {
+class CVornDoc : public QObject, public CCmdTarget
+{
     Q_OBJECT
 
 public:

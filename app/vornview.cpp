@@ -65,25 +65,34 @@ void CVornView::InitCommandMap()
 
     const auto needSelection = [this](CCmdUI& ui) { ui.Enable(textCursor().hasSelection()); };
     const auto needText = [this](CCmdUI& ui) { ui.Enable(!document()->isEmpty()); };
-    OnCommand(ID_EDIT_UNDO, [this] { undo(); }, [this](CCmdUI& ui) { ui.Enable(document()->isUndoAvailable()); });
-    OnCommand(ID_EDIT_CUT, [this] { cut(); }, [this](CCmdUI& ui) {
-        ui.Enable(textCursor().hasSelection() && !isReadOnly());
-    });
-    OnCommand(ID_EDIT_COPY, [this] { copy(); }, needSelection);
-    OnCommand(ID_EDIT_PASTE, [this] { paste(); }, [this](CCmdUI& ui) {
-        const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
-        ui.Enable(!isReadOnly() && mime != nullptr && mime->hasText() && !mime->text().isEmpty());
-    });
-    OnCommand(ID_EDIT_SELECT_ALL, [this] { selectAll(); }, needText);
-    OnCommand(ID_EDIT_FIND, [this] { OnEditFind(); }, needText);
-    OnCommand(ID_EDIT_REPLACE, [this] { OnEditReplace(); }, needText);
-    OnCommand(ID_EDIT_REPEAT, [this] { OnEditRepeat(); }, [this](CCmdUI& ui) {
-        ui.Enable(!document()->isEmpty() && !LastFind().strFind.isEmpty());
-    });
+    OnCommand(
+        ID_EDIT_UNDO, [this] { undo(); },
+        [this](CCmdUI& ui) { ui.Enable(document()->isUndoAvailable()); });
+    OnCommand(
+        ID_EDIT_CUT, [this] { cut(); },
+        [this](CCmdUI& ui) { ui.Enable(textCursor().hasSelection() && !isReadOnly()); });
+    OnCommand(
+        ID_EDIT_COPY, [this] { copy(); }, needSelection);
+    OnCommand(
+        ID_EDIT_PASTE, [this] { paste(); },
+        [this](CCmdUI& ui) {
+            const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+            ui.Enable(
+                !isReadOnly() && mime != nullptr && mime->hasText() && !mime->text().isEmpty());
+        });
+    OnCommand(
+        ID_EDIT_SELECT_ALL, [this] { selectAll(); }, needText);
+    OnCommand(
+        ID_EDIT_FIND, [this] { OnEditFind(); }, needText);
+    OnCommand(
+        ID_EDIT_REPLACE, [this] { OnEditReplace(); }, needText);
+    OnCommand(
+        ID_EDIT_REPEAT, [this] { OnEditRepeat(); },
+        [this](CCmdUI& ui) { ui.Enable(!document()->isEmpty() && !LastFind().strFind.isEmpty()); });
 
     // There are no split panes to move between.
-    OnCommand(ID_NEXT_PANE, [] { });
-    OnCommand(ID_PREV_PANE, [] { });
+    OnCommand(ID_NEXT_PANE, [] {});
+    OnCommand(ID_PREV_PANE, [] {});
 }
 
 void CVornView::PrintText(QPrinter* pPrinter)
@@ -111,7 +120,8 @@ void CVornView::OnFilePrintDirect()
 {
     const QPrinterInfo info = QPrinterInfo::defaultPrinter();
     if (info.isNull()) {
-        QMessageBox::warning(window(), LoadStringResource(AFX_IDS_APP_TITLE), LoadStringResource(IDS_NO_PRINTER));
+        QMessageBox::warning(
+            window(), LoadStringResource(AFX_IDS_APP_TITLE), LoadStringResource(IDS_NO_PRINTER));
         return;
     }
     QPrinter printer(info, QPrinter::HighResolution);
@@ -126,7 +136,8 @@ void CVornView::OnFilePrintPreview()
         return;
     }
     QPrintPreviewDialog preview(printer, window());
-    connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* target) { PrintText(target); });
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+        [this](QPrinter* target) { PrintText(target); });
     preview.exec();
 }
 

@@ -19,7 +19,8 @@ class CVornDoc;
 // The simulation view of one document window. Its text is the document's text; its viewport shows
 // the plot. It owns an independent simulation (CVornSimulation) and, while streaming, an audio
 // device. Runs on the UI thread.
-class CVornView : public QPlainTextEdit, public CWaveStream, public CCmdTarget {
+class CVornView : public QPlainTextEdit, public CWaveStream, public CCmdTarget
+{
     Q_OBJECT
 
 public:

@@ -14,7 +14,10 @@ long CVornView::OnWaveOutDone(std::uintptr_t wParam, std::intptr_t lParam)
     return CWaveStream::OnWaveOutDone(wParam, lParam);
 }
 
-void CVornView::OnStop() { CWaveStream::OnStop(); }
+void CVornView::OnStop()
+{
+    CWaveStream::OnStop();
+}
 
 void CVornView::customEvent(QEvent* event)
 {
@@ -23,8 +26,14 @@ void CVornView::customEvent(QEvent* event)
     }
 }
 
-void CVornView::OnWaveOutOpenFailed() { emit statusMessage(LoadStringResource(IDS_AUDIO_OPEN_FAILED)); }
+void CVornView::OnWaveOutOpenFailed()
+{
+    emit statusMessage(LoadStringResource(IDS_AUDIO_OPEN_FAILED));
+}
 
-void CVornView::OnWaveOutLost() { emit statusMessage(LoadStringResource(IDS_AUDIO_SERVER_LOST)); }
+void CVornView::OnWaveOutLost()
+{
+    emit statusMessage(LoadStringResource(IDS_AUDIO_SERVER_LOST));
+}
 
 } // namespace vorn

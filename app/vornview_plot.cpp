@@ -6,8 +6,8 @@
 #include "resources.h"
 
 #include <QPaintEngine>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 
 namespace vorn {
 
@@ -33,7 +33,8 @@ void CVornView::paintEvent(QPaintEvent* event)
     }
     QPainter painter(viewport());
     // The backing store is an image on raster platforms: keep the picture in its format.
-    if (QPaintDevice* device = painter.paintEngine()->paintDevice(); device != nullptr && device->devType() == QInternal::Image) {
+    if (QPaintDevice* device = painter.paintEngine()->paintDevice();
+        device != nullptr && device->devType() == QInternal::Image) {
         m_surface.MatchFormat(static_cast<QImage*>(device)->format());
     }
     m_surface.Show(painter, event->rect());

@@ -4,10 +4,12 @@ namespace vorn {
 
 CWaveStream::CWaveStream()
     : m_waveOutFactory(&CreateDefaultWaveOut)
-{
-}
+{ }
 
-CWaveStream::~CWaveStream() { OnStop(); }
+CWaveStream::~CWaveStream()
+{
+    OnStop();
+}
 
 void CWaveStream::OnRun()
 {
@@ -96,7 +98,8 @@ bool CWaveStream::DispatchWaveOutEvent(QEvent* event)
         return true;
     }
     if (event->type() == CWaveOutFailedEvent::EventType()) {
-        if (m_hWaveOut && m_hWaveOut->OwnsFailure(static_cast<const CWaveOutFailedEvent&>(*event))) {
+        if (m_hWaveOut
+            && m_hWaveOut->OwnsFailure(static_cast<const CWaveOutFailedEvent&>(*event))) {
             OnStop();
             OnWaveOutLost();
         }

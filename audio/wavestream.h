@@ -17,7 +17,8 @@ namespace vorn {
 // Stop discards what is queued and closes the device. The view derives from it, so the members
 // keep their names there. Everything here runs on the UI thread; the device's own thread never
 // calls in: its completions arrive as posted events (DispatchWaveOutEvent).
-class CWaveStream : public CVornSimulation {
+class CWaveStream : public CVornSimulation
+{
 public:
     CWaveStream();
     virtual ~CWaveStream();

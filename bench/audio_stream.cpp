@@ -13,19 +13,19 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QEventLoop>
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
 
 #include <sys/resource.h>
 
 #include <algorithm>
-#include <map>
-#include <unistd.h>
 #include <cstdio>
+#include <map>
 #include <memory>
+#include <unistd.h>
 
 using namespace vorn;
 using namespace vorn::capture;
@@ -44,12 +44,14 @@ double CpuSeconds()
 std::map<QString, std::pair<QString, long>> ThreadTicks()
 {
     std::map<QString, std::pair<QString, long>> threads;
-    for (const QFileInfo& task : QDir(QStringLiteral("/proc/self/task")).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    for (const QFileInfo& task :
+        QDir(QStringLiteral("/proc/self/task")).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         QFile comm(task.filePath() + QStringLiteral("/comm"));
         QFile stat(task.filePath() + QStringLiteral("/stat"));
         if (comm.open(QIODevice::ReadOnly) && stat.open(QIODevice::ReadOnly)) {
             const QString text = QString::fromLatin1(stat.readAll());
-            const QStringList fields = text.mid(text.lastIndexOf(QLatin1Char(')')) + 2).split(QLatin1Char(' '));
+            const QStringList fields
+                = text.mid(text.lastIndexOf(QLatin1Char(')')) + 2).split(QLatin1Char(' '));
             threads[task.fileName()] = { QString::fromLatin1(comm.readAll().trimmed()),
                 fields.value(11).toLong() + fields.value(12).toLong() };
         }
@@ -70,7 +72,8 @@ std::size_t MinimumPlayed(std::size_t written)
     return written - std::min<std::size_t>(written, 2 * kBlockSamples + 2048);
 }
 
-struct Window {
+struct Window
+{
     QueueTap tap;
     CVornView view;
     explicit Window(const QElapsedTimer& clock)
@@ -110,7 +113,8 @@ int Soak(int seconds)
         std::printf("soak: the stream did not start\n");
         return 1;
     }
-    struct Change {
+    struct Change
+    {
         double ms;
         std::size_t firstWrite; // index of the first block written after the change
     };
@@ -130,7 +134,8 @@ int Soak(int seconds)
             window.view.m_dFreq = 300.0 + 100.0 * settings;
             window.view.m_bFreqMode = 0;
             window.view.ResetFilterState();
-            changes.push_back({ static_cast<double>(recorder.Clock().nsecsElapsed()) / 1e6, window.tap.writeTimesMs.size() });
+            changes.push_back({ static_cast<double>(recorder.Clock().nsecsElapsed()) / 1e6,
+                window.tap.writeTimesMs.size() });
         }
     }
     const std::size_t written = window.tap.sessions.back().size();
@@ -141,11 +146,11 @@ int Soak(int seconds)
     const std::vector<std::int16_t> recording = recorder.Samples();
     const Match match = MatchSessions(recording, window.tap.sessions, { MinimumPlayed(written) });
     const std::uint64_t underruns = CRtAudioWaveOut::TotalUnderruns() - underrunsBefore;
-    std::printf("soak: %d s streamed, %d draws, %d settings changes, %zu blocks queued\n", seconds, draws,
-        settings, written / kBlockSamples);
+    std::printf("soak: %d s streamed, %d draws, %d settings changes, %zu blocks queued\n", seconds,
+        draws, settings, written / kBlockSamples);
     std::printf("soak: underruns %llu\n", static_cast<unsigned long long>(underruns));
-    std::printf("soak: recording bit-exact: %s%s%s\n", match.ok ? "yes" : "NO", match.ok ? "" : ", ",
-        qPrintable(match.failure));
+    std::printf("soak: recording bit-exact: %s%s%s\n", match.ok ? "yes" : "NO",
+        match.ok ? "" : ", ", qPrintable(match.failure));
     if (match.ok) {
         double worst = 0.0;
         double sum = 0.0;
@@ -163,7 +168,8 @@ int Soak(int seconds)
             sum += latency;
             ++counted;
         }
-        std::printf("soak: settings OK -> first new sample at the sink: mean %.1f ms, max %.1f ms (%d changes)\n",
+        std::printf("soak: settings OK -> first new sample at the sink: mean %.1f ms, max %.1f ms "
+                    "(%d changes)\n",
             counted ? sum / counted : 0.0, worst, counted);
     }
     return match.ok && underruns == 0 ? 0 : 1;
@@ -190,13 +196,16 @@ int Cpu(int seconds)
     const std::map<QString, std::pair<QString, long>> threadsAfter = ThreadTicks();
     for (const auto& [tid, thread] : threadsAfter) {
         const auto before = threadsBefore.find(tid);
-        const long ticks = thread.second - (before == threadsBefore.end() ? 0 : before->second.second);
+        const long ticks
+            = thread.second - (before == threadsBefore.end() ? 0 : before->second.second);
         std::printf("cpu:   thread %s: %.2f %% of one core\n", qPrintable(thread.first),
-            100.0 * static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK)) / elapsed);
+            100.0 * static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK))
+                / elapsed);
     }
     window.view.OnStop();
-    std::printf("cpu: one window streaming for %.1f s (%zu blocks): %.3f s CPU = %.2f %% of one core\n", elapsed,
-        blocks, cpu, 100.0 * cpu / elapsed);
+    std::printf(
+        "cpu: one window streaming for %.1f s (%zu blocks): %.3f s CPU = %.2f %% of one core\n",
+        elapsed, blocks, cpu, 100.0 * cpu / elapsed);
     return 0;
 }
 
@@ -231,7 +240,8 @@ int Two(int seconds)
     const std::size_t aFirst = static_cast<std::size_t>(
         std::find_if(a.begin(), a.end(), [](std::int16_t v) { return v != 0; }) - a.begin());
     const std::size_t rFirst = static_cast<std::size_t>(
-        std::find_if(recording.begin(), recording.end(), [](std::int16_t v) { return v != 0; }) - recording.begin());
+        std::find_if(recording.begin(), recording.end(), [](std::int16_t v) { return v != 0; })
+        - recording.begin());
     bool ok = rFirst >= aFirst && rFirst < recording.size();
     QString failure = ok ? QString() : QStringLiteral("first stream not found");
     std::vector<std::int16_t> rest;
@@ -243,14 +253,16 @@ int Two(int seconds)
         for (std::size_t i = offset; i < end; ++i) {
             rest[i] = static_cast<std::int16_t>(rest[i] - a[i - offset]);
         }
-        const Match match = MatchSessions(rest, second->tap.sessions, { MinimumPlayed(writtenSecond) });
+        const Match match
+            = MatchSessions(rest, second->tap.sessions, { MinimumPlayed(writtenSecond) });
         ok = match.ok && end == offset + aPlayed;
         failure = match.failure;
     }
-    std::printf("two: windows streamed %zu and %zu blocks, %d s together; underruns %llu\n", writtenFirst / kBlockSamples,
-        writtenSecond / kBlockSamples, seconds, static_cast<unsigned long long>(underruns));
-    std::printf("two: both streams continuous and bit-exact in the mix: %s%s%s\n", ok ? "yes" : "NO", ok ? "" : ", ",
-        qPrintable(failure));
+    std::printf("two: windows streamed %zu and %zu blocks, %d s together; underruns %llu\n",
+        writtenFirst / kBlockSamples, writtenSecond / kBlockSamples, seconds,
+        static_cast<unsigned long long>(underruns));
+    std::printf("two: both streams continuous and bit-exact in the mix: %s%s%s\n",
+        ok ? "yes" : "NO", ok ? "" : ", ", qPrintable(failure));
     return ok && underruns == 0 ? 0 : 1;
 }
 
@@ -259,7 +271,8 @@ int Two(int seconds)
 int main(int argc, char* argv[])
 {
     if (qEnvironmentVariableIsEmpty("VORN_PULSE_CTL")) {
-        std::fprintf(stderr, "run me through tests/audio/with-pulse.sh (bench/audio_figures.sh does)\n");
+        std::fprintf(
+            stderr, "run me through tests/audio/with-pulse.sh (bench/audio_figures.sh does)\n");
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -267,7 +280,10 @@ int main(int argc, char* argv[])
     }
     QApplication app(argc, argv);
     const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("soak");
-    const int seconds = argc > 2 ? std::atoi(argv[2]) : (mode == QStringLiteral("two") ? 10 : mode == QStringLiteral("cpu") ? 20 : 60);
+    const int seconds = argc > 2 ? std::atoi(argv[2])
+                                 : (mode == QStringLiteral("two")        ? 10
+                                         : mode == QStringLiteral("cpu") ? 20
+                                                                         : 60);
     if (mode == QStringLiteral("cpu")) {
         return Cpu(seconds);
     }

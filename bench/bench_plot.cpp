@@ -114,10 +114,16 @@ double Minimum(const std::vector<double>& values)
 
 BENCHMARK(BM_DrawTimeMode)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Minimum);
 BENCHMARK(BM_Repaint)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Minimum);
-BENCHMARK(BM_DrawTimeModeWithoutShowing)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Minimum);
-BENCHMARK(BM_OnPaintWithoutShowing)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Minimum);
+BENCHMARK(BM_DrawTimeModeWithoutShowing)
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", Minimum);
+BENCHMARK(BM_OnPaintWithoutShowing)
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", Minimum);
 BENCHMARK(BM_ShowRetainedPicture)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Minimum);
-BENCHMARK(BM_FrequencyResponseWithoutMessageBox)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Minimum);
+BENCHMARK(BM_FrequencyResponseWithoutMessageBox)
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", Minimum);
 
 int main(int argc, char** argv)
 {

@@ -20,8 +20,10 @@ void BM_Yardstick_SectionRecurrence(benchmark::State& state)
     const double v = 10000.0;
     for (auto _ : state) {
         for (int n = 0; n < kBlockSamples; ++n) {
-            const double x1New = (x1 * sc.c - ((x1 * sc.k * 0.5 - x2) * sc.s) / sc.wd) * sc.E + v * sc.P;
-            const double x2New = (((x2 * sc.k * 0.5 - x1) * sc.s) / sc.wd + x2 * sc.c) * sc.E + v * sc.N;
+            const double x1New
+                = (x1 * sc.c - ((x1 * sc.k * 0.5 - x2) * sc.s) / sc.wd) * sc.E + v * sc.P;
+            const double x2New
+                = (((x2 * sc.k * 0.5 - x1) * sc.s) / sc.wd + x2 * sc.c) * sc.E + v * sc.N;
             x1 = x1New;
             x2 = x2New;
         }
@@ -76,7 +78,8 @@ void BM_Fft(benchmark::State& state)
     vorn::FftBuffer impulse {};
     simulation.ResetFilterState();
     for (std::size_t n = 0; n < impulse.size(); ++n) {
-        impulse[n] = vorn::StepFilterChain(vorn::AnalysisCoefficients(), simulation.m_filter, n == 0 ? 1.0 : 0.0);
+        impulse[n] = vorn::StepFilterChain(
+            vorn::AnalysisCoefficients(), simulation.m_filter, n == 0 ? 1.0 : 0.0);
     }
     vorn::FftBuffer re {};
     vorn::FftBuffer im {};

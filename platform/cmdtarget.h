@@ -8,12 +8,12 @@ namespace vorn {
 
 // The state of one command as the object that handles it reports it: enabled, and for toggles
 // whether it carries a check mark. Runs on the UI thread.
-class CCmdUI {
+class CCmdUI
+{
 public:
     explicit CCmdUI(int nID)
         : m_nID(nID)
-    {
-    }
+    { }
 
     void Enable(bool bOn = true) { m_bEnabled = bOn; }
     void SetCheck(bool bCheck = true)
@@ -32,7 +32,8 @@ public:
 // An object on the command route with its command map: each entry binds a command id (or a range)
 // to a handler and, optionally, to an update function that reports the command's state; without
 // one the command is enabled whenever the object is on the route. Runs on the UI thread.
-class CCmdTarget {
+class CCmdTarget
+{
 public:
     using Handler = std::function<void(int nID)>;
     using Updater = std::function<void(CCmdUI& cmdUI)>;
@@ -51,7 +52,8 @@ protected:
     void OnCommandRange(int nFirst, int nLast, Handler handler, Updater update = {});
 
 private:
-    struct Entry {
+    struct Entry
+    {
         int nFirst;
         int nLast;
         Handler handler;
@@ -66,14 +68,14 @@ private:
 // Sends commands along a route, the first object first (the active view, its document, its
 // frame, the main frame, the application). A command that no object on the route has an entry
 // for is disabled. Runs on the UI thread.
-class CCommandRouter {
+class CCommandRouter
+{
 public:
     using Route = std::function<std::vector<CCmdTarget*>()>;
 
     explicit CCommandRouter(Route route)
         : m_route(std::move(route))
-    {
-    }
+    { }
 
     // Runs the command on the first object that handles it, if it is enabled there. Returns
     // whether it ran.

@@ -20,7 +20,8 @@ QColor ToQColor(COLORREF color)
 std::uint32_t ToPixel(COLORREF color)
 {
     return 0xFF000000u | (static_cast<std::uint32_t>(GetRValue(color)) << 16)
-        | (static_cast<std::uint32_t>(GetGValue(color)) << 8) | static_cast<std::uint32_t>(GetBValue(color));
+        | (static_cast<std::uint32_t>(GetGValue(color)) << 8)
+        | static_cast<std::uint32_t>(GetBValue(color));
 }
 
 // Pixel p (in device pixels) is covered by a span [from, to) when from <= p < to.
@@ -33,15 +34,15 @@ int FirstCovered(double from)
 }
 
 // Direct access to the rows of a 32-bit image, detached once.
-class PixelRows {
+class PixelRows
+{
 public:
     explicit PixelRows(QImage& image)
         : m_bits(image.bits())
         , m_stride(image.bytesPerLine())
         , m_width(image.width())
         , m_height(image.height())
-    {
-    }
+    { }
     [[nodiscard]] int Height() const { return m_height; }
 
     void FillRow(int y, double from, double to, std::uint32_t pixel)
@@ -51,7 +52,8 @@ public:
         if (first >= end) {
             return;
         }
-        auto* row = reinterpret_cast<std::uint32_t*>(m_bits + static_cast<std::ptrdiff_t>(y) * m_stride);
+        auto* row
+            = reinterpret_cast<std::uint32_t*>(m_bits + static_cast<std::ptrdiff_t>(y) * m_stride);
         if (end - first >= 16) {
             // The C library's wide fill is vectorised; a 32-bit wchar_t stores the pixel as is.
             static_assert(sizeof(wchar_t) == sizeof(std::uint32_t));
@@ -69,7 +71,8 @@ private:
     int m_height;
 };
 
-void FillDeviceRect(QImage& image, double left, double top, double right, double bottom, COLORREF color)
+void FillDeviceRect(
+    QImage& image, double left, double top, double right, double bottom, COLORREF color)
 {
     const std::uint32_t pixel = ToPixel(color);
     const int first = std::max(FirstCovered(std::min(top, bottom)), 0);
@@ -94,7 +97,8 @@ void FillDeviceRect(QImage& image, double left, double top, double right, double
 // Sweeps a pen of width x height device pixels, centred on the line, from (x0, y0) to (x1, y1):
 // every pixel whose position lies in the swept area is set. Row by row, the part of the segment
 // within half the pen's height of the row, widened by half the pen's width.
-void SweepPen(QImage& image, double x0, double y0, double x1, double y1, double width, double height, COLORREF color)
+void SweepPen(QImage& image, double x0, double y0, double x1, double y1, double width,
+    double height, COLORREF color)
 {
     const std::uint32_t pixel = ToPixel(color);
     PixelRows rows(image);
@@ -124,8 +128,7 @@ CDrawTarget::~CDrawTarget() = default;
 
 CDC::CDC(CDrawTarget& target)
     : m_target(target)
-{
-}
+{ }
 
 CDC::~CDC() = default;
 
@@ -225,7 +228,8 @@ bool CDC::PreparePainter()
     // The width is in logical units and stretches with the mapping, x and y independently; but a
     // line is never thinner than one device pixel, and width 0 is always one device pixel.
     const double ratio = painter->device()->devicePixelRatioF();
-    const bool cosmetic = m_pPen->m_nWidth == 0 || std::abs(ScaleX() * ratio) * m_pPen->m_nWidth < 1.0
+    const bool cosmetic = m_pPen->m_nWidth == 0
+        || std::abs(ScaleX() * ratio) * m_pPen->m_nWidth < 1.0
         || std::abs(ScaleY() * ratio) * m_pPen->m_nWidth < 1.0;
     pen.setWidth(cosmetic ? 0 : m_pPen->m_nWidth);
     pen.setCosmetic(cosmetic);
@@ -244,9 +248,12 @@ void CDC::FillSolidRect(const CRect& rect, COLORREF color)
     if (m_surface.image != nullptr) {
         const double sx = ScaleX();
         const double sy = ScaleY();
-        FillDeviceRect(*m_surface.image, rect.left * sx, rect.top * sy, rect.right * sx, rect.bottom * sy, color);
+        FillDeviceRect(*m_surface.image, rect.left * sx, rect.top * sy, rect.right * sx,
+            rect.bottom * sy, color);
     } else if (PreparePainter()) {
-        m_surface.painter->fillRect(QRect(QPoint(rect.left, rect.top), QSize(rect.Width(), rect.Height())), ToQColor(color));
+        m_surface.painter->fillRect(
+            QRect(QPoint(rect.left, rect.top), QSize(rect.Width(), rect.Height())),
+            ToQColor(color));
     }
 }
 
@@ -267,9 +274,14 @@ bool CDC::LineTo(int x, int y)
         // The pen covers its logical width around the line, rounded to whole device pixels (one
         // at the least) so that every line of a picture is equally thick: a device pen of w x h
         // pixels swept along the mapped segment.
-        const double width = m_pPen->m_nWidth == 0 ? 1.0 : std::max(1.0, std::round(std::abs(sx) * m_pPen->m_nWidth));
-        const double height = m_pPen->m_nWidth == 0 ? 1.0 : std::max(1.0, std::round(std::abs(sy) * m_pPen->m_nWidth));
-        SweepPen(*m_surface.image, m_position.x * sx, m_position.y * sy, x * sx, y * sy, width, height, m_pPen->m_color);
+        const double width = m_pPen->m_nWidth == 0
+            ? 1.0
+            : std::max(1.0, std::round(std::abs(sx) * m_pPen->m_nWidth));
+        const double height = m_pPen->m_nWidth == 0
+            ? 1.0
+            : std::max(1.0, std::round(std::abs(sy) * m_pPen->m_nWidth));
+        SweepPen(*m_surface.image, m_position.x * sx, m_position.y * sy, x * sx, y * sy, width,
+            height, m_pPen->m_color);
     } else if (PreparePainter()) {
         m_surface.painter->drawLine(QPoint(m_position.x, m_position.y), QPoint(x, y));
     }
@@ -305,8 +317,7 @@ CPainterTarget::CPainterTarget(QPainter* painter, QSize clientSize, QPoint origi
     : m_pPainter(painter)
     , m_size(clientSize)
     , m_origin(origin)
-{
-}
+{ }
 
 CRect CPainterTarget::GetClientRect() const
 {
@@ -388,7 +399,8 @@ bool CRetainedSurface::IsCurrent() const
         return false;
     }
     const qreal ratio = m_pWindow->devicePixelRatioF();
-    return m_image.devicePixelRatio() == ratio && m_image.size() == (QSizeF(m_pWindow->size()) * ratio).toSize();
+    return m_image.devicePixelRatio() == ratio
+        && m_image.size() == (QSizeF(m_pWindow->size()) * ratio).toSize();
 }
 
 void CRetainedSurface::FitToWindow()

@@ -22,9 +22,18 @@ constexpr COLORREF RGB(int r, int g, int b)
     return static_cast<COLORREF>(r & 0xFF) | (static_cast<COLORREF>(g & 0xFF) << 8)
         | (static_cast<COLORREF>(b & 0xFF) << 16);
 }
-constexpr int GetRValue(COLORREF c) { return static_cast<int>(c & 0xFF); }
-constexpr int GetGValue(COLORREF c) { return static_cast<int>((c >> 8) & 0xFF); }
-constexpr int GetBValue(COLORREF c) { return static_cast<int>((c >> 16) & 0xFF); }
+constexpr int GetRValue(COLORREF c)
+{
+    return static_cast<int>(c & 0xFF);
+}
+constexpr int GetGValue(COLORREF c)
+{
+    return static_cast<int>((c >> 8) & 0xFF);
+}
+constexpr int GetBValue(COLORREF c)
+{
+    return static_cast<int>((c >> 16) & 0xFF);
+}
 
 inline constexpr int MM_TEXT = 1;
 inline constexpr int MM_ANISOTROPIC = 8;
@@ -32,19 +41,22 @@ inline constexpr int PS_SOLID = 0;
 inline constexpr int NULL_BRUSH = 5;
 inline constexpr int WHITE_BRUSH = 0;
 
-struct CPoint {
+struct CPoint
+{
     std::int32_t x = 0;
     std::int32_t y = 0;
     friend bool operator==(const CPoint&, const CPoint&) = default;
 };
 
-struct CSize {
+struct CSize
+{
     std::int32_t cx = 0;
     std::int32_t cy = 0;
     friend bool operator==(const CSize&, const CSize&) = default;
 };
 
-struct CRect {
+struct CRect
+{
     std::int32_t left = 0;
     std::int32_t top = 0;
     std::int32_t right = 0;
@@ -55,15 +67,15 @@ struct CRect {
 };
 
 // A pen: style, width in logical units (0 = one device pixel whatever the mapping) and colour.
-class CPen {
+class CPen
+{
 public:
     CPen() = default;
     CPen(int nPenStyle, int nWidth, COLORREF crColor)
         : m_nStyle(nPenStyle)
         , m_nWidth(nWidth)
         , m_color(crColor)
-    {
-    }
+    { }
     int m_nStyle = PS_SOLID;
     int m_nWidth = 0;
     COLORREF m_color = 0;
@@ -73,8 +85,18 @@ public:
 // on the kind: SetMapMode a; SetWindowExt/SetViewportExt a, b; FillSolidRect a, b, c, d (left,
 // top, right, bottom) and color; SelectPen a = style, b = width, color; SelectStockObject a;
 // MoveTo/LineTo a, b.
-struct DcOp {
-    enum Kind { SetMapMode, SetWindowExt, SetViewportExt, FillSolidRect, SelectPen, SelectStockObject, MoveTo, LineTo };
+struct DcOp
+{
+    enum Kind {
+        SetMapMode,
+        SetWindowExt,
+        SetViewportExt,
+        FillSolidRect,
+        SelectPen,
+        SelectStockObject,
+        MoveTo,
+        LineTo
+    };
     Kind kind = MoveTo;
     int a = 0;
     int b = 0;
@@ -88,7 +110,8 @@ class CDC;
 
 // Where a context draws: straight into the pixels of an image (32-bit RGB, device pixels, its
 // device pixel ratio applied), or through a painter (any paint device: SVG, printer, ...).
-struct DrawSurface {
+struct DrawSurface
+{
     QPainter* painter = nullptr;
     QImage* image = nullptr;
     // Where the client area's origin lies on the painter's device.
@@ -98,7 +121,8 @@ struct DrawSurface {
 // The drawable client area of a window as its drawing contexts see it: its client rectangle,
 // the surface they draw on (shared by all contexts open at the same time, so that opening a
 // context is cheap) and, optionally, a log that records every operation. UI thread only.
-class CDrawTarget {
+class CDrawTarget
+{
 public:
     CDrawTarget() = default;
     CDrawTarget(const CDrawTarget&) = delete;
@@ -136,7 +160,8 @@ private:
 // A device context: mapping mode with window and viewport extents (origins stay at 0, 0), a
 // selected pen, a current position; lines and solid fills. Draws through its target's painter
 // and records into its target's log.
-class CDC {
+class CDC
+{
 public:
     CDC(const CDC&) = delete;
     CDC& operator=(const CDC&) = delete;
@@ -185,14 +210,16 @@ private:
 
 // A context on a window's client area that paints at once (the window shows the result
 // without a repaint).
-class CClientDC : public CDC {
+class CClientDC : public CDC
+{
 public:
     explicit CClientDC(CDrawTarget& target);
     ~CClientDC() override;
 };
 
 // The context of a repaint: erases the client area with the window's background first.
-class CPaintDC : public CDC {
+class CPaintDC : public CDC
+{
 public:
     explicit CPaintDC(CDrawTarget& target);
     ~CPaintDC() override;
@@ -200,7 +227,8 @@ public:
 
 // A target over a painter that somebody else has begun (an SVG generator, a printer, ...), with
 // a fixed client size. painter may be nullptr for a target that only records.
-class CPainterTarget : public CDrawTarget {
+class CPainterTarget : public CDrawTarget
+{
 public:
     CPainterTarget(QPainter* painter, QSize clientSize, QPoint origin = {});
     [[nodiscard]] CRect GetClientRect() const override;
@@ -219,7 +247,8 @@ private:
 
 // A target over an image: the client area is the image's size divided by its device pixel
 // ratio. The image is converted to 32-bit RGB if it is not already.
-class CImageTarget : public CDrawTarget {
+class CImageTarget : public CDrawTarget
+{
 public:
     explicit CImageTarget(QImage& image);
     [[nodiscard]] CRect GetClientRect() const override;
@@ -236,7 +265,8 @@ private:
 // The retained picture of a window's client area, kept in device pixels (HiDPI aware). Client
 // contexts draw into it and schedule the window to show it; the window's paint handler copies
 // it to the screen. Its size follows the window when a context is opened.
-class CRetainedSurface : public CDrawTarget {
+class CRetainedSurface : public CDrawTarget
+{
 public:
     explicit CRetainedSurface(QWidget* window);
     ~CRetainedSurface() override;

@@ -9,13 +9,13 @@ class CDialogEx;
 // One exchange between a dialog's controls and its members, in one direction. A refused control
 // ends the exchange: the remaining calls do nothing, and the dialog stays open with that
 // control focused.
-class CDataExchange {
+class CDataExchange
+{
 public:
     CDataExchange(CDialogEx* pDlgWnd, bool bSaveAndValidate)
         : m_bSaveAndValidate(bSaveAndValidate)
         , m_pDlgWnd(pDlgWnd)
-    {
-    }
+    { }
 
     // Focuses the control and selects its whole text, and marks the exchange failed.
     void Fail(QWidget* control);

@@ -52,7 +52,8 @@ void CDialogEx::Build(const DialogTemplate& dialogTemplate)
     // Dialog base units as the desktop computes them: the average width of the 52 letters,
     // rounded, and the line height of the dialog font.
     const QFontMetrics metrics(dialogFont);
-    const int letters = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int letters = metrics.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     m_nBaseUnitX = (letters / 26 + 1) / 2;
     m_nBaseUnitY = metrics.height();
     const auto toX = [this](int units) { return (units * m_nBaseUnitX + 2) / 4; };
@@ -155,7 +156,8 @@ bool CDialogEx::UpdateData(bool bSaveAndValidate)
     return !exchange.Failed();
 }
 
-void CDialogEx::DoDataExchange(CDataExchange*) { }
+void CDialogEx::DoDataExchange(CDataExchange*)
+{ }
 
 void CDialogEx::OnOK()
 {

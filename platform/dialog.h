@@ -17,7 +17,8 @@ class CDataExchange;
 // font's metrics (x: average character width / 4, y: line height / 8). OK runs the exchange
 // from the controls and closes with IDOK only when it succeeds; Cancel, Esc and the close box
 // close with IDCANCEL without an exchange. UI thread only.
-class CDialogEx : public QDialog {
+class CDialogEx : public QDialog
+{
     Q_OBJECT
 
 public:
@@ -53,7 +54,8 @@ protected:
     void reject() override { OnCancel(); }
 
 private:
-    struct Control {
+    struct Control
+    {
         int id;
         unsigned style;
         QWidget* widget;

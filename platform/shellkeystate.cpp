@@ -9,19 +9,19 @@ namespace vorn {
 
 namespace {
 
-    // Whether the named indicator (its XKB name, e.g. "Caps Lock") is lit.
-    bool IndicatorOn(Display* display, const char* name)
-    {
-        const Atom atom = XInternAtom(display, name, True);
-        if (atom == None) {
-            return false;
-        }
-        Bool on = False;
-        if (!XkbGetNamedIndicator(display, atom, nullptr, &on, nullptr, nullptr)) {
-            return false;
-        }
-        return on != False;
+// Whether the named indicator (its XKB name, e.g. "Caps Lock") is lit.
+bool IndicatorOn(Display* display, const char* name)
+{
+    const Atom atom = XInternAtom(display, name, True);
+    if (atom == None) {
+        return false;
     }
+    Bool on = False;
+    if (!XkbGetNamedIndicator(display, atom, nullptr, &on, nullptr, nullptr)) {
+        return false;
+    }
+    return on != False;
+}
 
 } // namespace
 

@@ -3,7 +3,8 @@
 namespace vorn {
 
 // The keyboard's lock states as the window system reports them.
-struct LockKeyState {
+struct LockKeyState
+{
     bool known = false; // false where the platform offers no indicator state (no X11 display)
     bool capsLock = false;
     bool numLock = false;

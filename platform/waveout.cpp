@@ -10,27 +10,27 @@ namespace vorn {
 
 namespace {
 
-    // Sessions are numbered across all devices of the process, so an event of a closed session
-    // can never match a later one, whichever device object it lands on.
-    std::atomic<std::uint64_t> g_nextSession { 1 };
+// Sessions are numbered across all devices of the process, so an event of a closed session
+// can never match a later one, whichever device object it lands on.
+std::atomic<std::uint64_t> g_nextSession { 1 };
 
 } // namespace
 
 QEvent::Type CWaveOutDoneEvent::EventType()
 {
-    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType(QEvent::User + MM_WOM_DONE));
+    static const auto type
+        = static_cast<QEvent::Type>(QEvent::registerEventType(QEvent::User + MM_WOM_DONE));
     return type;
 }
 
-CWaveOutDoneEvent::CWaveOutDoneEvent(const void* device, std::uint64_t session, WAVEHDR* header,
-    std::uint64_t writeSerial)
+CWaveOutDoneEvent::CWaveOutDoneEvent(
+    const void* device, std::uint64_t session, WAVEHDR* header, std::uint64_t writeSerial)
     : QEvent(EventType())
     , m_device(device)
     , m_session(session)
     , m_header(header)
     , m_writeSerial(writeSerial)
-{
-}
+{ }
 
 QEvent::Type CWaveOutFailedEvent::EventType()
 {
@@ -42,8 +42,7 @@ CWaveOutFailedEvent::CWaveOutFailedEvent(const void* device, std::uint64_t sessi
     : QEvent(EventType())
     , m_device(device)
     , m_session(session)
-{
-}
+{ }
 
 CWaveOutDevice::CWaveOutDevice() = default;
 
@@ -170,7 +169,8 @@ bool CWaveOutDevice::OwnsFailure(const CWaveOutFailedEvent& event) const
 void CWaveOutDevice::PostDone(WAVEHDR* header, std::uint64_t writeSerial) const
 {
     if (m_pTarget != nullptr) {
-        QCoreApplication::postEvent(m_pTarget, new CWaveOutDoneEvent(this, m_session, header, writeSerial));
+        QCoreApplication::postEvent(
+            m_pTarget, new CWaveOutDoneEvent(this, m_session, header, writeSerial));
     }
 }
 

@@ -36,7 +36,8 @@ inline constexpr std::uint32_t WHDR_DONE = 0x00000001u;
 inline constexpr std::uint32_t WHDR_PREPARED = 0x00000002u;
 inline constexpr std::uint32_t WHDR_INQUEUE = 0x00000010u;
 
-struct WAVEFORMATEX {
+struct WAVEFORMATEX
+{
     std::uint16_t wFormatTag = 0;
     std::uint16_t nChannels = 0;
     std::uint32_t nSamplesPerSec = 0;
@@ -46,7 +47,8 @@ struct WAVEFORMATEX {
     std::uint16_t cbSize = 0;
 };
 
-struct WAVEHDR {
+struct WAVEHDR
+{
     char* lpData = nullptr;
     std::uint32_t dwBufferLength = 0;
     std::uint32_t dwBytesRecorded = 0;
@@ -61,15 +63,19 @@ struct WAVEHDR {
 // lParam() the header. The header's done flag is set only when the event is accepted on the UI
 // thread (CWaveOutDevice::AcceptCompletion), never by the device thread, and only if the event
 // belongs to the device's current session and to the header's latest write.
-class CWaveOutDoneEvent : public QEvent {
+class CWaveOutDoneEvent : public QEvent
+{
 public:
     static QEvent::Type EventType();
 
-    CWaveOutDoneEvent(const void* device, std::uint64_t session, WAVEHDR* header,
-        std::uint64_t writeSerial);
+    CWaveOutDoneEvent(
+        const void* device, std::uint64_t session, WAVEHDR* header, std::uint64_t writeSerial);
 
     [[nodiscard]] int message() const { return MM_WOM_DONE; }
-    [[nodiscard]] std::uintptr_t wParam() const { return reinterpret_cast<std::uintptr_t>(m_device); }
+    [[nodiscard]] std::uintptr_t wParam() const
+    {
+        return reinterpret_cast<std::uintptr_t>(m_device);
+    }
     [[nodiscard]] std::intptr_t lParam() const { return reinterpret_cast<std::intptr_t>(m_header); }
     [[nodiscard]] std::uint64_t session() const { return m_session; }
     [[nodiscard]] WAVEHDR* header() const { return m_header; }
@@ -84,7 +90,8 @@ private:
 
 // The device failed while playing (for instance the sound server went away). Posted once per
 // session; the target stops the stream on the UI thread.
-class CWaveOutFailedEvent : public QEvent {
+class CWaveOutFailedEvent : public QEvent
+{
 public:
     static QEvent::Type EventType();
 
@@ -107,7 +114,8 @@ using WaveOutWriteTap = std::function<void(const std::int16_t* samples, std::siz
 // may rewrite the buffer at once. Queued blocks play back to back in write order; a block is
 // handed back (a CWaveOutDoneEvent posted to the target) once it has been played out to the
 // sound card's buffer. The done flag is set when that event is accepted, or at once by Reset.
-class CWaveOutDevice {
+class CWaveOutDevice
+{
 public:
     CWaveOutDevice();
     virtual ~CWaveOutDevice();
@@ -145,8 +153,8 @@ public:
 protected:
     // The backend's part. The base keeps the flags, the session and the bookkeeping.
     virtual MMRESULT BackendOpen(const WAVEFORMATEX& format) = 0;
-    virtual void BackendWrite(WAVEHDR* header, std::uint64_t writeSerial, const char* data,
-        std::uint32_t bytes)
+    virtual void BackendWrite(
+        WAVEHDR* header, std::uint64_t writeSerial, const char* data, std::uint32_t bytes)
         = 0;
     // Drops every queued block; returns after the backend has stopped using them.
     virtual void BackendReset() = 0;
@@ -160,7 +168,8 @@ protected:
     [[nodiscard]] std::uint64_t Session() const { return m_session; }
 
 private:
-    struct Queued {
+    struct Queued
+    {
         WAVEHDR* header;
         std::uint64_t writeSerial;
     };

@@ -12,8 +12,7 @@ std::size_t CFakeWaveOutLog::Count(const std::string& op) const
 
 CFakeWaveOut::CFakeWaveOut(std::shared_ptr<CFakeWaveOutLog> log)
     : m_log(std::move(log))
-{
-}
+{ }
 
 CFakeWaveOut::~CFakeWaveOut()
 {
@@ -51,9 +50,15 @@ MMRESULT CFakeWaveOut::UnprepareHeader(WAVEHDR& header)
     return Logged("unprepare", &header, CWaveOutDevice::UnprepareHeader(header));
 }
 
-MMRESULT CFakeWaveOut::Reset() { return Logged("reset", nullptr, CWaveOutDevice::Reset()); }
+MMRESULT CFakeWaveOut::Reset()
+{
+    return Logged("reset", nullptr, CWaveOutDevice::Reset());
+}
 
-MMRESULT CFakeWaveOut::Close() { return Logged("close", nullptr, CWaveOutDevice::Close()); }
+MMRESULT CFakeWaveOut::Close()
+{
+    return Logged("close", nullptr, CWaveOutDevice::Close());
+}
 
 MMRESULT CFakeWaveOut::Logged(const char* op, const WAVEHDR* header, MMRESULT result)
 {
@@ -81,8 +86,8 @@ MMRESULT CFakeWaveOut::BackendOpen(const WAVEFORMATEX&)
     return MMSYSERR_NOERROR;
 }
 
-void CFakeWaveOut::BackendWrite(WAVEHDR* header, std::uint64_t writeSerial, const char* data,
-    std::uint32_t bytes)
+void CFakeWaveOut::BackendWrite(
+    WAVEHDR* header, std::uint64_t writeSerial, const char* data, std::uint32_t bytes)
 {
     const auto* samples = reinterpret_cast<const std::int16_t*>(data);
     m_log->written.emplace_back(samples, samples + bytes / 2);

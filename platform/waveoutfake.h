@@ -10,8 +10,10 @@ namespace vorn {
 
 // What fake wave-out devices did, shared by every device one factory makes, so a test can read it
 // after the stream has closed its device. UI thread only.
-struct CFakeWaveOutLog {
-    struct Call {
+struct CFakeWaveOutLog
+{
+    struct Call
+    {
         std::string op; // "open", "prepare", "write", "unprepare", "reset", "close"
         const WAVEHDR* header = nullptr;
         MMRESULT result = MMSYSERR_NOERROR;
@@ -27,7 +29,8 @@ struct CFakeWaveOutLog {
 // A wave-out device without sound, for fast tests of the streaming scheme. It plays nothing by
 // itself: HandBack() finishes the oldest queued block as the sound card's thread would, posting
 // its completion to the target. UI thread only.
-class CFakeWaveOut final : public CWaveOutDevice {
+class CFakeWaveOut final : public CWaveOutDevice
+{
 public:
     explicit CFakeWaveOut(std::shared_ptr<CFakeWaveOutLog> log);
     ~CFakeWaveOut() override;
@@ -50,15 +53,16 @@ public:
 
 protected:
     MMRESULT BackendOpen(const WAVEFORMATEX& format) override;
-    void BackendWrite(WAVEHDR* header, std::uint64_t writeSerial, const char* data,
-        std::uint32_t bytes) override;
+    void BackendWrite(
+        WAVEHDR* header, std::uint64_t writeSerial, const char* data, std::uint32_t bytes) override;
     void BackendReset() override;
     void BackendClose() override;
 
 private:
     MMRESULT Logged(const char* op, const WAVEHDR* header, MMRESULT result);
 
-    struct Block {
+    struct Block
+    {
         WAVEHDR* header;
         std::uint64_t writeSerial;
     };

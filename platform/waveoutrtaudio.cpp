@@ -7,42 +7,42 @@
 #include <cstring>
 #include <pthread.h>
 #include <sched.h>
-#include <thread>
 #include <string>
+#include <thread>
 
 namespace vorn {
 
 namespace {
 
-    std::atomic<std::uint64_t> g_totalUnderruns { 0 };
+std::atomic<std::uint64_t> g_totalUnderruns { 0 };
 
-    // RtAudio reports errors through a plain function without user data. Errors raised while
-    // playing come on the stream's own thread, right after our render callback ran on it, so
-    // the thread remembers whose stream it serves.
-    thread_local CRtAudioWaveOut* t_renderingDevice = nullptr;
+// RtAudio reports errors through a plain function without user data. Errors raised while
+// playing come on the stream's own thread, right after our render callback ran on it, so
+// the thread remembers whose stream it serves.
+thread_local CRtAudioWaveOut* t_renderingDevice = nullptr;
 
-    int RenderCallback(void* output, void*, unsigned frames, double, RtAudioStreamStatus status,
-        void* userData)
-    {
-        auto* device = static_cast<CRtAudioWaveOut*>(userData);
-        t_renderingDevice = device;
-        return device->Render(static_cast<std::int16_t*>(output), frames,
-            (status & RTAUDIO_OUTPUT_UNDERFLOW) != 0);
+int RenderCallback(
+    void* output, void*, unsigned frames, double, RtAudioStreamStatus status, void* userData)
+{
+    auto* device = static_cast<CRtAudioWaveOut*>(userData);
+    t_renderingDevice = device;
+    return device->Render(
+        static_cast<std::int16_t*>(output), frames, (status & RTAUDIO_OUTPUT_UNDERFLOW) != 0);
+}
+
+void ErrorCallback(RtAudioError::Type type, const std::string& text)
+{
+    if (t_renderingDevice == nullptr) {
+        return; // raised on the UI thread: the caller checks the stream's state itself
     }
-
-    void ErrorCallback(RtAudioError::Type type, const std::string& text)
-    {
-        if (t_renderingDevice == nullptr) {
-            return; // raised on the UI thread: the caller checks the stream's state itself
-        }
-        // A card underrun is recovered by RtAudio and seen as a status flag in the next
-        // period; anything else while playing (the server went away) is the end of the stream.
-        const std::string underrun = "underrun.";
-        const bool bRecoveredUnderrun = type == RtAudioError::WARNING && text.size() >= underrun.size()
-            && text.compare(text.size() - underrun.size(), underrun.size(), underrun) == 0
-            && text.find("error preparing") == std::string::npos;
-        t_renderingDevice->BackendError(!bRecoveredUnderrun);
-    }
+    // A card underrun is recovered by RtAudio and seen as a status flag in the next
+    // period; anything else while playing (the server went away) is the end of the stream.
+    const std::string underrun = "underrun.";
+    const bool bRecoveredUnderrun = type == RtAudioError::WARNING && text.size() >= underrun.size()
+        && text.compare(text.size() - underrun.size(), underrun.size(), underrun) == 0
+        && text.find("error preparing") == std::string::npos;
+    t_renderingDevice->BackendError(!bRecoveredUnderrun);
+}
 
 } // namespace
 
@@ -56,7 +56,10 @@ CRtAudioWaveOut::~CRtAudioWaveOut()
     }
 }
 
-std::uint64_t CRtAudioWaveOut::TotalUnderruns() { return g_totalUnderruns.load(); }
+std::uint64_t CRtAudioWaveOut::TotalUnderruns()
+{
+    return g_totalUnderruns.load();
+}
 
 MMRESULT CRtAudioWaveOut::BackendOpen(const WAVEFORMATEX& format)
 {
@@ -115,8 +118,8 @@ MMRESULT CRtAudioWaveOut::OpenStream(const WAVEFORMATEX& format)
     return MMSYSERR_NOERROR;
 }
 
-void CRtAudioWaveOut::BackendWrite(WAVEHDR* header, std::uint64_t writeSerial, const char* data,
-    std::uint32_t bytes)
+void CRtAudioWaveOut::BackendWrite(
+    WAVEHDR* header, std::uint64_t writeSerial, const char* data, std::uint32_t bytes)
 {
     Block block { header, writeSerial, std::vector<std::int16_t>(bytes / 2) };
     std::memcpy(block.samples.data(), data, block.samples.size() * sizeof(std::int16_t));
@@ -140,8 +143,7 @@ void CRtAudioWaveOut::StopBackendStream()
         if (m_audio && m_audio->isStreamRunning()) {
             m_audio->abortStream();
         }
-    } catch (const RtAudioError&) {
-    }
+    } catch (const RtAudioError&) { }
 }
 
 void CRtAudioWaveOut::BackendClose()
@@ -151,8 +153,7 @@ void CRtAudioWaveOut::BackendClose()
         if (m_audio && m_audio->isStreamOpen()) {
             m_audio->closeStream();
         }
-    } catch (const RtAudioError&) {
-    }
+    } catch (const RtAudioError&) { }
     m_audio.reset();
     const std::lock_guard lock(m_mutex);
     m_queue.clear();
@@ -165,7 +166,8 @@ int CRtAudioWaveOut::Render(std::int16_t* out, unsigned frames, bool cardUnderfl
         std::fill_n(out, wanted, std::int16_t { 0 });
         return 2; // abort: the thread stops spinning on a dead device
     }
-    struct Finished {
+    struct Finished
+    {
         WAVEHDR* header;
         std::uint64_t writeSerial;
     };
@@ -177,7 +179,8 @@ int CRtAudioWaveOut::Render(std::int16_t* out, unsigned frames, bool cardUnderfl
         const std::lock_guard lock(m_mutex);
         while (filled < wanted && !m_queue.empty() && finishedCount < finished.size()) {
             Block& block = m_queue.front();
-            const std::size_t count = std::min(wanted - filled, block.samples.size() - block.position);
+            const std::size_t count
+                = std::min(wanted - filled, block.samples.size() - block.position);
             std::copy_n(block.samples.data() + block.position, count, out + filled);
             block.position += count;
             filled += count;
@@ -209,6 +212,9 @@ void CRtAudioWaveOut::BackendError(bool fatal)
     }
 }
 
-std::unique_ptr<CWaveOutDevice> CreateDefaultWaveOut() { return std::make_unique<CRtAudioWaveOut>(); }
+std::unique_ptr<CWaveOutDevice> CreateDefaultWaveOut()
+{
+    return std::make_unique<CRtAudioWaveOut>();
+}
 
 } // namespace vorn

@@ -18,7 +18,8 @@ namespace vorn {
 // them, so a block written now is heard about two blocks later, not seconds later.
 // The UI thread calls the CWaveOutDevice methods; RtAudio's own thread runs Render(), which only
 // copies queued samples out, and posts completions and failures.
-class CRtAudioWaveOut final : public CWaveOutDevice {
+class CRtAudioWaveOut final : public CWaveOutDevice
+{
 public:
     static constexpr unsigned kPeriodFrames = 512;
     static constexpr unsigned kPeriods = 2;
@@ -38,13 +39,14 @@ public:
 
 protected:
     MMRESULT BackendOpen(const WAVEFORMATEX& format) override;
-    void BackendWrite(WAVEHDR* header, std::uint64_t writeSerial, const char* data,
-        std::uint32_t bytes) override;
+    void BackendWrite(
+        WAVEHDR* header, std::uint64_t writeSerial, const char* data, std::uint32_t bytes) override;
     void BackendReset() override;
     void BackendClose() override;
 
 private:
-    struct Block {
+    struct Block
+    {
         WAVEHDR* header;
         std::uint64_t writeSerial;
         std::vector<std::int16_t> samples;

@@ -83,7 +83,8 @@ void DrawTrace(CDrawTarget& window, CVornSimulation& simulation, std::vector<CPo
                 break;
             }
             const double s = block[static_cast<std::size_t>(i)];
-            const PlotPoint point = frequencyMode ? FrequencyTracePoint(i, s) : TimeTracePoint(i, s);
+            const PlotPoint point
+                = frequencyMode ? FrequencyTracePoint(i, s) : TimeTracePoint(i, s);
             if (i > 0) {
                 DrawSegment(window, points, previous.u, previous.v, point.u, point.v);
             }
@@ -93,8 +94,8 @@ void DrawTrace(CDrawTarget& window, CVornSimulation& simulation, std::vector<CPo
     dc.SelectObject(oldPen);
 }
 
-void DrawSegment(CDrawTarget& window, std::vector<CPoint>& points, double uStart, double vStart, double uEnd,
-    double vEnd)
+void DrawSegment(CDrawTarget& window, std::vector<CPoint>& points, double uStart, double vStart,
+    double uEnd, double vEnd)
 {
     CClientDC dc(window);
     PrepareCanvasMapping(dc, window.GetClientRect());

@@ -22,7 +22,8 @@ inline constexpr COLORREF kTraceColour = 255;
 
 // A trace point in plot coordinates: u is 0 at the grid's left edge and 3 at its right edge;
 // v is 0 at the top edge, 10 on the axis and 20 at the bottom edge.
-struct PlotPoint {
+struct PlotPoint
+{
     double u = 0.0;
     double v = 0.0;
 };
@@ -48,8 +49,8 @@ void DrawAxis(CDC& dc);
 void DrawTrace(CDrawTarget& window, CVornSimulation& simulation, std::vector<CPoint>& points);
 
 // One red segment on a context of its own; appends both end points to points.
-void DrawSegment(CDrawTarget& window, std::vector<CPoint>& points, double uStart, double vStart, double uEnd,
-    double vEnd);
+void DrawSegment(CDrawTarget& window, std::vector<CPoint>& points, double uStart, double vStart,
+    double uEnd, double vEnd);
 
 // The repaint: grid, axis and the replay of points on a paint context. A point with x or y 0
 // breaks the line.

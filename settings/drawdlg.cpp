@@ -7,8 +7,7 @@ namespace vorn {
 
 CDrawDlg::CDrawDlg(QWidget* pParent)
     : CDialogEx(IDD_DRAW, pParent)
-{
-}
+{ }
 
 CDrawDlg::~CDrawDlg() = default;
 

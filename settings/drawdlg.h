@@ -11,7 +11,8 @@ class CDataExchange;
 // The settings dialog (template 310): the input waveform as a radio index (0 = "Sin wave",
 // 1 = "Step") and the sine frequency in Hz. The caller fills both members before DoModal() and
 // reads them after IDOK. UI thread only.
-class CDrawDlg : public CDialogEx {
+class CDrawDlg : public CDialogEx
+{
     Q_OBJECT
 
 public:

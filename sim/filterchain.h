@@ -12,7 +12,8 @@ namespace vorn {
 using FilterState = std::array<double, 8>;
 
 // Coefficients of one second-order section at one sample rate.
-struct SectionCoefficients {
+struct SectionCoefficients
+{
     double k = 0.0; // damping
     double wd = 0.0; // damped natural frequency, sqrt(1 - (k/2)^2), in units of w0
     double E = 0.0; // decay over one sample
@@ -23,7 +24,8 @@ struct SectionCoefficients {
 };
 
 // The coefficient set of the whole chain for one sample rate: a plain value record.
-struct FilterCoefficients {
+struct FilterCoefficients
+{
     double wT = 0.0; // sample interval in units of 1/w0, w0 = 2*pi*1000 rad/s
     std::array<SectionCoefficients, 3> sections {};
     double rho = 0.0; // high-pass pole
@@ -60,7 +62,8 @@ inline void StepSection(const SectionCoefficients& sc, double& x1, double& x2, d
 // and [P, N]^T = A^-1 (Phi - I) B with A = [[-k, 1], [-1, 0]], B = [0, 1]^T. The high-pass keeps
 // lp, a first-order low-pass of the cascade output at 1 Hz, and outputs rho (y - lp').
 // Defined here, with the sections written out, so that block loops keep the state in registers.
-inline double StepFilterChain(const FilterCoefficients& coefficients, FilterState& state, double input)
+inline double StepFilterChain(
+    const FilterCoefficients& coefficients, FilterState& state, double input)
 {
     // Each section is fed with the output x1 of the one before, of the current sample.
     StepSection(coefficients.sections[0], state[4], state[1], input);

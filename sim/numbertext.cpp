@@ -120,7 +120,9 @@ std::optional<double> ParseFiniteDecimal(std::string_view text)
         // Out of range either way: a magnitude too large would be infinite and is refused, one
         // too small is zero (as strtod gives it). The decimal exponent of the leading digit tells
         // which.
-        return LeadingDigitExponent(text) > 0 ? std::nullopt : std::optional<double>(text.front() == '-' ? -0.0 : 0.0);
+        return LeadingDigitExponent(text) > 0
+            ? std::nullopt
+            : std::optional<double>(text.front() == '-' ? -0.0 : 0.0);
     }
     if (error != std::errc {} || !std::isfinite(value)) {
         return std::nullopt;
@@ -132,7 +134,8 @@ std::string FormatDouble15g(double value)
 {
     char buffer[32];
     // to_chars with a precision never consults the locale, unlike snprintf.
-    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
+    const auto [end, error]
+        = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
     if (error != std::errc {}) {
         return {};
     }

@@ -20,7 +20,8 @@ static_assert((1 << kFftBits) == kFftSize);
 // Twiddle factors of every stage, stage by stage: stage h (1, 2, 4, ..., 1024) holds h entries at
 // offset h - 1, entry j being cos and sin of the angle ((-pi) j) / h, exactly the factors that a
 // butterfly would evaluate for itself. 2047 pairs in all, computed once.
-struct TwiddleTable {
+struct TwiddleTable
+{
     std::array<double, kFftSize - 1> re {};
     std::array<double, kFftSize - 1> im {};
 
@@ -63,8 +64,9 @@ constexpr std::array<int, kFftSize> kBitReversal = MakeBitReversal();
 // The butterflies of one group of stage h: a = x[j], b = x[j + h] for j = 0 .. h - 1.
 // t = b w; b = a - t; a = a + t, with every product and sum rounded on its own. Vector lanes
 // round exactly as the scalar operations do, so every width gives the same bits.
-inline void ButterfliesScalar(double* __restrict aRe, double* __restrict aIm, double* __restrict bRe,
-    double* __restrict bIm, const double* __restrict wRe, const double* __restrict wIm, int from, int h)
+inline void ButterfliesScalar(double* __restrict aRe, double* __restrict aIm,
+    double* __restrict bRe, double* __restrict bIm, const double* __restrict wRe,
+    const double* __restrict wIm, int from, int h)
 {
     for (int j = from; j < h; ++j) {
         const double tRe = bRe[j] * wRe[j] - bIm[j] * wIm[j];
@@ -78,7 +80,8 @@ inline void ButterfliesScalar(double* __restrict aRe, double* __restrict aIm, do
     }
 }
 
-using ButterflyStage = void (*)(double* re, double* im, const double* wRe, const double* wIm, int h);
+using ButterflyStage
+    = void (*)(double* re, double* im, const double* wRe, const double* wIm, int h);
 
 // One whole stage, one butterfly at a time.
 void StageScalar(double* re, double* im, const double* wRe, const double* wIm, int h)
@@ -91,7 +94,8 @@ void StageScalar(double* re, double* im, const double* wRe, const double* wIm, i
 #if defined(__x86_64__) && defined(__GNUC__)
 // One whole stage, four lanes at a time, for processors with AVX (no fused multiply-add is used:
 // the products are rounded before the sums, as everywhere else).
-__attribute__((target("avx"))) void StageAvx(double* re, double* im, const double* wRe, const double* wIm, int h)
+__attribute__((target("avx"))) void StageAvx(
+    double* re, double* im, const double* wRe, const double* wIm, int h)
 {
     for (int base = 0; base < kFftSize; base += 2 * h) {
         double* aRe = re + base;
@@ -133,7 +137,8 @@ ButterflyStage WideStage()
 // a band edge (20 log10 m within about 1e-8 dB of an integer), and outside the table, the caller
 // evaluates 20 log10 m itself, so the result is always that of the direct evaluation, whose
 // error is a few units in the last place, far inside that margin.
-class DecibelThresholds {
+class DecibelThresholds
+{
 public:
     DecibelThresholds()
     {
@@ -156,7 +161,8 @@ public:
         while (m < edge(band)) {
             --band;
         }
-        if (m - edge(band) <= edge(band) * kMargin || edge(band + 1) - m <= edge(band + 1) * kMargin) {
+        if (m - edge(band) <= edge(band) * kMargin
+            || edge(band + 1) - m <= edge(band + 1) * kMargin) {
             return std::nullopt;
         }
         // 20 log10 m lies strictly between j and j + 1; truncation toward zero.
@@ -212,7 +218,8 @@ void SpectrumToDecibels(const FftBuffer& re, const FftBuffer& im, SampleBlock& b
         // im^2 + re^2 in this order; the dB value is truncated, not rounded.
         const double m = std::sqrt(im[bin] * im[bin] + re[bin] * re[bin]);
         const std::optional<int> decibels = thresholds.TruncatedDecibels(m, band);
-        block[bin] = decibels ? static_cast<std::int16_t>(*decibels) : ToSample16(20 * std::log10(m));
+        block[bin]
+            = decibels ? static_cast<std::int16_t>(*decibels) : ToSample16(20 * std::log10(m));
     }
 }
 

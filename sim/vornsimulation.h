@@ -15,7 +15,8 @@ using InputBlock = std::array<double, kBlockSamples>;
 // The simulation of one view: filter state, input settings, the two sample blocks that serve as
 // audio buffers and plot buffer, and the analysis buffers. Qt-free; the view derives from it so
 // that the members keep their names there. Everything here runs on the thread that owns the view.
-class CVornSimulation {
+class CVornSimulation
+{
 public:
     // Fills m_samples[bufferIndex] (0 or 1) with the next kBlockSamples output samples at
     // kPlaybackRate, continuing m_filter. Reads m_nInput once per sample, m_dFreq once per block.

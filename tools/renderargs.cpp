@@ -12,8 +12,8 @@
 
 namespace vorn {
 
-RenderArgs::RenderArgs(const std::vector<std::string>& args, const std::set<std::string>& valueOptions,
-    const std::set<std::string>& flagOptions)
+RenderArgs::RenderArgs(const std::vector<std::string>& args,
+    const std::set<std::string>& valueOptions, const std::set<std::string>& flagOptions)
 {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -95,8 +95,8 @@ long long RenderArgs::Count(const std::string& name, long long fallback, long lo
     const char* last = first + text->size();
     const auto [end, error] = std::from_chars(first, last, value);
     if (text->empty() || error != std::errc {} || end != last || value < 0 || value > maximum) {
-        throw UsageError("--" + name + " must be a whole number from 0 to " + std::to_string(maximum) + ", not '"
-            + *text + "'");
+        throw UsageError("--" + name + " must be a whole number from 0 to "
+            + std::to_string(maximum) + ", not '" + *text + "'");
     }
     return value;
 }

@@ -11,13 +11,15 @@ namespace vorn {
 
 // Bad input on the command line: the message names the problem; the tool prints it on one line
 // and exits with status 2.
-class UsageError : public std::runtime_error {
+class UsageError : public std::runtime_error
+{
 public:
     using std::runtime_error::runtime_error;
 };
 
 // The options of one subcommand: "--name value", "--name=value" or, for a flag, "--name".
-class RenderArgs {
+class RenderArgs
+{
 public:
     // Throws UsageError for an unknown option, a missing value or a stray argument.
     RenderArgs(const std::vector<std::string>& args, const std::set<std::string>& valueOptions,
@@ -31,7 +33,8 @@ public:
     // --freq as the settings dialog accepts it: a finite decimal number; default 1000.
     [[nodiscard]] double Frequency() const;
     // A whole number within [0, maximum]; `fallback` when absent.
-    [[nodiscard]] long long Count(const std::string& name, long long fallback, long long maximum) const;
+    [[nodiscard]] long long Count(
+        const std::string& name, long long fallback, long long maximum) const;
     // A required value.
     [[nodiscard]] std::string Required(const std::string& name) const;
 

@@ -33,7 +33,8 @@ constexpr int kLabelTop = 14;
 constexpr int kLabelRight = 28;
 constexpr int kLabelBottom = 40;
 
-struct PlotRequest {
+struct PlotRequest
+{
     bool frequencyMode = false;
     CVornSimulation simulation;
 };
@@ -61,8 +62,8 @@ void Prepare(const RenderArgs& options, PlotRequest& request)
 QSize ParseSize(const std::string& text)
 {
     const auto fail = [&text]() -> UsageError {
-        return UsageError("--size must be WxH with whole numbers from 1 to " + std::to_string(kMaxSide) + ", not '" + text
-            + "'");
+        return UsageError("--size must be WxH with whole numbers from 1 to "
+            + std::to_string(kMaxSide) + ", not '" + text + "'");
     };
     const std::size_t x = text.find('x');
     if (x == std::string::npos) {
@@ -74,8 +75,9 @@ QSize ParseSize(const std::string& text)
     const char* end = text.data() + text.size();
     const auto w = std::from_chars(begin, begin + x, width);
     const auto h = std::from_chars(begin + x + 1, end, height);
-    if (x == 0 || w.ec != std::errc() || w.ptr != begin + x || h.ec != std::errc() || h.ptr != end || x + 1 == text.size()
-        || width < 1 || height < 1 || width > kMaxSide || height > kMaxSide) {
+    if (x == 0 || w.ec != std::errc() || w.ptr != begin + x || h.ec != std::errc() || h.ptr != end
+        || x + 1 == text.size() || width < 1 || height < 1 || width > kMaxSide
+        || height > kMaxSide) {
         throw fail();
     }
     return { width, height };
@@ -137,11 +139,14 @@ void DrawLabels(QPainter& painter, QPoint origin, QSize client, bool frequencyMo
     }
     const QString xUnit = frequencyMode ? QStringLiteral("frequency [kHz]")
                                         : QStringLiteral("time [ms] (100 samples per column)");
-    const QString yUnit = frequencyMode ? QStringLiteral("level [dB]") : QStringLiteral("sample value");
-    painter.drawText(QPointF(mapX(380) - metrics.horizontalAdvance(xUnit) / 2, mapY(620) + 8 + 2 * metrics.height()),
+    const QString yUnit
+        = frequencyMode ? QStringLiteral("level [dB]") : QStringLiteral("sample value");
+    painter.drawText(QPointF(mapX(380) - metrics.horizontalAdvance(xUnit) / 2,
+                         mapY(620) + 8 + 2 * metrics.height()),
         xUnit);
     painter.save();
-    painter.translate(origin.x() - kLabelLeft + metrics.ascent() + 2, mapY(320) + metrics.horizontalAdvance(yUnit) / 2);
+    painter.translate(origin.x() - kLabelLeft + metrics.ascent() + 2,
+        mapY(320) + metrics.horizontalAdvance(yUnit) / 2);
     painter.rotate(-90);
     painter.drawText(QPointF(0, 0), yUnit);
     painter.restore();
@@ -199,10 +204,12 @@ void RenderPoints(const std::vector<std::string>& args)
 
 void RenderPlot(const std::vector<std::string>& args)
 {
-    const RenderArgs options(args, { "mode", "input", "freq", "skip", "size", "output" }, { "labels" });
+    const RenderArgs options(
+        args, { "mode", "input", "freq", "skip", "size", "output" }, { "labels" });
     PlotRequest request;
     Prepare(options, request);
-    const QSize client = options.Has("size") ? ParseSize(*options.Value("size")) : QSize(kCanvasWidth, kCanvasHeight);
+    const QSize client = options.Has("size") ? ParseSize(*options.Value("size"))
+                                             : QSize(kCanvasWidth, kCanvasHeight);
     const std::string output = options.Required("output");
     const bool svg = EndsWith(output, ".svg");
     if (!svg && !EndsWith(output, ".png")) {
@@ -210,7 +217,8 @@ void RenderPlot(const std::vector<std::string>& args)
     }
     const bool labels = options.Has("labels");
     const QPoint origin = labels ? QPoint(kLabelLeft, kLabelTop) : QPoint();
-    const QSize whole = labels ? client + QSize(kLabelLeft + kLabelRight, kLabelTop + kLabelBottom) : client;
+    const QSize whole
+        = labels ? client + QSize(kLabelLeft + kLabelRight, kLabelTop + kLabelBottom) : client;
     const auto application = StartQt();
 
     std::vector<CPoint> points;

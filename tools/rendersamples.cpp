@@ -99,12 +99,14 @@ void RenderWav(const std::vector<std::string>& args)
             seconds = -1.0;
         }
         if (!(seconds > 0.0 && seconds <= kMaxWavSeconds)) {
-            throw UsageError("--seconds must be a number above 0 and at most 3600, not '" + *text + "'");
+            throw UsageError(
+                "--seconds must be a number above 0 and at most 3600, not '" + *text + "'");
         }
     }
 
     // Whole blocks, at least the requested duration.
-    const auto blocks = static_cast<std::uint32_t>(std::ceil(seconds * kPlaybackRate / kBlockSamples));
+    const auto blocks
+        = static_cast<std::uint32_t>(std::ceil(seconds * kPlaybackRate / kBlockSamples));
     const std::uint32_t dataBytes = blocks * kBlockSamples * 2;
 
     std::string bytes;
@@ -128,16 +130,18 @@ void RenderWav(const std::vector<std::string>& args)
     std::vector<InputBlock> current;
     std::vector<InputBlock> next;
     double phase = simulation.m_filter[7];
-    const auto fillChunk = [&simulation](std::vector<InputBlock>& chunk, std::uint32_t count, double& chunkPhase) {
-        chunk.resize(count);
-        for (InputBlock& input : chunk) {
-            simulation.FillInput(input, chunkPhase);
-        }
-    };
+    const auto fillChunk
+        = [&simulation](std::vector<InputBlock>& chunk, std::uint32_t count, double& chunkPhase) {
+              chunk.resize(count);
+              for (InputBlock& input : chunk) {
+                  simulation.FillInput(input, chunkPhase);
+              }
+          };
     fillChunk(current, std::min(kChunkBlocks, blocks), phase);
     for (std::uint32_t done = 0; done < blocks;) {
         const std::uint32_t after = done + static_cast<std::uint32_t>(current.size());
-        std::thread producer([&] { fillChunk(next, std::min(kChunkBlocks, blocks - after), phase); });
+        std::thread producer(
+            [&] { fillChunk(next, std::min(kChunkBlocks, blocks - after), phase); });
         for (const InputBlock& input : current) {
             simulation.FilterBlock(input, 0);
             AppendSamples(bytes, simulation.m_samples[0]);

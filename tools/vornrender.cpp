@@ -11,7 +11,8 @@
 
 namespace {
 
-struct Subcommand {
+struct Subcommand
+{
     std::string_view name;
     void (*run)(const std::vector<std::string>& args);
 };
@@ -74,12 +75,14 @@ int main(int argc, char* argv[])
                 return 1;
             }
             if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-                std::fprintf(stderr, "vorn-render %s: cannot write the output\n", args.front().c_str());
+                std::fprintf(
+                    stderr, "vorn-render %s: cannot write the output\n", args.front().c_str());
                 return 1;
             }
             return 0;
         }
     }
-    std::fprintf(stderr, "vorn-render: unknown subcommand '%s' (try --help)\n", args.front().c_str());
+    std::fprintf(
+        stderr, "vorn-render: unknown subcommand '%s' (try --help)\n", args.front().c_str());
     return 2;
 }

@@ -37,7 +37,8 @@ inline std::shared_ptr<bool> onNextModal(std::function<void(QWidget*)> act)
 }
 
 // Presses the message box's standard button (or closes any other dialog with reject()).
-inline std::shared_ptr<bool> pressOnNextMessageBox(QMessageBox::StandardButton which, QString* text = nullptr)
+inline std::shared_ptr<bool> pressOnNextMessageBox(
+    QMessageBox::StandardButton which, QString* text = nullptr)
 {
     return onNextModal([which, text](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);

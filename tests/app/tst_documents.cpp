@@ -62,7 +62,8 @@ void AppendText(CVornView* view, const QString& text)
 
 } // namespace
 
-class TestDocuments : public QObject {
+class TestDocuments : public QObject
+{
     Q_OBJECT
 
 private:
@@ -106,16 +107,20 @@ private slots:
         QTest::addColumn<QString>("shownText");
         QTest::newRow("empty") << QByteArray() << QString();
         QTest::newRow("ascii, no final newline") << QByteArray("plain") << "plain";
-        QTest::newRow("utf-8 with LF") << QByteArray("h\xC3\xA9llo\n\xE6\x97\xA5\xE6\x9C\xAC\n") << "héllo\n日本\n";
+        QTest::newRow("utf-8 with LF")
+            << QByteArray("h\xC3\xA9llo\n\xE6\x97\xA5\xE6\x9C\xAC\n") << "héllo\n日本\n";
         QTest::newRow("utf-8 with CR LF") << QByteArray("a\r\nb\r\n") << "a\nb\n";
         QTest::newRow("utf-8 with mark") << QByteArray("\xEF\xBB\xBFtext") << "text";
-        QTest::newRow("two marks") << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBFx") << QStringLiteral("\uFEFFx");
+        QTest::newRow("two marks")
+            << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBFx") << QStringLiteral("\uFEFFx");
         // 日本語テキスト, then 表 and ソ whose second byte is a backslash.
-        QTest::newRow("cp932")
-            << QByteArray("\x93\xFA\x96\x7B\x8C\xEA\x83\x65\x83\x4C\x83\x58\x83\x67\r\n\x95\x5C\x83\x5C\r\n")
-            << "日本語テキスト\n表ソ\n";
+        QTest::newRow("cp932") << QByteArray(
+            "\x93\xFA\x96\x7B\x8C\xEA\x83\x65\x83\x4C\x83\x58\x83\x67\r\n\x95\x5C\x83\x5C\r\n")
+                               << "日本語テキスト\n表ソ\n";
         QTest::newRow("cp932 half-width kana") << QByteArray("\xB1\xB2\xB3") << "ｱｲｳ";
-        QTest::newRow("utf-16le") << QByteArray("\xFF\xFE" "a\0\x2C\x67", 6) << "a本";
+        QTest::newRow("utf-16le") << QByteArray("\xFF\xFE"
+                                                "a\0\x2C\x67",
+            6) << "a本";
         QTest::newRow("lone CR and mixed ends") << QByteArray("a\rb\nc\r\nd") << QString();
         QTest::newRow("nbsp and separators") << QByteArray("x\xC2\xA0y\xE2\x80\xA8z") << QString();
         QTest::newRow("binary") << AllByteValues() << QString();
@@ -147,11 +152,16 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("appended");
         QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("utf-8") << QByteArray("abc\n") << "追加\n" << QByteArray("abc\n\xE8\xBF\xBD\xE5\x8A\xA0\n");
+        QTest::newRow("utf-8") << QByteArray("abc\n") << "追加\n"
+                               << QByteArray("abc\n\xE8\xBF\xBD\xE5\x8A\xA0\n");
         QTest::newRow("cp932 with CR LF") << QByteArray("\x93\xFA\r\n") << "追加\n"
                                           << QByteArray("\x93\xFA\r\n\x92\xC7\x89\xC1\r\n");
-        QTest::newRow("utf-8 with mark") << QByteArray("\xEF\xBB\xBFz") << "!" << QByteArray("\xEF\xBB\xBFz!");
-        QTest::newRow("binary") << QByteArray("\x01\x02\xFF", 3) << "A" << QByteArray("\x01\x02\xFF" "A", 4);
+        QTest::newRow("utf-8 with mark")
+            << QByteArray("\xEF\xBB\xBFz") << "!" << QByteArray("\xEF\xBB\xBFz!");
+        QTest::newRow("binary") << QByteArray("\x01\x02\xFF", 3) << "A"
+                                << QByteArray("\x01\x02\xFF"
+                                              "A",
+                                       4);
         QTest::newRow("new document") << QByteArray() << "新\n" << QByteArray("\xE6\x96\xB0\n");
     }
 
@@ -248,7 +258,8 @@ private slots:
         QVERIFY(!frame()->close());
         poll.stop();
         QCOMPARE(questions,
-            QStringList({ QStringLiteral("Vorn1 への変更を保存しますか?"), QStringLiteral("Vorn2 への変更を保存しますか?") }));
+            QStringList({ QStringLiteral("Vorn1 への変更を保存しますか?"),
+                QStringLiteral("Vorn2 への変更を保存しますか?") }));
         QCOMPARE(m_app->Documents().size(), size_t(2));
         QVERIFY(frame()->isVisible());
     }
@@ -295,8 +306,10 @@ private slots:
         // Choosing an entry opens that file.
         QVERIFY(frame()->SendCommand(57617));
         QCOMPARE(frame()->GetActiveDocument()->GetPathName(), expected[1]);
-        const QString configFile = QDir(qEnvironmentVariable("XDG_CONFIG_HOME"))
-                                       .filePath(QStringLiteral("アプリケーション ウィザードで生成されたローカル アプリケーション/Vorn.conf"));
+        const QString configFile
+            = QDir(qEnvironmentVariable("XDG_CONFIG_HOME"))
+                  .filePath(QStringLiteral("アプリケーション ウィザードで生成されたローカル "
+                                           "アプリケーション/Vorn.conf"));
         QVERIFY2(QFile::exists(configFile), qPrintable(configFile));
     }
 
@@ -333,12 +346,15 @@ private slots:
         QVERIFY(ReadAll(file("out.pdf")).startsWith("%PDF"));
 
         QProcess pdftotext;
-        pdftotext.start(QStringLiteral("pdftotext"), { QStringLiteral("-enc"), QStringLiteral("UTF-8"), file("out.pdf"), QStringLiteral("-") });
+        pdftotext.start(QStringLiteral("pdftotext"),
+            { QStringLiteral("-enc"), QStringLiteral("UTF-8"), file("out.pdf"),
+                QStringLiteral("-") });
         QVERIFY(pdftotext.waitForFinished(30000));
         QCOMPARE(pdftotext.exitCode(), 0);
         // The font maps some ideographs to their radical code points; compatibility
         // normalisation brings them back.
-        const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput()).normalized(QString::NormalizationForm_KC);
+        const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput())
+                                 .normalized(QString::NormalizationForm_KC);
         QVERIFY2(text.contains(QStringLiteral("Vorn print check")), qPrintable(text));
         QVERIFY2(text.contains(QStringLiteral("日本語の行")), qPrintable(text));
         QVERIFY2(text.contains(QStringLiteral("third line")), qPrintable(text));

@@ -43,7 +43,8 @@ unsigned NumLockMask()
 
 } // namespace
 
-class TestLockIndicators : public QObject {
+class TestLockIndicators : public QObject
+{
     Q_OBJECT
 
 private:

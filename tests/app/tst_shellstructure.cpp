@@ -28,7 +28,8 @@ using namespace vorn;
 
 namespace {
 
-struct Entry {
+struct Entry
+{
     QString text; // "-" for a separator
     int id; // 0 for a popup or separator
     std::vector<Entry> items;
@@ -40,14 +41,16 @@ Entry Sep()
 }
 
 // The File, View and Help popups as both menus have them.
-const std::vector<Entry> kViewItems { { "ツール バー(&T)", 59392, {} }, { "ステータス バー(&S)", 59393, {} } };
+const std::vector<Entry> kViewItems { { "ツール バー(&T)", 59392, {} },
+    { "ステータス バー(&S)", 59393, {} } };
 
 std::vector<Entry> ExpectedMainMenu()
 {
     return {
         { "ファイル(&F)", 0,
-            { { "新規作成(&N)\tCtrl+N", 57600, {} }, { "開く(&O)...\tCtrl+O", 57601, {} }, { "閉じる(&C)", 57602, {} },
-                Sep(), { "プリンターの設定...", 57606, {} }, Sep(), { "最近使ったファイル", 57616, {} }, Sep(),
+            { { "新規作成(&N)\tCtrl+N", 57600, {} }, { "開く(&O)...\tCtrl+O", 57601, {} },
+                { "閉じる(&C)", 57602, {} }, Sep(), { "プリンターの設定...", 57606, {} }, Sep(),
+                { "最近使ったファイル", 57616, {} }, Sep(),
                 { "アプリケーションの終了(&X)", 57665, {} } } },
         { "表示(&V)", 0, kViewItems },
         { "ヘルプ(&H)", 0, { { "バージョン情報 Vorn(&A)...", 57664, {} } } },
@@ -58,16 +61,18 @@ std::vector<Entry> ExpectedDocumentMenu()
 {
     return {
         { "ファイル(&F)", 0,
-            { { "新規作成(&N)\tCtrl+N", 57600, {} }, { "開く(&O)...\tCtrl+O", 57601, {} }, { "閉じる(&C)", 57602, {} },
-                { "上書き保存(&S)\tCtrl+S", 57603, {} }, { "名前を付けて保存(&A)...", 57604, {} }, Sep(),
+            { { "新規作成(&N)\tCtrl+N", 57600, {} }, { "開く(&O)...\tCtrl+O", 57601, {} },
+                { "閉じる(&C)", 57602, {} }, { "上書き保存(&S)\tCtrl+S", 57603, {} },
+                { "名前を付けて保存(&A)...", 57604, {} }, Sep(),
                 { "印刷(&P)...\tCtrl+P", 57607, {} }, { "印刷プレビュー(&V)", 57609, {} },
-                { "プリンターの設定...", 57606, {} }, Sep(), { "最近使ったファイル", 57616, {} }, Sep(),
-                { "アプリケーションの終了(&X)", 57665, {} } } },
+                { "プリンターの設定...", 57606, {} }, Sep(), { "最近使ったファイル", 57616, {} },
+                Sep(), { "アプリケーションの終了(&X)", 57665, {} } } },
         { "編集(&E)", 0,
             { { "元に戻す(&U)\tCtrl+Z", 57643, {} }, Sep(), { "切り取り(&T)\tCtrl+X", 57635, {} },
                 { "コピー(&C)\tCtrl+C", 57634, {} }, { "貼り付け(&P)\tCtrl+V", 57637, {} },
-                { "すべて選択(&L)\tCtrl+A", 57642, {} }, Sep(), { "検索(&F)...\tCtrl+F", 57636, {} },
-                { "次を検索(&I)\tF3", 57640, {} }, { "置換(&E)\tCtrl+H", 57641, {} } } },
+                { "すべて選択(&L)\tCtrl+A", 57642, {} }, Sep(),
+                { "検索(&F)...\tCtrl+F", 57636, {} }, { "次を検索(&I)\tF3", 57640, {} },
+                { "置換(&E)\tCtrl+H", 57641, {} } } },
         { "実行(&R)", 32772, {} },
         { "停止(&T)", 32775, {} },
         { "表示(&V)", 0, kViewItems },
@@ -93,7 +98,8 @@ QList<QAction*> VisibleActions(const QList<QAction*>& actions)
     return visible;
 }
 
-void CompareMenu(const QList<QAction*>& actual, const std::vector<Entry>& expected, const QString& where)
+void CompareMenu(
+    const QList<QAction*>& actual, const std::vector<Entry>& expected, const QString& where)
 {
     const QList<QAction*> visible = VisibleActions(actual);
     QCOMPARE(visible.size(), qsizetype(expected.size()));
@@ -109,7 +115,8 @@ void CompareMenu(const QList<QAction*>& actual, const std::vector<Entry>& expect
         QCOMPARE(action->text(), entry.text);
         if (entry.id == 0) {
             QVERIFY2(action->menu() != nullptr, qPrintable(context));
-            CompareMenu(action->menu()->actions(), entry.items, where + QLatin1Char('/') + entry.text);
+            CompareMenu(
+                action->menu()->actions(), entry.items, where + QLatin1Char('/') + entry.text);
         } else {
             QVERIFY2(action->menu() == nullptr, qPrintable(context));
             QCOMPARE(action->data().toInt(), entry.id);
@@ -119,7 +126,8 @@ void CompareMenu(const QList<QAction*>& actual, const std::vector<Entry>& expect
 
 } // namespace
 
-class TestShellStructure : public QObject {
+class TestShellStructure : public QObject
+{
     Q_OBJECT
 
 private:
@@ -176,7 +184,8 @@ private slots:
 
     void documentMenuMatchesTheResource()
     {
-        CompareMenu(frame()->menuBar()->actions(), ExpectedDocumentMenu(), QStringLiteral("menu 130"));
+        CompareMenu(
+            frame()->menuBar()->actions(), ExpectedDocumentMenu(), QStringLiteral("menu 130"));
         // The full-width F of the frequency-response command.
         QCOMPARE(action(32782)->text().front().unicode(), char16_t(0xFF26));
     }
@@ -230,7 +239,8 @@ private slots:
         QVERIFY(view);
         QGuiApplication::clipboard()->clear();
         QCoreApplication::processEvents();
-        for (const int id : { 32772, 32775, 32778, 32780, 32782, 57602, 57603, 57604, 57607, 57609, 57648 }) {
+        for (const int id :
+            { 32772, 32775, 32778, 32780, 32782, 57602, 57603, 57604, 57607, 57609, 57648 }) {
             QVERIFY2(enabled(id), qPrintable(QString::number(id)));
         }
         for (const int id : { 57643, 57635, 57634, 57637, 57642, 57636, 57640, 57641 }) {
@@ -372,7 +382,8 @@ private slots:
         QVERIFY(bar->isFloatable());
         QCOMPARE(bar->allowedAreas(), Qt::AllToolBarAreas);
 
-        struct Button {
+        struct Button
+        {
             int id;
             const char16_t* prompt;
             const char16_t* tip;
@@ -408,7 +419,8 @@ private slots:
         fileMenu->menu()->setActiveAction(action(57601));
         QTRY_COMPARE(frame()->MessagePane()->text(), QStringLiteral("既存のファイルを開く"));
         fileMenu->menu()->setActiveAction(action(57665));
-        QTRY_COMPARE(frame()->MessagePane()->text(), QStringLiteral("アプリケーションを終了し、ファイルの保存を指示"));
+        QTRY_COMPARE(frame()->MessagePane()->text(),
+            QStringLiteral("アプリケーションを終了し、ファイルの保存を指示"));
         fileMenu->menu()->hide();
         QTRY_COMPARE(frame()->MessagePane()->text(), QStringLiteral("レディ"));
     }
@@ -501,7 +513,8 @@ private slots:
                 listed << entry->text() + (entry->isChecked() ? QStringLiteral(" *") : QString());
             }
         }
-        QCOMPARE(listed, QStringList({ QStringLiteral("&1 Vorn1:1"), QStringLiteral("&2 Vorn1:2 *") }));
+        QCOMPARE(
+            listed, QStringList({ QStringLiteral("&1 Vorn1:1"), QStringLiteral("&2 Vorn1:2 *") }));
 
         // Closing one window brings the plain title back; the document stays.
         windows[1]->close();

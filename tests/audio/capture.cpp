@@ -29,13 +29,14 @@ bool SinkRecorder::Start()
     const QString sink = qEnvironmentVariable("VORN_SINK", QStringLiteral("vorn_sink"));
     m_process.start(QStringLiteral("parec"),
         { QStringLiteral("-d"), sink + QStringLiteral(".monitor"), QStringLiteral("--raw"),
-            QStringLiteral("--format=s16le"), QStringLiteral("--rate=44100"), QStringLiteral("--channels=1"),
-            QStringLiteral("--latency-msec=20") });
+            QStringLiteral("--format=s16le"), QStringLiteral("--rate=44100"),
+            QStringLiteral("--channels=1"), QStringLiteral("--latency-msec=20") });
     if (!m_process.waitForStarted(5000)) {
         return false;
     }
     const QDeadlineTimer deadline(5000);
-    while (m_data.size() < 4410 * 2 && !deadline.hasExpired() && m_process.state() == QProcess::Running) {
+    while (m_data.size() < 4410 * 2 && !deadline.hasExpired()
+        && m_process.state() == QProcess::Running) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     return m_data.size() >= 4410 * 2;
@@ -44,7 +45,8 @@ bool SinkRecorder::Start()
 void SinkRecorder::Read()
 {
     m_data.append(m_process.readAllStandardOutput());
-    m_arrivals.push_back({ static_cast<double>(m_clock.nsecsElapsed()) / 1e6, static_cast<std::size_t>(m_data.size() / 2) });
+    m_arrivals.push_back({ static_cast<double>(m_clock.nsecsElapsed()) / 1e6,
+        static_cast<std::size_t>(m_data.size() / 2) });
 }
 
 void SinkRecorder::Stop()
@@ -72,7 +74,8 @@ double SinkRecorder::SinkTimeOfSample(std::size_t index) const
     double best = -1.0;
     for (const Arrival& arrival : m_arrivals) {
         if (arrival.samples > index) {
-            const double t = arrival.ms - static_cast<double>(arrival.samples - 1 - index) * 1000.0 / 44100.0;
+            const double t
+                = arrival.ms - static_cast<double>(arrival.samples - 1 - index) * 1000.0 / 44100.0;
             best = best < 0.0 ? t : std::min(best, t);
         }
     }
@@ -101,23 +104,27 @@ std::size_t FindExact(const std::vector<std::int16_t>& haystack, const std::int1
     if (from > haystack.size()) {
         return std::size_t(-1);
     }
-    const auto it = std::search(haystack.begin() + static_cast<std::ptrdiff_t>(from), haystack.end(), needle, needle + needleSize);
+    const auto it = std::search(haystack.begin() + static_cast<std::ptrdiff_t>(from),
+        haystack.end(), needle, needle + needleSize);
     return it == haystack.end() ? std::size_t(-1) : static_cast<std::size_t>(it - haystack.begin());
 }
 
 Match MatchSessions(const std::vector<std::int16_t>& recording,
-    const std::vector<std::vector<std::int16_t>>& sessions, const std::vector<std::size_t>& minimumPlayed)
+    const std::vector<std::vector<std::int16_t>>& sessions,
+    const std::vector<std::size_t>& minimumPlayed)
 {
     Match match;
     std::size_t position = 0;
     for (std::size_t s = 0; s < sessions.size(); ++s) {
         const std::vector<std::int16_t>& queued = sessions[s];
-        const auto firstQueued = std::find_if(queued.begin(), queued.end(), [](std::int16_t v) { return v != 0; });
+        const auto firstQueued
+            = std::find_if(queued.begin(), queued.end(), [](std::int16_t v) { return v != 0; });
         if (firstQueued == queued.end()) {
             continue; // a failed open, or only silence queued: nothing to find
         }
-        const auto firstRecorded = std::find_if(recording.begin() + static_cast<std::ptrdiff_t>(position),
-            recording.end(), [](std::int16_t v) { return v != 0; });
+        const auto firstRecorded
+            = std::find_if(recording.begin() + static_cast<std::ptrdiff_t>(position),
+                recording.end(), [](std::int16_t v) { return v != 0; });
         if (firstRecorded == recording.end()) {
             match.failure = QStringLiteral("session %1 not found in the recording").arg(s);
             return match;
@@ -125,7 +132,11 @@ Match MatchSessions(const std::vector<std::int16_t>& recording,
         const std::size_t q = static_cast<std::size_t>(firstQueued - queued.begin());
         const std::size_t r = static_cast<std::size_t>(firstRecorded - recording.begin());
         if (r < position + q) {
-            match.failure = QStringLiteral("session %1: sound before its start (recording %2, queue %3)").arg(s).arg(r).arg(q);
+            match.failure
+                = QStringLiteral("session %1: sound before its start (recording %2, queue %3)")
+                      .arg(s)
+                      .arg(r)
+                      .arg(q);
             return match;
         }
         const std::size_t offset = r - q;
@@ -138,10 +149,18 @@ Match MatchSessions(const std::vector<std::int16_t>& recording,
         if (length < minimum) {
             QString detail;
             if (offset + length < recording.size() && length < queued.size()) {
-                detail = QStringLiteral(": recorded %1, queued %2").arg(recording[offset + length]).arg(queued[length]);
+                detail = QStringLiteral(": recorded %1, queued %2")
+                             .arg(recording[offset + length])
+                             .arg(queued[length]);
             }
-            match.failure = QStringLiteral("session %1 at %2: only %3 of at least %4 samples bit-exact (%5 queued)%6")
-                                .arg(s).arg(offset).arg(length).arg(minimum).arg(queued.size()).arg(detail);
+            match.failure = QStringLiteral(
+                "session %1 at %2: only %3 of at least %4 samples bit-exact (%5 queued)%6")
+                                .arg(s)
+                                .arg(offset)
+                                .arg(length)
+                                .arg(minimum)
+                                .arg(queued.size())
+                                .arg(detail);
             return match;
         }
         // Past what the device had handed back, a stop may pause the stream's last few
@@ -168,10 +187,12 @@ Match MatchSessions(const std::vector<std::int16_t>& recording,
         match.played.push_back(length);
         position = end;
     }
-    const auto stray = std::find_if(recording.begin() + static_cast<std::ptrdiff_t>(std::min(position, recording.size())),
+    const auto stray = std::find_if(
+        recording.begin() + static_cast<std::ptrdiff_t>(std::min(position, recording.size())),
         recording.end(), [](std::int16_t v) { return v != 0; });
     if (stray != recording.end()) {
-        match.failure = QStringLiteral("sound after the last session at %1").arg(stray - recording.begin());
+        match.failure
+            = QStringLiteral("sound after the last session at %1").arg(stray - recording.begin());
         return match;
     }
     match.ok = true;

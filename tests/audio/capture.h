@@ -14,7 +14,8 @@ namespace vorn::capture {
 
 // Records the private sound server's null sink from its monitor with parec (16-bit mono,
 // 44100 Hz, 20 ms of recorder buffering), noting when each piece of data arrived. UI thread.
-class SinkRecorder : public QObject {
+class SinkRecorder : public QObject
+{
     Q_OBJECT
 
 public:
@@ -38,7 +39,8 @@ private:
     QProcess m_process;
     QByteArray m_data;
     QElapsedTimer m_clock;
-    struct Arrival {
+    struct Arrival
+    {
         double ms;
         std::size_t samples; // samples received by then
     };
@@ -47,7 +49,8 @@ private:
 
 // What a view's devices were handed, one stretch per session (Run to Stop). Install() puts a tap
 // into every device the factory it returns makes. UI thread.
-class QueueTap {
+class QueueTap
+{
 public:
     WaveOutFactory Factory();
     std::vector<std::vector<std::int16_t>> sessions;
@@ -55,7 +58,8 @@ public:
     const QElapsedTimer* pClock = nullptr;
 };
 
-struct Match {
+struct Match
+{
     bool ok = false;
     QString failure;
     std::vector<std::size_t> offsets; // where each non-empty session starts in the recording
@@ -68,7 +72,8 @@ struct Match {
 // handed back before Stop, less what a stop may cut from the card's buffer); past that minimum
 // the rest may come after a pause, in order and unchanged.
 Match MatchSessions(const std::vector<std::int16_t>& recording,
-    const std::vector<std::vector<std::int16_t>>& sessions, const std::vector<std::size_t>& minimumPlayed);
+    const std::vector<std::vector<std::int16_t>>& sessions,
+    const std::vector<std::size_t>& minimumPlayed);
 
 // Where the stretch needle starts in haystack at or after from, bit-exactly; npos if nowhere.
 std::size_t FindExact(const std::vector<std::int16_t>& haystack, const std::int16_t* needle,

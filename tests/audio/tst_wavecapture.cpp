@@ -39,7 +39,8 @@ void Settings(CVornView& view, int input, double frequency)
             return;
         }
         QTest::qWait(60);
-        auto* radio = qobject_cast<QRadioButton*>(dialog->GetDlgItem(input == 0 ? IDC_RADIO_SINE : IDC_RADIO_STEP));
+        auto* radio = qobject_cast<QRadioButton*>(
+            dialog->GetDlgItem(input == 0 ? IDC_RADIO_SINE : IDC_RADIO_STEP));
         auto* edit = qobject_cast<QLineEdit*>(dialog->GetDlgItem(IDC_EDIT_FREQ));
         auto* ok = qobject_cast<QPushButton*>(dialog->GetDlgItem(IDOK));
         if (radio != nullptr && edit != nullptr && ok != nullptr) {
@@ -83,7 +84,8 @@ bool PulseCtl(const char* command)
 int SinkInputs()
 {
     QProcess pactl;
-    pactl.start(QStringLiteral("pactl"), { QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sink-inputs") });
+    pactl.start(QStringLiteral("pactl"),
+        { QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sink-inputs") });
     if (!pactl.waitForFinished(5000)) {
         return -1;
     }
@@ -97,7 +99,8 @@ std::size_t Refills(const QueueTap& tap)
 }
 
 // With VORN_CAPTURE_DUMP=dir, a failed comparison leaves the raw recording and queues there.
-void DumpForDiagnosis(const std::vector<std::int16_t>& recording, const std::vector<std::vector<std::int16_t>>& sessions)
+void DumpForDiagnosis(const std::vector<std::int16_t>& recording,
+    const std::vector<std::vector<std::int16_t>>& sessions)
 {
     const QString dir = qEnvironmentVariable("VORN_CAPTURE_DUMP");
     if (dir.isEmpty()) {
@@ -106,7 +109,8 @@ void DumpForDiagnosis(const std::vector<std::int16_t>& recording, const std::vec
     const auto write = [&](const QString& name, const std::vector<std::int16_t>& samples) {
         QFile file(dir + QLatin1Char('/') + name);
         if (file.open(QIODevice::WriteOnly)) {
-            file.write(reinterpret_cast<const char*>(samples.data()), static_cast<qint64>(samples.size() * 2));
+            file.write(reinterpret_cast<const char*>(samples.data()),
+                static_cast<qint64>(samples.size() * 2));
         }
     };
     write(QStringLiteral("recording.raw"), recording);
@@ -117,7 +121,8 @@ void DumpForDiagnosis(const std::vector<std::int16_t>& recording, const std::vec
 
 } // namespace
 
-class tst_WaveCapture : public QObject {
+class tst_WaveCapture : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -189,7 +194,8 @@ private slots:
         CVornSimulation fromRest;
         fromRest.m_dFreq = 440.0;
         fromRest.GenerateBlock(0);
-        QVERIFY(!std::equal(fromRest.m_samples[0].begin(), fromRest.m_samples[0].end(), m_tap->sessions[1].begin()));
+        QVERIFY(!std::equal(fromRest.m_samples[0].begin(), fromRest.m_samples[0].end(),
+            m_tap->sessions[1].begin()));
     }
 
     void runWithoutServerReportsAndRetries()

@@ -11,7 +11,8 @@ using namespace vorn;
 namespace {
 
 // A stream that receives its device's events the way the view does, and counts its hooks.
-class StreamHost : public QObject, public CWaveStream {
+class StreamHost : public QObject, public CWaveStream
+{
 public:
     explicit StreamHost(std::shared_ptr<CFakeWaveOutLog> log)
     {
@@ -38,12 +39,12 @@ protected:
 };
 
 // The signal the stream must produce: consecutive blocks from the given state.
-class Reference {
+class Reference
+{
 public:
     explicit Reference(const CVornSimulation& start)
         : m_sim(start)
-    {
-    }
+    { }
     std::vector<std::int16_t> Next()
     {
         m_sim.GenerateBlock(0);
@@ -60,11 +61,15 @@ bool SameState(const FilterState& a, const FilterState& b)
     return std::memcmp(&a, &b, sizeof(FilterState)) == 0;
 }
 
-void Deliver() { QCoreApplication::sendPostedEvents(); }
+void Deliver()
+{
+    QCoreApplication::sendPostedEvents();
+}
 
 } // namespace
 
-class tst_WaveStream : public QObject {
+class tst_WaveStream : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -115,7 +120,8 @@ private slots:
         QCOMPARE(f.wBitsPerSample, std::uint16_t { 16 });
         for (int i = 0; i < 2; ++i) {
             const WAVEHDR& h = m_host->m_waveHeaders[i];
-            QCOMPARE(static_cast<const void*>(h.lpData), static_cast<const void*>(m_host->m_samples[i].data()));
+            QCOMPARE(static_cast<const void*>(h.lpData),
+                static_cast<const void*>(m_host->m_samples[i].data()));
             QCOMPARE(h.dwBufferLength, std::uint32_t { 4000 });
             QCOMPARE(h.dwLoops, std::uint32_t { 1 });
             QCOMPARE(h.dwFlags & WHDR_DONE, 0u);
@@ -234,7 +240,8 @@ private slots:
         QCOMPARE(m_log->Count("open"), std::size_t { 2 });
         QCOMPARE(m_log->written.size(), std::size_t { 4 });
         for (std::size_t i = 0; i < 4; ++i) {
-            QCOMPARE(m_log->written[i], reference.Next()); // not from rest: the blocks lost at Stop are skipped
+            QCOMPARE(m_log->written[i],
+                reference.Next()); // not from rest: the blocks lost at Stop are skipped
         }
     }
 

@@ -1,9 +1,9 @@
 // The drawing context and the message box service: pens handed back on selection, the mapping
 // of logical units to device pixels, contexts open at the same time on one surface, the
 // retained picture of a window, and the application's message box.
+#include "../settings/modalscript.h"
 #include "dc.h"
 #include "messagebox.h"
-#include "../settings/modalscript.h"
 
 #include <QMainWindow>
 #include <QPainter>
@@ -19,7 +19,8 @@ constexpr QRgb kWhite = 0xFFFFFFFF;
 
 } // namespace
 
-class TestDc : public QObject {
+class TestDc : public QObject
+{
     Q_OBJECT
 
 private slots:

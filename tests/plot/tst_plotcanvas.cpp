@@ -52,7 +52,8 @@ CVornSimulation SilentSimulation()
     return simulation;
 }
 
-struct Recording {
+struct Recording
+{
     std::vector<DcOp> ops;
     std::vector<CPoint> points;
 };
@@ -86,7 +87,8 @@ QImage PaintDraw(CVornSimulation& simulation, std::vector<CPoint>& points, QSize
 
 } // namespace
 
-class TestPlotCanvas : public QObject {
+class TestPlotCanvas : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -155,7 +157,8 @@ void TestPlotCanvas::canvasPoint()
     QFETCH(int, value);
     QFETCH(int, x);
     QFETCH(int, y);
-    const PlotPoint point = frequency ? FrequencyTracePoint(index, value) : TimeTracePoint(index, value);
+    const PlotPoint point
+        = frequency ? FrequencyTracePoint(index, value) : TimeTracePoint(index, value);
     QCOMPARE(ToCanvasPoint(point.u, point.v), (CPoint { x, y }));
 }
 
@@ -193,7 +196,8 @@ void TestPlotCanvas::drawSequence()
 
     // The recorded points are exactly the drawn end points, and the pen selected first is back.
     QCOMPARE(recording.points.size(), std::size_t { 3998 });
-    const std::vector<DcOp> traceLines(lines.begin() + static_cast<std::ptrdiff_t>(gridAndAxis.size()), lines.end());
+    const std::vector<DcOp> traceLines(
+        lines.begin() + static_cast<std::ptrdiff_t>(gridAndAxis.size()), lines.end());
     QCOMPARE(traceLines.size(), std::size_t { 3998 });
     for (std::size_t k = 0; k < traceLines.size(); ++k) {
         QCOMPARE((CPoint { traceLines[k].a, traceLines[k].b }), recording.points[k]);
@@ -206,8 +210,10 @@ void TestPlotCanvas::drawSequence()
     reference.GenerateBlock(0);
     QCOMPARE(simulation.m_samples[0], reference.m_samples[0]);
     for (int i = 1; i < kBlockSamples; ++i) {
-        const PlotPoint point = TimeTracePoint(i, reference.m_samples[0][static_cast<std::size_t>(i)]);
-        QCOMPARE(recording.points[static_cast<std::size_t>(2 * i - 1)], ToCanvasPoint(point.u, point.v));
+        const PlotPoint point
+            = TimeTracePoint(i, reference.m_samples[0][static_cast<std::size_t>(i)]);
+        QCOMPARE(
+            recording.points[static_cast<std::size_t>(2 * i - 1)], ToCanvasPoint(point.u, point.v));
     }
 }
 
@@ -215,7 +221,8 @@ void TestPlotCanvas::silentBlockAlongTheAxis()
 {
     CVornSimulation simulation = SilentSimulation();
     const Recording recording = RecordDraw(simulation, 760);
-    QVERIFY(std::all_of(simulation.m_samples[0].begin(), simulation.m_samples[0].end(), [](auto s) { return s == 0; }));
+    QVERIFY(std::all_of(simulation.m_samples[0].begin(), simulation.m_samples[0].end(),
+        [](auto s) { return s == 0; }));
     QCOMPARE(recording.points.size(), std::size_t { 3998 });
     QCOMPARE(recording.points.front(), (CPoint { 20, 320 }));
     QCOMPARE(recording.points.back(), (CPoint { 739, 320 }));
@@ -285,7 +292,8 @@ void TestPlotCanvas::frequencyTrace()
     QCOMPARE(recording.points.back(), (CPoint { 740, 572 }));
     for (int i = 1; i <= 1000; ++i) {
         const PlotPoint point = FrequencyTracePoint(i, spectrum[static_cast<std::size_t>(i)]);
-        QCOMPARE(recording.points[static_cast<std::size_t>(2 * i - 1)], ToCanvasPoint(point.u, point.v));
+        QCOMPARE(
+            recording.points[static_cast<std::size_t>(2 * i - 1)], ToCanvasPoint(point.u, point.v));
     }
 }
 
@@ -363,18 +371,21 @@ void TestPlotCanvas::replayBreaks_data()
     QTest::addColumn<std::vector<DcOp>>("expected");
 
     // A trace point with y 0 sits between two segments: both are missing on replay.
-    QTest::newRow("y 0 in the middle") << std::vector<CPoint> { { 20, 320 }, { 56, 100 }, { 56, 100 }, { 92, 0 },
-        { 92, 0 }, { 128, 200 }, { 128, 200 }, { 164, 300 } }
-                                       << std::vector<DcOp> { { DcOp::MoveTo, 20, 320 }, { DcOp::LineTo, 56, 100 },
-                                              { DcOp::LineTo, 56, 100 }, { DcOp::MoveTo, 128, 200 },
-                                              { DcOp::LineTo, 128, 200 }, { DcOp::LineTo, 164, 300 } };
-    QTest::newRow("x 0 breaks too") << std::vector<CPoint> { { 20, 320 }, { 0, 300 }, { 0, 300 }, { 92, 310 } }
-                                    << std::vector<DcOp> { { DcOp::MoveTo, 20, 320 }, { DcOp::MoveTo, 92, 310 } };
-    QTest::newRow("first point a break") << std::vector<CPoint> { { 20, 0 }, { 56, 100 }, { 56, 100 }, { 92, 200 } }
-                                         << std::vector<DcOp> { { DcOp::MoveTo, 56, 100 }, { DcOp::LineTo, 56, 100 },
-                                                { DcOp::LineTo, 92, 200 } };
-    QTest::newRow("negative y is drawn") << std::vector<CPoint> { { 20, -1 }, { 56, -171 } }
-                                         << std::vector<DcOp> { { DcOp::MoveTo, 20, -1 }, { DcOp::LineTo, 56, -171 } };
+    QTest::newRow("y 0 in the middle")
+        << std::vector<CPoint> { { 20, 320 }, { 56, 100 }, { 56, 100 }, { 92, 0 }, { 92, 0 },
+               { 128, 200 }, { 128, 200 }, { 164, 300 } }
+        << std::vector<DcOp> { { DcOp::MoveTo, 20, 320 }, { DcOp::LineTo, 56, 100 },
+               { DcOp::LineTo, 56, 100 }, { DcOp::MoveTo, 128, 200 }, { DcOp::LineTo, 128, 200 },
+               { DcOp::LineTo, 164, 300 } };
+    QTest::newRow("x 0 breaks too") << std::vector<CPoint> { { 20, 320 }, { 0, 300 }, { 0, 300 },
+        { 92, 310 } } << std::vector<DcOp> { { DcOp::MoveTo, 20, 320 }, { DcOp::MoveTo, 92, 310 } };
+    QTest::newRow("first point a break")
+        << std::vector<CPoint> { { 20, 0 }, { 56, 100 }, { 56, 100 }, { 92, 200 } }
+        << std::vector<DcOp> { { DcOp::MoveTo, 56, 100 }, { DcOp::LineTo, 56, 100 },
+               { DcOp::LineTo, 92, 200 } };
+    QTest::newRow("negative y is drawn")
+        << std::vector<CPoint> { { 20, -1 }, { 56, -171 } }
+        << std::vector<DcOp> { { DcOp::MoveTo, 20, -1 }, { DcOp::LineTo, 56, -171 } };
 }
 
 void TestPlotCanvas::replayBreaks()

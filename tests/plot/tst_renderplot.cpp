@@ -33,7 +33,8 @@ CVornSimulation Prepared(bool frequency, int input, double hz, int skip)
 
 } // namespace
 
-class TestRenderPlot : public QObject {
+class TestRenderPlot : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -54,13 +55,15 @@ void TestRenderPlot::points_data()
     QTest::addColumn<int>("input");
     QTest::addColumn<double>("hz");
     QTest::addColumn<int>("skip");
-    QTest::newRow("time, fresh sine") << QStringList { "--mode", "time" } << false << 0 << 1000.0 << 0;
-    QTest::newRow("time, step after 3 blocks")
-        << QStringList { "--mode", "time", "--input", "step", "--skip", "3" } << false << 1 << 1000.0 << 3;
-    QTest::newRow("time, 250 Hz") << QStringList { "--mode", "time", "--freq", "250" } << false << 0 << 250.0 << 0;
+    QTest::newRow("time, fresh sine")
+        << QStringList { "--mode", "time" } << false << 0 << 1000.0 << 0;
+    QTest::newRow("time, step after 3 blocks") << QStringList { "--mode", "time", "--input", "step",
+        "--skip", "3" } << false << 1 << 1000.0 << 3;
+    QTest::newRow("time, 250 Hz") << QStringList { "--mode", "time", "--freq", "250" } << false << 0
+                                  << 250.0 << 0;
     QTest::newRow("freq") << QStringList { "--mode", "freq" } << true << 0 << 1000.0 << 0;
-    QTest::newRow("freq, step after 2 blocks")
-        << QStringList { "--mode", "freq", "--input", "step", "--skip", "2" } << true << 1 << 1000.0 << 2;
+    QTest::newRow("freq, step after 2 blocks") << QStringList { "--mode", "freq", "--input", "step",
+        "--skip", "2" } << true << 1 << 1000.0 << 2;
 }
 
 void TestRenderPlot::points()
@@ -91,11 +94,12 @@ void TestRenderPlot::pngIsTheDrawnPicture_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<bool>("frequency");
     QTest::addColumn<QSize>("size");
-    QTest::newRow("time, default size") << QStringList { "--mode", "time" } << false << QSize(760, 640);
-    QTest::newRow("freq, 1920x1080") << QStringList { "--mode", "freq", "--size", "1920x1080" } << true
-                                     << QSize(1920, 1080);
-    QTest::newRow("time, too narrow to plot") << QStringList { "--mode", "time", "--size", "199x300" } << false
-                                              << QSize(199, 300);
+    QTest::newRow("time, default size")
+        << QStringList { "--mode", "time" } << false << QSize(760, 640);
+    QTest::newRow("freq, 1920x1080")
+        << QStringList { "--mode", "freq", "--size", "1920x1080" } << true << QSize(1920, 1080);
+    QTest::newRow("time, too narrow to plot")
+        << QStringList { "--mode", "time", "--size", "199x300" } << false << QSize(199, 300);
 }
 
 void TestRenderPlot::pngIsTheDrawnPicture()
@@ -105,7 +109,8 @@ void TestRenderPlot::pngIsTheDrawnPicture()
     QFETCH(QSize, size);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("plot.png"));
-    const RenderRun run = Render(QStringList { "plot" } + arguments + QStringList { "--output", path });
+    const RenderRun run
+        = Render(QStringList { "plot" } + arguments + QStringList { "--output", path });
     QCOMPARE(run.exitCode, 0);
     QImage written(path);
     QCOMPARE(written.size(), size);
@@ -173,9 +178,11 @@ void TestRenderPlot::svgShowsTheSamePlot()
     // Blue grid, red axis, white elsewhere, and the step response (the renderer smooths edges, so
     // a line may share its colour between two pixels).
     const auto blue = [&](int x, int y) {
-        return qBlue(image.pixel(x, y)) - qGreen(image.pixel(x, y)) > 100 && qRed(image.pixel(x, y)) < 160;
+        return qBlue(image.pixel(x, y)) - qGreen(image.pixel(x, y)) > 100
+            && qRed(image.pixel(x, y)) < 160;
     };
-    const auto red = [&](int x, int y) { return qRed(image.pixel(x, y)) - qGreen(image.pixel(x, y)) > 100; };
+    const auto red
+        = [&](int x, int y) { return qRed(image.pixel(x, y)) - qGreen(image.pixel(x, y)) > 100; };
     QVERIFY(blue(400, 50) || blue(400, 49));
     QVERIFY(blue(56, 600) || blue(55, 600));
     QVERIFY(red(400, 320) || red(400, 319));
@@ -198,16 +205,24 @@ void TestRenderPlot::badInput_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::newRow("points without mode") << QStringList { "points" };
     QTest::newRow("unknown mode") << QStringList { "points", "--mode", "spectrum" };
-    QTest::newRow("points takes no size") << QStringList { "points", "--mode", "time", "--size", "10x10" };
+    QTest::newRow("points takes no size")
+        << QStringList { "points", "--mode", "time", "--size", "10x10" };
     QTest::newRow("plot without output") << QStringList { "plot", "--mode", "time" };
     QTest::newRow("jpeg") << QStringList { "plot", "--mode", "time", "--output", "OUT.jpg" };
-    QTest::newRow("zero size") << QStringList { "plot", "--mode", "time", "--size", "0x10", "--output", "OUT.png" };
-    QTest::newRow("size without x") << QStringList { "plot", "--mode", "time", "--size", "100", "--output", "OUT.png" };
-    QTest::newRow("size with junk") << QStringList { "plot", "--mode", "time", "--size", "10x10y", "--output", "OUT.png" };
-    QTest::newRow("huge size") << QStringList { "plot", "--mode", "time", "--size", "20000x10", "--output", "OUT.png" };
-    QTest::newRow("bad frequency") << QStringList { "plot", "--mode", "time", "--freq", "inf", "--output", "OUT.png" };
-    QTest::newRow("bad input") << QStringList { "plot", "--mode", "time", "--input", "square", "--output", "OUT.png" };
-    QTest::newRow("missing folder") << QStringList { "plot", "--mode", "time", "--output", "MISSING/OUT.png" };
+    QTest::newRow("zero size") << QStringList { "plot", "--mode", "time", "--size", "0x10",
+        "--output", "OUT.png" };
+    QTest::newRow("size without x")
+        << QStringList { "plot", "--mode", "time", "--size", "100", "--output", "OUT.png" };
+    QTest::newRow("size with junk")
+        << QStringList { "plot", "--mode", "time", "--size", "10x10y", "--output", "OUT.png" };
+    QTest::newRow("huge size") << QStringList { "plot", "--mode", "time", "--size", "20000x10",
+        "--output", "OUT.png" };
+    QTest::newRow("bad frequency")
+        << QStringList { "plot", "--mode", "time", "--freq", "inf", "--output", "OUT.png" };
+    QTest::newRow("bad input") << QStringList { "plot", "--mode", "time", "--input", "square",
+        "--output", "OUT.png" };
+    QTest::newRow("missing folder")
+        << QStringList { "plot", "--mode", "time", "--output", "MISSING/OUT.png" };
 }
 
 void TestRenderPlot::badInput()

@@ -2,10 +2,10 @@
 // the current size, Settings and the frequency-response command are driven through their real
 // dialog and message box, and the commands combine as a user would combine them. Every picture
 // is compared with the same plot drawn on its own into an image of the same size.
+#include "../settings/modalscript.h"
 #include "plotcanvas.h"
 #include "resources.h"
 #include "vornview.h"
-#include "../settings/modalscript.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -68,11 +68,13 @@ QImage ReferenceRepaint(const CVornView& view, const std::vector<CPoint>& points
 
 bool SameImage(const QImage& a, const QImage& b)
 {
-    return a.size() == b.size() && a.convertToFormat(QImage::Format_RGB32) == b.convertToFormat(QImage::Format_RGB32);
+    return a.size() == b.size()
+        && a.convertToFormat(QImage::Format_RGB32) == b.convertToFormat(QImage::Format_RGB32);
 }
 
 // The view's simulation state as a whole, to see that something changed nothing.
-struct Snapshot {
+struct Snapshot
+{
     FilterState filter;
     SampleBlock block0;
     std::int32_t input;
@@ -84,7 +86,8 @@ struct Snapshot {
 
 Snapshot Take(const CVornView& view)
 {
-    return { view.m_filter, view.m_samples[0], view.m_nInput, view.m_dFreq, view.m_bFreqMode, view.m_points };
+    return { view.m_filter, view.m_samples[0], view.m_nInput, view.m_dFreq, view.m_bFreqMode,
+        view.m_points };
 }
 
 ModalScript::Step OnSettingsDialog(std::function<void(QWidget*)> act, int buttonId)
@@ -116,14 +119,16 @@ QRadioButton* RadioNamed(QWidget* dialog, const QString& text)
 }
 
 // The frequency-response command through its message box; `whileOpen` runs before OK is pressed.
-bool RunFrequencyResponse(CVornView& view, std::function<void(QMessageBox*)> whileOpen = [](QMessageBox*) { })
+bool RunFrequencyResponse(
+    CVornView& view, std::function<void(QMessageBox*)> whileOpen = [](QMessageBox*) {})
 {
     ModalScript script({ ModalScript::acceptMessageBox(std::move(whileOpen)) });
     view.OnCmdMsg(ID_FREQ_RESPONSE, nullptr);
     return script.finished();
 }
 
-class PostedEventCounter : public QObject {
+class PostedEventCounter : public QObject
+{
 public:
     int count = 0;
 
@@ -133,7 +138,8 @@ protected:
 
 } // namespace
 
-class TestViewPlot : public QObject {
+class TestViewPlot : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -281,7 +287,9 @@ void TestViewPlot::frequencyResponseSequence()
     bool unchangedWhileOpen = false;
     bool pictureKept = false;
     const bool dismissed = RunFrequencyResponse(*view, [&](QMessageBox* box) {
-        QCOMPARE(box->text(), QStringLiteral("1KHz 6th Butterworth LPF + 1Hz HPF \nfreq graph : 10dB/div 1KHz/div max 20KHz"));
+        QCOMPARE(box->text(),
+            QStringLiteral(
+                "1KHz 6th Butterworth LPF + 1Hz HPF \nfreq graph : 10dB/div 1KHz/div max 20KHz"));
         QCOMPARE(box->windowTitle(), QStringLiteral("Vorn"));
         QCOMPARE(box->buttons().size(), 1);
         QVERIFY(box->isModal());
@@ -363,7 +371,7 @@ void TestViewPlot::settingsOkResetsAndLeavesFrequencyMode()
     QVERIFY(view);
     QVERIFY(RunFrequencyResponse(*view));
     const QImage spectrum = Shown(*view);
-    ModalScript script({ OnSettingsDialog([](QWidget*) { }, IDOK) });
+    ModalScript script({ OnSettingsDialog([](QWidget*) {}, IDOK) });
     view->OnCmdMsg(ID_SETTINGS, nullptr);
     QVERIFY(script.finished());
     QCOMPARE(view->m_bFreqMode, 0);
@@ -385,7 +393,10 @@ void TestViewPlot::settingsStepThenDraw()
     QVERIFY(view);
     view->OnCmdMsg(ID_DRAW, nullptr);
     ModalScript script({ OnSettingsDialog(
-        [](QWidget* dialog) { QTest::mouseClick(RadioNamed(dialog, QStringLiteral("Step")), Qt::LeftButton); }, IDOK) });
+        [](QWidget* dialog) {
+            QTest::mouseClick(RadioNamed(dialog, QStringLiteral("Step")), Qt::LeftButton);
+        },
+        IDOK) });
     view->OnCmdMsg(ID_SETTINGS, nullptr);
     QVERIFY(script.finished());
     QCOMPARE(view->m_nInput, 1);
@@ -403,12 +414,14 @@ void TestViewPlot::settingsZeroFrequencyIsSilent()
     auto view = ShowView({ 760, 640 });
     QVERIFY(view);
     ModalScript script({ OnSettingsDialog(
-        [](QWidget* dialog) { dialog->findChild<QLineEdit*>()->setText(QStringLiteral("0")); }, IDOK) });
+        [](QWidget* dialog) { dialog->findChild<QLineEdit*>()->setText(QStringLiteral("0")); },
+        IDOK) });
     view->OnCmdMsg(ID_SETTINGS, nullptr);
     QVERIFY(script.finished());
     QCOMPARE(view->m_dFreq, 0.0);
     view->OnCmdMsg(ID_DRAW, nullptr);
-    QVERIFY(std::all_of(view->m_points.begin(), view->m_points.end(), [](const CPoint& p) { return p.y == 320; }));
+    QVERIFY(std::all_of(
+        view->m_points.begin(), view->m_points.end(), [](const CPoint& p) { return p.y == 320; }));
 }
 
 void TestViewPlot::settingsRefusedTextChangesNothing()
@@ -424,9 +437,10 @@ void TestViewPlot::settingsRefusedTextChangesNothing()
                 dialog->findChild<QLineEdit*>()->setText(QStringLiteral("12abc"));
             },
             IDOK),
-        ModalScript::acceptMessageBox(
-            [](QMessageBox* box) { QCOMPARE(box->text(), QStringLiteral("数値を入力してください。")); }),
-        OnSettingsDialog([](QWidget*) { }, IDCANCEL),
+        ModalScript::acceptMessageBox([](QMessageBox* box) {
+            QCOMPARE(box->text(), QStringLiteral("数値を入力してください。"));
+        }),
+        OnSettingsDialog([](QWidget*) {}, IDCANCEL),
     });
     view->OnCmdMsg(ID_SETTINGS, nullptr);
     QVERIFY(script.finished());

@@ -5,9 +5,9 @@
 // buttons through queued clicks, so that a nested modal loop started by a click never blocks the
 // timer that drives it.
 #include <QAbstractButton>
+#include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
-#include <QApplication>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QObject>
@@ -16,7 +16,8 @@
 #include <functional>
 #include <vector>
 
-class ModalScript : public QObject {
+class ModalScript : public QObject
+{
 public:
     // Handles the widget and returns true, or returns false to wait for another one.
     using Step = std::function<bool(QWidget*)>;

@@ -1,9 +1,9 @@
 // The settings dialog as a user meets it: built from its template, opened modally with DoModal,
 // its fields exchanged both ways, wrong numbers refused with the standard message, and closed
 // by its buttons, Esc or the close box.
+#include "../settings/modalscript.h"
 #include "drawdlg.h"
 #include "resources.h"
-#include "../settings/modalscript.h"
 
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -51,7 +51,8 @@ ModalScript::Step OnDialog(std::function<void(CDrawDlg*)> act, int id)
 
 } // namespace
 
-class TestDrawDlg : public QObject {
+class TestDrawDlg : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -90,12 +91,15 @@ void TestDrawDlg::layoutFromTheTemplate()
     // Dialog units from the dialog font: x a quarter of the average letter width, y an eighth
     // of the line height.
     const QFontMetrics metrics(dialog.font());
-    const double average = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 52.0;
+    const double average = metrics.horizontalAdvance(QStringLiteral(
+                               "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"))
+        / 52.0;
     QVERIFY(std::abs(dialog.BaseUnitX() - average) <= 0.5);
     QCOMPARE(dialog.BaseUnitY(), metrics.height());
     const auto expect = [&](QWidget* widget, int x, int y, int cx, int cy) {
         const QRect g = widget->geometry();
-        QVERIFY2(std::abs(g.x() - x * dialog.BaseUnitX() / 4.0) <= 1 && std::abs(g.y() - y * dialog.BaseUnitY() / 8.0) <= 1
+        QVERIFY2(std::abs(g.x() - x * dialog.BaseUnitX() / 4.0) <= 1
+                && std::abs(g.y() - y * dialog.BaseUnitY() / 8.0) <= 1
                 && std::abs(g.width() - cx * dialog.BaseUnitX() / 4.0) <= 1
                 && std::abs(g.height() - cy * dialog.BaseUnitY() / 8.0) <= 1,
             qPrintable(widget->metaObject()->className()));

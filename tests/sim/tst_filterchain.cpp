@@ -33,7 +33,8 @@ std::vector<int> Head(const SampleBlock& block, std::size_t count)
 
 } // namespace
 
-class TestFilterChain : public QObject {
+class TestFilterChain : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -68,10 +69,10 @@ void TestFilterChain::coefficientsAt44100_data()
     QTest::addColumn<double>("s");
     QTest::addColumn<double>("P");
     QTest::addColumn<double>("N");
-    QTest::newRow("section 1") << 0 << 0.9659255704 << 0.9637960228 << 0.9905451567 << 0.1371870712 << 0.009888040511
-                               << 0.1420030642;
-    QTest::newRow("section 2") << 1 << 0.7071085624 << 0.9041632116 << 0.9949294229 << 0.1005755611 << 0.009485153535
-                               << 0.1420176210;
+    QTest::newRow("section 1") << 0 << 0.9659255704 << 0.9637960228 << 0.9905451567 << 0.1371870712
+                               << 0.009888040511 << 0.1420030642;
+    QTest::newRow("section 2") << 1 << 0.7071085624 << 0.9041632116 << 0.9949294229 << 0.1005755611
+                               << 0.009485153535 << 0.1420176210;
     QTest::newRow("section 3") << 2 << 0.2588221288 << 0.8714289073 << 0.9993201609 << 0.03686754776
                                << 0.009263791334 << 0.1420256989;
 }
@@ -82,8 +83,11 @@ void TestFilterChain::coefficientsAt44100()
     const FilterCoefficients coefficients = ComputeCoefficients(44100.0);
     const SectionCoefficients& sc = coefficients.sections[static_cast<std::size_t>(section)];
     // The reference values carry ten significant digits.
-    const auto near = [](double actual, double expected) { return std::fabs(actual - expected) <= std::fabs(expected) * 6e-10; };
-    QVERIFY2(near(coefficients.wT, 0.1424758573), qPrintable(QString::number(coefficients.wT, 'g', 17)));
+    const auto near = [](double actual, double expected) {
+        return std::fabs(actual - expected) <= std::fabs(expected) * 6e-10;
+    };
+    QVERIFY2(
+        near(coefficients.wT, 0.1424758573), qPrintable(QString::number(coefficients.wT, 'g', 17)));
     QFETCH(double, wd);
     QFETCH(double, E);
     QFETCH(double, c);
@@ -107,7 +111,8 @@ void TestFilterChain::highPassCoefficients()
     QVERIFY(std::fabs(coefficients.oneMinusRho - 0.0001424657081) < 1e-13);
     QCOMPARE(coefficients.oneMinusRho, 1 - coefficients.rho);
     // The analysis rate only changes the sample interval.
-    QVERIFY(std::fabs(ComputeCoefficients(40960.0).wT - coefficients.wT * 44100.0 / 40960.0) < 1e-15);
+    QVERIFY(
+        std::fabs(ComputeCoefficients(40960.0).wT - coefficients.wT * 44100.0 / 40960.0) < 1e-15);
 }
 
 void TestFilterChain::unityGainAtDc()
@@ -143,10 +148,12 @@ void TestFilterChain::stepDecaysToZero()
     // The 1 Hz high-pass lets the step decay: from the 34th block after the reset on, silence.
     CVornSimulation simulation = Simulation(1, 1000.0, 32);
     simulation.GenerateBlock(0);
-    QVERIFY(std::any_of(simulation.m_samples[0].begin(), simulation.m_samples[0].end(), [](auto s) { return s != 0; }));
+    QVERIFY(std::any_of(simulation.m_samples[0].begin(), simulation.m_samples[0].end(),
+        [](auto s) { return s != 0; }));
     for (int block = 34; block <= 40; ++block) {
         simulation.GenerateBlock(0);
-        QVERIFY2(std::all_of(simulation.m_samples[0].begin(), simulation.m_samples[0].end(), [](auto s) { return s == 0; }),
+        QVERIFY2(std::all_of(simulation.m_samples[0].begin(), simulation.m_samples[0].end(),
+                     [](auto s) { return s == 0; }),
             qPrintable(QStringLiteral("block %1").arg(block)));
     }
 }
@@ -155,7 +162,8 @@ void TestFilterChain::sineResponse()
 {
     CVornSimulation simulation = Simulation(0, 1000.0);
     simulation.GenerateBlock(0);
-    QCOMPARE(Head(simulation.m_samples[0], 12), (std::vector<int> { 0, 0, 0, 0, 0, 0, 1, 4, 8, 15, 26, 43 }));
+    QCOMPARE(Head(simulation.m_samples[0], 12),
+        (std::vector<int> { 0, 0, 0, 0, 0, 0, 1, 4, 8, 15, 26, 43 }));
 }
 
 void TestFilterChain::sineSwing_data()
@@ -177,7 +185,8 @@ void TestFilterChain::sineSwing()
     QFETCH(int, high);
     CVornSimulation simulation = Simulation(0, frequency, 10);
     simulation.GenerateBlock(0);
-    const auto [minimum, maximum] = std::minmax_element(simulation.m_samples[0].begin(), simulation.m_samples[0].end());
+    const auto [minimum, maximum]
+        = std::minmax_element(simulation.m_samples[0].begin(), simulation.m_samples[0].end());
     QCOMPARE(int { *minimum }, low);
     QCOMPARE(int { *maximum }, high);
 }
@@ -187,7 +196,8 @@ void TestFilterChain::zeroFrequencyIsSilent()
     CVornSimulation simulation = Simulation(0, 0.0);
     for (int i = 0; i < 3; ++i) {
         simulation.GenerateBlock(i % 2);
-        QVERIFY(std::all_of(simulation.m_samples[i % 2].begin(), simulation.m_samples[i % 2].end(), [](auto s) { return s == 0; }));
+        QVERIFY(std::all_of(simulation.m_samples[i % 2].begin(), simulation.m_samples[i % 2].end(),
+            [](auto s) { return s == 0; }));
     }
     QCOMPARE(simulation.m_filter[7], 0.0);
 }
@@ -200,7 +210,8 @@ void TestFilterChain::negativeFrequencyNegates()
         positive.GenerateBlock(0);
         negative.GenerateBlock(0);
         for (std::size_t n = 0; n < SampleBlock {}.size(); ++n) {
-            QCOMPARE(negative.m_samples[0][n], static_cast<std::int16_t>(-positive.m_samples[0][n]));
+            QCOMPARE(
+                negative.m_samples[0][n], static_cast<std::int16_t>(-positive.m_samples[0][n]));
         }
     }
 }
@@ -214,14 +225,17 @@ void TestFilterChain::overflowingFrequency()
     QVERIFY(std::isinf(simulation.m_filter[7]) || std::isnan(simulation.m_filter[7]));
     QVERIFY(std::isnan(simulation.m_filter[6]));
     simulation.GenerateBlock(1);
-    QVERIFY(std::all_of(simulation.m_samples[1].begin(), simulation.m_samples[1].end(), [](auto s) { return s == 0; }));
+    QVERIFY(std::all_of(simulation.m_samples[1].begin(), simulation.m_samples[1].end(),
+        [](auto s) { return s == 0; }));
 
     simulation.m_dFreq = 1000.0;
     simulation.GenerateBlock(0);
-    QVERIFY(std::all_of(simulation.m_samples[0].begin(), simulation.m_samples[0].end(), [](auto s) { return s == 0; }));
+    QVERIFY(std::all_of(simulation.m_samples[0].begin(), simulation.m_samples[0].end(),
+        [](auto s) { return s == 0; }));
     simulation.ResetFilterState();
     simulation.GenerateBlock(0);
-    QCOMPARE(Head(simulation.m_samples[0], 12), (std::vector<int> { 0, 0, 0, 0, 0, 0, 1, 4, 8, 15, 26, 43 }));
+    QCOMPARE(Head(simulation.m_samples[0], 12),
+        (std::vector<int> { 0, 0, 0, 0, 0, 0, 1, 4, 8, 15, 26, 43 }));
 
     // The step does not read the phase: the same frequency changes nothing there.
     CVornSimulation step = Simulation(1, 1e308);
@@ -261,7 +275,8 @@ void TestFilterChain::twoBlocksAreOneRun()
     for (std::size_t n = 0; n < 4000; ++n) {
         const double out = StepFilterChain(coefficients, state, std::sin(state[7]) * 10000);
         state[7] = dphi + state[7];
-        QCOMPARE(simulation.m_samples[n / 2000][n % 2000], static_cast<std::int16_t>(std::trunc(out)));
+        QCOMPARE(
+            simulation.m_samples[n / 2000][n % 2000], static_cast<std::int16_t>(std::trunc(out)));
     }
     QCOMPARE(simulation.m_filter, state);
 }
@@ -272,7 +287,8 @@ void TestFilterChain::resetRestartsFromRest()
     simulation.ResetFilterState();
     QCOMPARE(simulation.m_filter, FilterState {});
     simulation.GenerateBlock(0);
-    QCOMPARE(Head(simulation.m_samples[0], 12), (std::vector<int> { 0, 0, 0, 1, 3, 8, 16, 30, 51, 83, 128, 189 }));
+    QCOMPARE(Head(simulation.m_samples[0], 12),
+        (std::vector<int> { 0, 0, 0, 1, 3, 8, 16, 30, 51, 83, 128, 189 }));
 }
 
 void TestFilterChain::sampleConversion_data()

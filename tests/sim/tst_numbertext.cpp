@@ -7,7 +7,8 @@
 
 using namespace vorn;
 
-class TestNumberText : public QObject {
+class TestNumberText : public QObject
+{
     Q_OBJECT
 
 private slots:

@@ -68,7 +68,8 @@ FftBuffer ImpulseResponse()
 
 } // namespace
 
-class TestSpectrum : public QObject {
+class TestSpectrum : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -104,11 +105,15 @@ void TestSpectrum::fftMatchesNaiveDft()
     for (int k : { 0, 1, 2, 3, 50, 511, 1023, 1024, 1025, 2047 }) {
         std::complex<long double> sum = 0;
         for (int n = 0; n < kFftSize; ++n) {
-            const long double angle = -static_cast<long double>(twoPi) * ((static_cast<long long>(n) * k) % kFftSize) / kFftSize;
-            sum += std::complex<long double>(inputRe[n], inputIm[n]) * std::polar<long double>(1.0L, angle);
+            const long double angle = -static_cast<long double>(twoPi)
+                * ((static_cast<long long>(n) * k) % kFftSize) / kFftSize;
+            sum += std::complex<long double>(inputRe[n], inputIm[n])
+                * std::polar<long double>(1.0L, angle);
         }
-        QVERIFY2(std::fabs(static_cast<double>(sum.real()) - re[k]) < 1e-9, qPrintable(QString::number(k)));
-        QVERIFY2(std::fabs(static_cast<double>(sum.imag()) - im[k]) < 1e-9, qPrintable(QString::number(k)));
+        QVERIFY2(std::fabs(static_cast<double>(sum.real()) - re[k]) < 1e-9,
+            qPrintable(QString::number(k)));
+        QVERIFY2(std::fabs(static_cast<double>(sum.imag()) - im[k]) < 1e-9,
+            qPrintable(QString::number(k)));
     }
 }
 
@@ -278,7 +283,8 @@ void TestSpectrum::stateLeftByAnalysis()
     for (std::size_t i = 1; i <= 6; ++i) {
         QVERIFY(std::fabs(simulation.m_filter[i]) < 1e-20);
     }
-    QVERIFY2(std::fabs(simulation.m_filter[0] - 1.12e-4) < 0.01e-4, qPrintable(QString::number(simulation.m_filter[0])));
+    QVERIFY2(std::fabs(simulation.m_filter[0] - 1.12e-4) < 0.01e-4,
+        qPrintable(QString::number(simulation.m_filter[0])));
     // The phase advanced 2048 times by (1000 2 pi) / 40960: about 100 pi.
     const double pi = std::atan(1.0) * 4;
     QVERIFY(std::fabs(simulation.m_filter[7] - 100 * pi) < 1e-9);

@@ -4,7 +4,8 @@
 #include <QProcess>
 #include <QStringList>
 
-struct RenderRun {
+struct RenderRun
+{
     int exitCode = -1; // -1: crashed or did not finish
     QByteArray out;
     QByteArray err;
@@ -22,6 +23,6 @@ inline RenderRun Render(const QStringList& arguments, const QString& workingDire
         process.waitForFinished();
         return {};
     }
-    return { process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(),
-        process.readAllStandardError() };
+    return { process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+        process.readAllStandardOutput(), process.readAllStandardError() };
 }

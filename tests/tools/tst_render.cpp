@@ -24,7 +24,8 @@ QByteArray Lines(const SampleBlock& block)
 
 } // namespace
 
-class TestRender : public QObject {
+class TestRender : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -47,11 +48,14 @@ void TestRender::samplesMatchTheCore_data()
     QTest::addColumn<int>("blocks");
     QTest::addColumn<bool>("afterAnalysis");
     QTest::newRow("defaults") << QStringList {} << 0 << 1000.0 << 0 << 1 << false;
-    QTest::newRow("step, skipped, three blocks") << QStringList { "--input", "step", "--skip", "5", "--blocks", "3" } << 1
-                                                 << 1000.0 << 5 << 3 << false;
-    QTest::newRow("frequency with =") << QStringList { "--freq= 250.5 ", "--blocks=2" } << 0 << 250.5 << 0 << 2 << false;
-    QTest::newRow("after the analysis") << QStringList { "--after-analysis", "--freq", "1234", "--skip", "1" } << 0 << 1234.0
-                                        << 1 << 1 << true;
+    QTest::newRow("step, skipped, three blocks")
+        << QStringList { "--input", "step", "--skip", "5", "--blocks", "3" } << 1 << 1000.0 << 5
+        << 3 << false;
+    QTest::newRow("frequency with =")
+        << QStringList { "--freq= 250.5 ", "--blocks=2" } << 0 << 250.5 << 0 << 2 << false;
+    QTest::newRow("after the analysis")
+        << QStringList { "--after-analysis", "--freq", "1234", "--skip", "1" } << 0 << 1234.0 << 1
+        << 1 << true;
     QTest::newRow("no blocks") << QStringList { "--blocks", "0" } << 0 << 1000.0 << 0 << 0 << false;
 }
 
@@ -102,7 +106,8 @@ void TestRender::wavFile()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("step.wav");
-    const RenderRun run = Render({ "wav", "--output", path, "--input", "step", "--seconds", "0.1" });
+    const RenderRun run
+        = Render({ "wav", "--output", path, "--input", "step", "--seconds", "0.1" });
     QCOMPARE(run.exitCode, 0);
 
     QFile file(path);
@@ -131,7 +136,8 @@ void TestRender::wavFile()
     for (int block = 0; block < 3; ++block) {
         simulation.GenerateBlock(0);
         for (int n = 0; n < 2000; ++n) {
-            const auto sample = qFromLittleEndian<qint16>(bytes.constData() + 44 + (block * 2000 + n) * 2);
+            const auto sample
+                = qFromLittleEndian<qint16>(bytes.constData() + 44 + (block * 2000 + n) * 2);
             QCOMPARE(sample, simulation.m_samples[0][static_cast<std::size_t>(n)]);
         }
     }
@@ -163,21 +169,33 @@ void TestRender::badInput_data()
     QTest::addColumn<QByteArray>("mentions");
     QTest::newRow("nothing") << QStringList {} << QByteArray("subcommand");
     QTest::newRow("unknown subcommand") << QStringList { "play" } << QByteArray("play");
-    QTest::newRow("unknown option") << QStringList { "samples", "--speed", "2" } << QByteArray("--speed");
+    QTest::newRow("unknown option")
+        << QStringList { "samples", "--speed", "2" } << QByteArray("--speed");
     QTest::newRow("missing value") << QStringList { "samples", "--freq" } << QByteArray("--freq");
-    QTest::newRow("infinite frequency") << QStringList { "samples", "--freq", "inf" } << QByteArray("inf");
-    QTest::newRow("NaN frequency") << QStringList { "samples", "--freq", "nan" } << QByteArray("nan");
-    QTest::newRow("empty frequency") << QStringList { "samples", "--freq", "" } << QByteArray("--freq");
-    QTest::newRow("trailing garbage") << QStringList { "samples", "--freq", "12abc" } << QByteArray("12abc");
-    QTest::newRow("bad input kind") << QStringList { "samples", "--input", "square" } << QByteArray("square");
-    QTest::newRow("negative count") << QStringList { "samples", "--blocks", "-1" } << QByteArray("--blocks");
-    QTest::newRow("absurd count") << QStringList { "samples", "--skip", "99999999999" } << QByteArray("--skip");
-    QTest::newRow("fractional count") << QStringList { "samples", "--blocks", "1.5" } << QByteArray("--blocks");
+    QTest::newRow("infinite frequency")
+        << QStringList { "samples", "--freq", "inf" } << QByteArray("inf");
+    QTest::newRow("NaN frequency")
+        << QStringList { "samples", "--freq", "nan" } << QByteArray("nan");
+    QTest::newRow("empty frequency")
+        << QStringList { "samples", "--freq", "" } << QByteArray("--freq");
+    QTest::newRow("trailing garbage")
+        << QStringList { "samples", "--freq", "12abc" } << QByteArray("12abc");
+    QTest::newRow("bad input kind")
+        << QStringList { "samples", "--input", "square" } << QByteArray("square");
+    QTest::newRow("negative count")
+        << QStringList { "samples", "--blocks", "-1" } << QByteArray("--blocks");
+    QTest::newRow("absurd count") << QStringList { "samples", "--skip", "99999999999" }
+                                  << QByteArray("--skip");
+    QTest::newRow("fractional count")
+        << QStringList { "samples", "--blocks", "1.5" } << QByteArray("--blocks");
     QTest::newRow("stray argument") << QStringList { "spectrum", "extra" } << QByteArray("extra");
-    QTest::newRow("flag with value") << QStringList { "samples", "--after-analysis=1" } << QByteArray("--after-analysis");
+    QTest::newRow("flag with value")
+        << QStringList { "samples", "--after-analysis=1" } << QByteArray("--after-analysis");
     QTest::newRow("wav without output") << QStringList { "wav" } << QByteArray("--output");
-    QTest::newRow("wav, zero seconds") << QStringList { "wav", "--output", "x.wav", "--seconds", "0" } << QByteArray("--seconds");
-    QTest::newRow("wav, absurd seconds") << QStringList { "wav", "--output", "x.wav", "--seconds", "1e9" } << QByteArray("--seconds");
+    QTest::newRow("wav, zero seconds")
+        << QStringList { "wav", "--output", "x.wav", "--seconds", "0" } << QByteArray("--seconds");
+    QTest::newRow("wav, absurd seconds") << QStringList { "wav", "--output", "x.wav", "--seconds",
+        "1e9" } << QByteArray("--seconds");
     QTest::newRow("unwritable path") << QStringList { "wav", "--output", "/nonexistent-dir/x.wav" }
                                      << QByteArray("/nonexistent-dir/x.wav");
 }
