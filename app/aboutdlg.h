@@ -1,17 +1,17 @@
 #pragma once
 
-#include <QDialog>
+#include "dialog.h"
 
 namespace vorn {
 
-// The About box, laid out from dialog template 100: icon, "Vorn, Version 1.0", the legal notice
-// and OK. OK, Esc and the close box end it. Runs on the UI thread.
-class CAboutDlg : public QDialog
+// The About box, built from dialog template 100: icon, "Vorn, Version 1.0", the legal notice
+// and OK. OK, Esc and the close box end it; it exchanges no data. Runs on the UI thread.
+class CAboutDlg : public CDialogEx
 {
     Q_OBJECT
 
 public:
-    explicit CAboutDlg(QWidget* parent = nullptr);
+    explicit CAboutDlg(QWidget* pParent = nullptr);
 };
 
 } // namespace vorn

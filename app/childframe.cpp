@@ -1,5 +1,6 @@
 #include "childframe.h"
 
+#include "resources.h"
 #include "vorndoc.h"
 #include "vornview.h"
 
@@ -13,7 +14,7 @@ CChildFrame::CChildFrame(CVornView* pView, QWidget* parent)
     , m_pView(pView)
 {
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowIcon(QIcon(QStringLiteral(":/icons/vorn-document.svg")));
+    setWindowIcon(QIcon(IconResourcePath(IDR_VornTYPE)));
     setWidget(pView);
 }
 
@@ -34,7 +35,7 @@ void CChildFrame::closeEvent(QCloseEvent* event)
         event->accept();
         return;
     }
-    CVornDoc* doc = m_pView->GetDocument();
+    CVornDoc* doc = CVornDoc::FromView(m_pView);
     if (!m_bNoPrompt && doc && doc->Views().size() == 1 && !doc->SaveModified()) {
         event->ignore();
         return;

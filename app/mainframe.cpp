@@ -26,31 +26,6 @@ namespace vorn {
 
 namespace {
 
-// The toolbar's images, in the order of its buttons.
-QString ToolBarIcon(int nID)
-{
-    switch (nID) {
-    case ID_FILE_NEW:
-        return QStringLiteral(":/icons/toolbar/new.svg");
-    case ID_FILE_OPEN:
-        return QStringLiteral(":/icons/toolbar/open.svg");
-    case ID_FILE_SAVE:
-        return QStringLiteral(":/icons/toolbar/save.svg");
-    case ID_EDIT_CUT:
-        return QStringLiteral(":/icons/toolbar/cut.svg");
-    case ID_EDIT_COPY:
-        return QStringLiteral(":/icons/toolbar/copy.svg");
-    case ID_EDIT_PASTE:
-        return QStringLiteral(":/icons/toolbar/paste.svg");
-    case ID_FILE_PRINT:
-        return QStringLiteral(":/icons/toolbar/print.svg");
-    case ID_APP_ABOUT:
-        return QStringLiteral(":/icons/toolbar/about.svg");
-    default:
-        return {};
-    }
-}
-
 constexpr int kMaxWindowListEntries = 9;
 constexpr int kIndicatorPollMs = 250;
 
@@ -93,7 +68,7 @@ bool CMainFrame::LoadFrame(int nID)
     if (nID != IDR_MAINFRAME || !OnCreate()) {
         return false;
     }
-    setWindowIcon(QIcon(QStringLiteral(":/icons/vorn.svg")));
+    setWindowIcon(QIcon(IconResourcePath(IDR_MAINFRAME)));
     resize(900, 700);
     OnUpdateFrameMenu();
     OnUpdateFrameTitle();
@@ -209,7 +184,7 @@ bool CMainFrame::OnCreate()
         }
         QAction* action
             = m_actions.count(id) ? m_actions[id] : CreateCommandAction(id, CommandTooltip(id));
-        action->setIcon(QIcon(ToolBarIcon(id)));
+        action->setIcon(QIcon(ToolBarButtonImagePath(id)));
         m_wndToolBar->addAction(action);
     }
     addToolBar(Qt::TopToolBarArea, m_wndToolBar);
@@ -342,7 +317,7 @@ CVornView* CMainFrame::GetActiveView() const
 CVornDoc* CMainFrame::GetActiveDocument() const
 {
     CVornView* view = GetActiveView();
-    return view ? view->GetDocument() : nullptr;
+    return CVornDoc::FromView(view);
 }
 
 QAction* CMainFrame::CommandAction(int nID) const

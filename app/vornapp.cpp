@@ -3,8 +3,10 @@
 #include "aboutdlg.h"
 #include "childframe.h"
 #include "mainframe.h"
+#include "messagebox.h"
 #include "resources.h"
 #include "vorndoc.h"
+#include "vornversion.h"
 #include "vornview.h"
 
 #include <QApplication>
@@ -13,7 +15,6 @@
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QMdiArea>
-#include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPrinter>
 #include <QSettings>
@@ -24,19 +25,17 @@ namespace vorn {
 namespace {
 CVornApp* g_pApp = nullptr;
 
-const QString kOrganisation
-    = QStringLiteral("アプリケーション ウィザードで生成されたローカル アプリケーション");
 const QString kRecentFileSection = QStringLiteral("Recent File List");
 } // namespace
 
 CVornApp::CVornApp()
 {
     g_pApp = this;
-    QCoreApplication::setOrganizationName(kOrganisation);
+    QCoreApplication::setOrganizationName(LoadStringResource(IDS_REGISTRY_KEY));
     QCoreApplication::setApplicationName(LoadStringResource(AFX_IDS_APP_TITLE));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0.0.1"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(kVornVersion));
     // The desktop groups the program's windows under its desktop file.
-    QGuiApplication::setDesktopFileName(QStringLiteral("Vorn.AppID.NoVersion"));
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kAppID));
     InitCommandMap();
 }
 
@@ -80,7 +79,7 @@ bool CVornApp::InitInstance(const QStringList& arguments)
             QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         QCoreApplication::installTranslator(m_pQtTranslator.get());
     }
-    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/vorn.svg")));
+    QGuiApplication::setWindowIcon(QIcon(IconResourcePath(IDR_MAINFRAME)));
 
     LoadStdProfileSettings();
 
@@ -89,6 +88,7 @@ bool CVornApp::InitInstance(const QStringList& arguments)
         m_pMainWnd.reset();
         return false;
     }
+    AfxSetMainWnd(m_pMainWnd.get());
 
     const QStringList files = arguments.mid(1);
     if (files.isEmpty()) {
@@ -157,6 +157,7 @@ void CVornApp::OnOpenRecentFile(int nID)
 CChildFrame* CVornApp::CreateNewFrame(CVornDoc* pDocument)
 {
     auto* view = new CVornView;
+    view->SetPrinter(Printer());
     auto* frame = new CChildFrame(view);
     pDocument->AddView(view);
     m_pMainWnd->AddFrame(frame);
@@ -203,8 +204,8 @@ CVornDoc* CVornApp::OpenDocumentFile(const QString& strPath)
     QString error;
     if (!doc->OnOpenDocument(path, &error)) {
         delete doc;
-        QMessageBox::critical(m_pMainWnd.get(), LoadStringResource(AFX_IDS_APP_TITLE),
-            LoadStringResource(IDS_FAILED_TO_OPEN).arg(QDir::toNativeSeparators(path), error));
+        AfxMessageBox(LoadStringResource(IDS_FAILED_TO_OPEN).arg(QDir::toNativeSeparators(path), error),
+            MB_OK | MB_ICONSTOP);
         return nullptr;
     }
     AddDocument(doc);
@@ -246,8 +247,8 @@ void CVornApp::OnFilePrintSetup()
 
 void CVornApp::OnAppAbout()
 {
-    CAboutDlg aboutDlg(m_pMainWnd.get());
-    aboutDlg.exec();
+    CAboutDlg aboutDlg;
+    aboutDlg.DoModal();
 }
 
 void CVornApp::OnAppExit()

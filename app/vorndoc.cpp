@@ -1,16 +1,14 @@
 #include "vorndoc.h"
 
 #include "childframe.h"
-#include "mainframe.h"
+#include "messagebox.h"
 #include "resources.h"
 #include "vornapp.h"
 #include "vornview.h"
 
+#include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QMessageBox>
-#include <QPlainTextDocumentLayout>
 #include <QSaveFile>
 #include <QTextDocument>
 
@@ -18,20 +16,10 @@
 
 namespace vorn {
 
-namespace {
-QWidget* MessageOwner()
-{
-    CVornApp* app = CVornApp::Instance();
-    return app ? app->GetMainWnd() : nullptr;
-}
-} // namespace
-
 CVornDoc::CVornDoc(QObject* parent)
-    : QObject(parent)
-    , m_pText(new QTextDocument(this))
+    : CDocument(parent)
 {
-    m_pText->setDocumentLayout(new QPlainTextDocumentLayout(m_pText));
-    connect(m_pText, &QTextDocument::modificationChanged, this, &CVornDoc::modifiedChanged);
+    connect(TextDocument(), &QTextDocument::modificationChanged, this, &CVornDoc::modifiedChanged);
     InitCommandMap();
 }
 
@@ -50,7 +38,7 @@ void CVornDoc::InitCommandMap()
 
 QString CVornDoc::Text() const
 {
-    QString text = m_pText->toRawText();
+    QString text = TextDocument()->toRawText();
     text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     return text;
 }
@@ -63,8 +51,8 @@ void CVornDoc::SetLoadedState(const QByteArray& bytes, const QString& text)
 
 bool CVornDoc::OnNewDocument()
 {
-    m_pText->setPlainText(QString());
-    m_pText->clearUndoRedoStacks();
+    TextDocument()->setPlainText(QString());
+    TextDocument()->clearUndoRedoStacks();
     m_encoding = TextEncoding::Utf8;
     m_bCrLf = false;
     SetLoadedState(QByteArray(), Text());
@@ -77,7 +65,7 @@ bool CVornDoc::OnOpenDocument(const QString& strPath, QString* pError)
     QFile file(strPath);
     if (QFileInfo(strPath).isDir()) {
         if (pError) {
-            *pError = QFile::tr("Is a directory");
+            *pError = LoadStringResource(IDS_IS_A_FOLDER);
         }
         return false;
     }
@@ -97,8 +85,8 @@ bool CVornDoc::OnOpenDocument(const QString& strPath, QString* pError)
     DecodedText decoded = DecodeDocumentBytes(bytes);
     m_encoding = decoded.encoding;
     m_bCrLf = decoded.crlf;
-    m_pText->setPlainText(decoded.text);
-    m_pText->clearUndoRedoStacks();
+    TextDocument()->setPlainText(decoded.text);
+    TextDocument()->clearUndoRedoStacks();
     // The text as the editor holds it: an unedited document saves as exactly these bytes.
     SetLoadedState(bytes, Text());
     SetModifiedFlag(false);
@@ -115,11 +103,10 @@ bool CVornDoc::OnSaveDocument(const QString& strPath)
     } else if (auto encoded = EncodeDocumentText(text, encoding, m_bCrLf)) {
         bytes = std::move(*encoded);
     } else {
-        const auto answer = QMessageBox::question(MessageOwner(),
-            LoadStringResource(AFX_IDS_APP_TITLE),
+        const int answer = AfxMessageBox(
             LoadStringResource(IDS_ENCODING_LOSS).arg(m_strTitle, EncodingDisplayName(encoding)),
-            QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Yes);
-        if (answer != QMessageBox::Yes) {
+            MB_YESCANCEL | MB_ICONQUESTION);
+        if (answer != IDYES) {
             return false;
         }
         encoding = TextEncoding::Utf8;
@@ -133,8 +120,9 @@ bool CVornDoc::OnSaveDocument(const QString& strPath)
     if (!ok) {
         const QString reason = file.errorString();
         file.cancelWriting();
-        QMessageBox::critical(MessageOwner(), LoadStringResource(AFX_IDS_APP_TITLE),
-            LoadStringResource(IDS_FAILED_TO_SAVE).arg(QDir::toNativeSeparators(strPath), reason));
+        AfxMessageBox(
+            LoadStringResource(IDS_FAILED_TO_SAVE).arg(QDir::toNativeSeparators(strPath), reason),
+            MB_OK | MB_ICONSTOP);
         return false;
     }
     m_encoding = encoding;
@@ -174,13 +162,11 @@ bool CVornDoc::SaveModified()
     if (!IsModified()) {
         return true;
     }
-    const auto answer = QMessageBox::question(MessageOwner(), LoadStringResource(AFX_IDS_APP_TITLE),
-        LoadStringResource(IDS_ASK_TO_SAVE).arg(m_strTitle),
-        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
-    switch (answer) {
-    case QMessageBox::Yes:
+    switch (AfxMessageBox(
+        LoadStringResource(IDS_ASK_TO_SAVE).arg(m_strTitle), MB_YESNOCANCEL | MB_ICONQUESTION)) {
+    case IDYES:
         return DoFileSave();
-    case QMessageBox::No:
+    case IDNO:
         return true;
     default:
         return false;
@@ -221,12 +207,17 @@ void CVornDoc::SetPathName(const QString& strPath)
 
 bool CVornDoc::IsModified() const
 {
-    return m_pText->isModified();
+    return TextDocument()->isModified();
 }
 
 void CVornDoc::SetModifiedFlag(bool bModified)
 {
-    m_pText->setModified(bModified);
+    TextDocument()->setModified(bModified);
+}
+
+CVornDoc* CVornDoc::FromView(const CVornView* pView)
+{
+    return pView ? static_cast<CVornDoc*>(pView->GetDocument()) : nullptr;
 }
 
 void CVornDoc::AddView(CVornView* pView)
@@ -236,12 +227,13 @@ void CVornDoc::AddView(CVornView* pView)
     UpdateFrameCounts();
 }
 
-void CVornDoc::RemoveView(CVornView* pView)
+void CVornDoc::RemoveView(QWidget* pWidget)
 {
-    const auto it = std::find(m_views.begin(), m_views.end(), pView);
+    const auto it = std::find(m_views.begin(), m_views.end(), pWidget);
     if (it == m_views.end()) {
         return;
     }
+    CVornView* pView = *it;
     m_views.erase(it);
     if (pView->GetDocument() == this) {
         pView->SetDocument(nullptr);

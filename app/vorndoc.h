@@ -1,15 +1,12 @@
 #pragma once
 
-#include "cmdtarget.h"
+#include "document.h"
 #include "documentcodec.h"
 
 #include <QByteArray>
-#include <QObject>
 #include <QString>
 
 #include <vector>
-
-class QTextDocument;
 
 namespace vorn {
 
@@ -19,7 +16,7 @@ class CVornView;
 // A plain-text document: the text that all its views edit, the file it came from, and the exact
 // bytes last read or written, so that saving an unedited text writes those bytes back. The
 // document lives as long as it has views. Runs on the UI thread.
-class CVornDoc : public QObject, public CCmdTarget
+class CVornDoc : public CDocument
 {
     Q_OBJECT
 
@@ -43,7 +40,6 @@ public:
     // Closes every window of the document without asking; the document then goes away.
     void OnCloseDocument();
 
-    [[nodiscard]] QTextDocument* TextDocument() const { return m_pText; }
     [[nodiscard]] QString GetTitle() const { return m_strTitle; }
     void SetTitle(const QString& strTitle);
     [[nodiscard]] QString GetPathName() const { return m_strPathName; }
@@ -54,8 +50,11 @@ public:
     // The text as the views hold it, lines separated by '\n'.
     [[nodiscard]] QString Text() const;
 
+    // The document of a view of this program (views are created only on these documents).
+    static CVornDoc* FromView(const CVornView* pView);
+
     void AddView(CVornView* pView);
-    void RemoveView(CVornView* pView);
+    void RemoveView(QWidget* pView) override;
     [[nodiscard]] const std::vector<CVornView*>& Views() const { return m_views; }
     // Window titles: "Vorn1" for one window, "Vorn1:1", "Vorn1:2", ... for several.
     void UpdateFrameCounts();
@@ -70,7 +69,6 @@ private:
     void InitCommandMap();
     void SetLoadedState(const QByteArray& bytes, const QString& text);
 
-    QTextDocument* m_pText;
     QString m_strTitle;
     QString m_strPathName;
     std::vector<CVornView*> m_views;

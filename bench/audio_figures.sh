@@ -8,7 +8,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-$here/../build/default}
 cmake --build "$build" --target bench_audio_stream >/dev/null || exit 1
 bin=$build/bench/bench_audio_stream
-pulse=$here/../tests/audio/with-pulse.sh
+pulse=$here/../tests/support/with-pulse.sh
 status=0
 for mode in "soak 60" "cpu 20" "two 10"; do
     # shellcheck disable=SC2086

@@ -1,4 +1,4 @@
-// Measures the stream on a real sound server (run it through tests/audio/with-pulse.sh, or
+// Measures the stream on a real sound server (run it through tests/support/with-pulse.sh, or
 // bench/audio_figures.sh): continuity and bit-exactness over a long run with Draw and settings
 // changes, the delay from a settings change to the new signal at the sink, the CPU time of
 // streaming one window, and two windows streaming at once.
@@ -272,7 +272,7 @@ int main(int argc, char* argv[])
 {
     if (qEnvironmentVariableIsEmpty("VORN_PULSE_CTL")) {
         std::fprintf(
-            stderr, "run me through tests/audio/with-pulse.sh (bench/audio_figures.sh does)\n");
+            stderr, "run me through tests/support/with-pulse.sh (bench/audio_figures.sh does)\n");
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {

@@ -9,7 +9,7 @@ runs=${2:-10}
 [ -x "$vorn" ] || { echo "startup.sh: no executable at $vorn" >&2; exit 1; }
 
 if [ -z "${VORN_STARTUP_UNDER_XVFB:-}" ]; then
-    VORN_STARTUP_UNDER_XVFB=1 exec "$here/../tests/app/with-xvfb.sh" "$0" "$vorn" "$runs"
+    VORN_STARTUP_UNDER_XVFB=1 exec "$here/../tests/support/with-xvfb.sh" "$0" "$vorn" "$runs"
 fi
 
 work=$(mktemp -d)

@@ -1,17 +1,10 @@
-# vorn_add_folder_library(<name> [DEPS <targets...>])
-# The one library of a source folder, from every .cpp/.h in it. While a folder has no sources yet
-# the target is an interface library, so the targets that link it keep building.
+# vorn_add_folder_library(<name> [DEPS <targets...>] [PRIVATE_DEPS <targets...>])
+# The one library of a source folder, from every .cpp/.h in it. DEPS are part of its interface;
+# PRIVATE_DEPS only its implementation's.
 function(vorn_add_folder_library name)
-    cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
-    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-    file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
-    if(sources)
-        add_library(${name} STATIC ${sources} ${headers})
-        target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-        target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE vorn_warnings)
-    else()
-        add_library(${name} INTERFACE)
-        target_include_directories(${name} INTERFACE ${CMAKE_CURRENT_SOURCE_DIR})
-        target_link_libraries(${name} INTERFACE ${ARG_DEPS})
-    endif()
+    cmake_parse_arguments(ARG "" "" "DEPS;PRIVATE_DEPS" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+    add_library(${name} STATIC ${sources})
+    target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS} vorn_warnings)
 endfunction()

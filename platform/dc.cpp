@@ -1,7 +1,6 @@
 #include "dc.h"
 
 #include <QPainter>
-#include <QWidget>
 
 #include <algorithm>
 #include <cmath>
@@ -373,100 +372,9 @@ void CImageTarget::EraseBackground()
     FillDeviceRect(m_image, 0, 0, m_image.width(), m_image.height(), 0xFFFFFF);
 }
 
-CRetainedSurface::CRetainedSurface(QWidget* window)
-    : m_pWindow(window)
+void FillImage(QImage& image, COLORREF color)
 {
-    // The picture covers every pixel of the window: no background fill before it is shown.
-    if (window != nullptr) {
-        window->setAutoFillBackground(false);
-        window->setAttribute(Qt::WA_OpaquePaintEvent);
-    }
-}
-
-CRetainedSurface::~CRetainedSurface() = default;
-
-CRect CRetainedSurface::GetClientRect() const
-{
-    if (m_pWindow == nullptr) {
-        return {};
-    }
-    return { 0, 0, m_pWindow->width(), m_pWindow->height() };
-}
-
-bool CRetainedSurface::IsCurrent() const
-{
-    if (!m_bValid || m_pWindow == nullptr) {
-        return false;
-    }
-    const qreal ratio = m_pWindow->devicePixelRatioF();
-    return m_image.devicePixelRatio() == ratio
-        && m_image.size() == (QSizeF(m_pWindow->size()) * ratio).toSize();
-}
-
-void CRetainedSurface::FitToWindow()
-{
-    if (m_pWindow == nullptr) {
-        return;
-    }
-    const qreal ratio = m_pWindow->devicePixelRatioF();
-    const QSize pixels = (QSizeF(m_pWindow->size()) * ratio).toSize();
-    if (m_image.size() == pixels && m_image.devicePixelRatio() == ratio) {
-        return;
-    }
-    // A new size loses the picture: the window needs a real repaint.
-    m_image = QImage(pixels, m_format);
-    m_image.setDevicePixelRatio(ratio);
-    m_image.fill(Qt::white);
-    m_bValid = false;
-}
-
-DrawSurface CRetainedSurface::Acquire()
-{
-    if (m_nOpen++ == 0) {
-        FitToWindow();
-    }
-    if (m_image.isNull()) {
-        return {};
-    }
-    return { nullptr, &m_image, QPoint() };
-}
-
-void CRetainedSurface::Release(bool bShow)
-{
-    if (--m_nOpen == 0 && bShow && m_pWindow != nullptr) {
-        m_pWindow->update();
-    }
-}
-
-void CRetainedSurface::MatchFormat(QImage::Format format)
-{
-    // Only formats whose opaque pixels are 0xFFRRGGBB words, which the contexts write.
-    if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32_Premultiplied
-        && format != QImage::Format_ARGB32) {
-        return;
-    }
-    m_format = format;
-    if (!m_image.isNull() && m_image.format() != format && m_nOpen == 0) {
-        m_image.reinterpretAsFormat(format);
-    }
-}
-
-void CRetainedSurface::Show(QPainter& painter, const QRect& area) const
-{
-    if (m_image.isNull()) {
-        return;
-    }
-    const qreal ratio = m_image.devicePixelRatio();
-    const QRectF source(QPointF(area.topLeft()) * ratio, QSizeF(area.size()) * ratio);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(QRectF(area), m_image, source);
-}
-
-void CRetainedSurface::EraseBackground()
-{
-    if (!m_image.isNull()) {
-        FillDeviceRect(m_image, 0, 0, m_image.width(), m_image.height(), 0xFFFFFF);
-    }
+    FillDeviceRect(image, 0, 0, image.width(), image.height(), color);
 }
 
 } // namespace vorn

@@ -8,6 +8,7 @@
 #include <QButtonGroup>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -18,6 +19,8 @@ namespace vorn {
 namespace {
 
 const char* const kControlIdProperty = "vornControlId";
+constexpr unsigned kStaticTypeMask = 0x1Fu;
+constexpr int kIconSize = 32;
 
 unsigned ButtonType(unsigned style)
 {
@@ -97,13 +100,22 @@ void CDialogEx::Build(const DialogTemplate& dialogTemplate)
             edit->setText(item.text);
             edit->setFrame((item.style & WS_BORDER) != 0);
             widget = edit;
+        } else if ((item.style & kStaticTypeMask) == SS_ICON) {
+            // The text names the icon resource; it shows at the desktop's icon size.
+            auto* icon = new QLabel(this);
+            icon->setPixmap(QIcon(IconResourcePath(item.text.toInt())).pixmap(kIconSize, kIconSize));
+            widget = icon;
         } else {
             auto* label = new QLabel(item.text, this);
             label->setTextFormat(Qt::PlainText);
             widget = label;
         }
         widget->setProperty(kControlIdProperty, item.id);
-        widget->setGeometry(toX(item.x), toY(item.y), toX(item.cx), toY(item.cy));
+        if (qobject_cast<QLabel*>(widget) != nullptr && (item.style & kStaticTypeMask) == SS_ICON) {
+            widget->setGeometry(toX(item.x), toY(item.y), kIconSize, kIconSize);
+        } else {
+            widget->setGeometry(toX(item.x), toY(item.y), toX(item.cx), toY(item.cy));
+        }
         if ((item.style & WS_TABSTOP) != 0) {
             widget->setFocusPolicy(Qt::StrongFocus);
             if (previousTabStop != nullptr) {

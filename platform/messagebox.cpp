@@ -17,6 +17,63 @@ QPointer<QWidget>& RegisteredMainWindow()
     return window;
 }
 
+QMessageBox::StandardButtons Buttons(unsigned nType)
+{
+    switch (nType & MB_TYPEMASK) {
+    case MB_OKCANCEL:
+        return QMessageBox::Ok | QMessageBox::Cancel;
+    case MB_YESNOCANCEL:
+        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case MB_YESNO:
+        return QMessageBox::Yes | QMessageBox::No;
+    case MB_YESCANCEL:
+        return QMessageBox::Yes | QMessageBox::Cancel;
+    default:
+        return QMessageBox::Ok;
+    }
+}
+
+QMessageBox::Icon Icon(unsigned nType)
+{
+    switch (nType & MB_ICONMASK) {
+    case MB_ICONSTOP:
+        return QMessageBox::Critical;
+    case MB_ICONQUESTION:
+        return QMessageBox::Question;
+    case MB_ICONEXCLAMATION:
+        return QMessageBox::Warning;
+    case MB_ICONINFORMATION:
+        return QMessageBox::Information;
+    default:
+        return QMessageBox::NoIcon;
+    }
+}
+
+int Result(int button)
+{
+    switch (button) {
+    case QMessageBox::Yes:
+        return IDYES;
+    case QMessageBox::No:
+        return IDNO;
+    case QMessageBox::Cancel:
+        return IDCANCEL;
+    default:
+        return IDOK;
+    }
+}
+
+QWidget* Owner()
+{
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        return modal;
+    }
+    if (QWidget* active = QApplication::activeWindow()) {
+        return active;
+    }
+    return AfxGetMainWnd();
+}
+
 } // namespace
 
 void AfxSetMainWnd(QWidget* window)
@@ -39,22 +96,18 @@ QWidget* AfxGetMainWnd()
 
 int AfxMessageBox(const QString& text, unsigned nType, unsigned)
 {
-    QWidget* owner = QApplication::activeModalWidget();
-    if (owner == nullptr) {
-        owner = AfxGetMainWnd();
-    }
-    QMessageBox box(owner);
+    QMessageBox box(Owner());
     box.setWindowTitle(LoadStringResource(AFX_IDS_APP_TITLE));
     box.setTextFormat(Qt::PlainText);
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     box.setText(shown);
-    box.setIcon((nType & 0xF0u) == MB_ICONEXCLAMATION ? QMessageBox::Warning : QMessageBox::NoIcon);
-    box.setStandardButtons(QMessageBox::Ok);
-    box.setDefaultButton(QMessageBox::Ok);
+    box.setIcon(Icon(nType));
+    const QMessageBox::StandardButtons buttons = Buttons(nType);
+    box.setStandardButtons(buttons);
+    box.setDefaultButton((buttons & QMessageBox::Yes) != 0 ? QMessageBox::Yes : QMessageBox::Ok);
     box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
-    return IDOK;
+    return Result(box.exec());
 }
 
 } // namespace vorn

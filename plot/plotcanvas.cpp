@@ -49,7 +49,8 @@ void DrawAxis(CDC& dc)
     dc.LineTo(740, 320);
 }
 
-void DrawTrace(CDrawTarget& window, CVornSimulation& simulation, std::vector<CPoint>& points)
+void DrawTrace(
+    CDrawTarget& window, const SampleBlock& block, bool bFreqMode, std::vector<CPoint>& points)
 {
     CClientDC dc(window);
     const CRect client = window.GetClientRect();
@@ -68,23 +69,15 @@ void DrawTrace(CDrawTarget& window, CVornSimulation& simulation, std::vector<CPo
     dc.SelectObject(&redPen);
     DrawAxis(dc);
 
-    const bool frequencyMode = simulation.m_bFreqMode != 0;
-    // Every Draw in time mode advances the signal, plotted or not.
-    if (!frequencyMode) {
-        simulation.GenerateBlock(0);
-    }
-
     if (wideEnough) {
-        const SampleBlock& block = simulation.PlottedBlock();
         PlotPoint previous;
         for (int i = 0; i < kBlockSamples; ++i) {
             // The spectrum is plotted up to bin 1000 (20 kHz) inclusive.
-            if (frequencyMode && i > 1000) {
+            if (bFreqMode && i > 1000) {
                 break;
             }
             const double s = block[static_cast<std::size_t>(i)];
-            const PlotPoint point
-                = frequencyMode ? FrequencyTracePoint(i, s) : TimeTracePoint(i, s);
+            const PlotPoint point = bFreqMode ? FrequencyTracePoint(i, s) : TimeTracePoint(i, s);
             if (i > 0) {
                 DrawSegment(window, points, previous.u, previous.v, point.u, point.v);
             }

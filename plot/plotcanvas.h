@@ -1,7 +1,7 @@
 #pragma once
 
+#include "constants.h"
 #include "dc.h"
-#include "vornsimulation.h"
 
 #include <vector>
 
@@ -43,10 +43,11 @@ void DrawGrid(CDC& dc);
 // The axis along the middle grid line with the selected pen.
 void DrawAxis(CDC& dc);
 
-// The Draw command: clears the client area, draws grid and axis, in time mode generates block 0,
-// then plots the block segment by segment (each through DrawSegment) into points when the
-// client area is wide enough.
-void DrawTrace(CDrawTarget& window, CVornSimulation& simulation, std::vector<CPoint>& points);
+// The drawing of the Draw command: clears the client area, draws grid and axis, then plots the
+// block (time samples, or with bFreqMode the whole-dB spectrum up to bin 1000) segment by segment,
+// each through DrawSegment, into points when the client area is wide enough.
+void DrawTrace(
+    CDrawTarget& window, const SampleBlock& block, bool bFreqMode, std::vector<CPoint>& points);
 
 // One red segment on a context of its own; appends both end points to points.
 void DrawSegment(CDrawTarget& window, std::vector<CPoint>& points, double uStart, double vStart,

@@ -86,4 +86,12 @@ const SampleBlock& CVornSimulation::PlottedBlock() const
     return m_bFreqMode != 0 ? m_spectrum : m_samples[0];
 }
 
+const SampleBlock& CVornSimulation::PrepareDrawBlock()
+{
+    if (m_bFreqMode == 0) {
+        GenerateBlock(0);
+    }
+    return PlottedBlock();
+}
+
 } // namespace vorn

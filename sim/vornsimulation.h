@@ -48,6 +48,11 @@ public:
     // frequency mode (block 0 may have been refilled with time samples by the stream since).
     [[nodiscard]] const SampleBlock& PlottedBlock() const;
 
+    // The simulation's part of a Draw: in time mode generates block 0 first (every Draw in time
+    // mode advances the signal, plotted or not); in frequency mode generates nothing. Returns
+    // the block to plot.
+    const SampleBlock& PrepareDrawBlock();
+
     std::array<SampleBlock, 2> m_samples {};
     FilterState m_filter {};
     std::array<double, kFftSize> m_fftRe {};

@@ -179,6 +179,13 @@ std::string ToBytes(const QByteArray& bytes)
     return { bytes.constData(), static_cast<std::size_t>(bytes.size()) };
 }
 
+// One Draw of the view: the simulation's block (generated first in time mode), then the picture.
+void DrawOnce(CDrawTarget& target, CVornSimulation& simulation, std::vector<CPoint>& points)
+{
+    const SampleBlock& block = simulation.PrepareDrawBlock();
+    DrawTrace(target, block, simulation.m_bFreqMode != 0, points);
+}
+
 } // namespace
 
 void RenderPoints(const std::vector<std::string>& args)
@@ -188,7 +195,7 @@ void RenderPoints(const std::vector<std::string>& args)
     Prepare(options, request);
     CPainterTarget target(nullptr, QSize(kCanvasWidth, kCanvasHeight));
     std::vector<CPoint> points;
-    DrawTrace(target, request.simulation, points);
+    DrawOnce(target, request.simulation, points);
 
     std::string text;
     text.reserve(points.size() * 9);
@@ -234,7 +241,7 @@ void RenderPlot(const std::vector<std::string>& args)
         painter.fillRect(QRect(QPoint(0, 0), whole), Qt::white);
         {
             CPainterTarget target(&painter, client, origin);
-            DrawTrace(target, request.simulation, points);
+            DrawOnce(target, request.simulation, points);
         }
         painter.setViewTransformEnabled(false);
         if (labels) {
@@ -245,7 +252,7 @@ void RenderPlot(const std::vector<std::string>& args)
         QImage plot(client, QImage::Format_RGB32);
         {
             CImageTarget target(plot);
-            DrawTrace(target, request.simulation, points);
+            DrawOnce(target, request.simulation, points);
         }
         QImage picture = plot;
         if (labels) {

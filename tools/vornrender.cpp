@@ -2,6 +2,7 @@
 // and checking. The same core as the desktop program.
 #include "renderargs.h"
 #include "rendercommands.h"
+#include "vornversion.h"
 
 #include <cstdio>
 #include <exception>
@@ -60,7 +61,7 @@ int main(int argc, char* argv[])
         return 0;
     }
     if (args.front() == "--version") {
-        std::printf("vorn-render %s\n", VORN_VERSION);
+        std::printf("vorn-render %s\n", vorn::kVornVersion);
         return 0;
     }
     for (const Subcommand& subcommand : kSubcommands) {

@@ -266,7 +266,7 @@ private slots:
         QVERIFY(frame()->SendCommand(57643)); // Undo
         QCOMPARE(view->toPlainText(), QStringLiteral("alpha beta"));
         // The document is modified by typing, never by the simulation commands.
-        CVornDoc* doc = view->GetDocument();
+        CVornDoc* doc = CVornDoc::FromView(view);
         doc->SetModifiedFlag(false);
         QVERIFY(frame()->SendCommand(32778));
         QVERIFY(!doc->IsModified());

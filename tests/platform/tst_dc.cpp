@@ -1,8 +1,9 @@
 // The drawing context and the message box service: pens handed back on selection, the mapping
 // of logical units to device pixels, contexts open at the same time on one surface, the
 // retained picture of a window, and the application's message box.
-#include "../settings/modalscript.h"
+#include "modalscript.h"
 #include "dc.h"
+#include "retainedsurface.h"
 #include "messagebox.h"
 
 #include <QMainWindow>

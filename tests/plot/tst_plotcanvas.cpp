@@ -63,7 +63,7 @@ Recording RecordDraw(CVornSimulation& simulation, int width, int height = 640)
     Recording recording;
     CPainterTarget target(nullptr, QSize(width, height));
     target.SetLog(&recording.ops);
-    DrawTrace(target, simulation, recording.points);
+    DrawTrace(target, simulation.PrepareDrawBlock(), simulation.m_bFreqMode != 0, recording.points);
     return recording;
 }
 
@@ -81,7 +81,7 @@ QImage PaintDraw(CVornSimulation& simulation, std::vector<CPoint>& points, QSize
     QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::black);
     CImageTarget target(image);
-    DrawTrace(target, simulation, points);
+    DrawTrace(target, simulation.PrepareDrawBlock(), simulation.m_bFreqMode != 0, points);
     return image;
 }
 

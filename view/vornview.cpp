@@ -1,14 +1,18 @@
 #include "vornview.h"
 
+#include "document.h"
+#include "drawdlg.h"
 #include "findreplacedlg.h"
+#include "messagebox.h"
+#include "plotcanvas.h"
 #include "resources.h"
-#include "vornapp.h"
-#include "vorndoc.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QMessageBox>
 #include <QMimeData>
+#include <QPaintEngine>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QPlainTextDocumentLayout>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -24,6 +28,8 @@ CVornView::CVornView(QWidget* parent)
     // The text wraps at the window's edge and there is no horizontal scroll bar.
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The device's completions and failures come to this window.
+    SetWaveOutTarget(this);
     InitCommandMap();
 }
 
@@ -31,13 +37,13 @@ CVornView::~CVornView()
 {
     // The audio device must not outlive the blocks it reads.
     OnStop();
-    if (CVornDoc* doc = m_pDocument) {
+    if (CDocument* doc = m_pDocument) {
         m_pDocument = nullptr;
         doc->RemoveView(this);
     }
 }
 
-void CVornView::SetDocument(CVornDoc* pDocument)
+void CVornView::SetDocument(CDocument* pDocument)
 {
     m_pDocument = pDocument;
     if (pDocument) {
@@ -71,28 +77,95 @@ void CVornView::InitCommandMap()
     OnCommand(
         ID_EDIT_CUT, [this] { cut(); },
         [this](CCmdUI& ui) { ui.Enable(textCursor().hasSelection() && !isReadOnly()); });
-    OnCommand(
-        ID_EDIT_COPY, [this] { copy(); }, needSelection);
+    OnCommand(ID_EDIT_COPY, [this] { copy(); }, needSelection);
     OnCommand(
         ID_EDIT_PASTE, [this] { paste(); },
         [this](CCmdUI& ui) {
             const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
-            ui.Enable(
-                !isReadOnly() && mime != nullptr && mime->hasText() && !mime->text().isEmpty());
+            ui.Enable(!isReadOnly() && mime != nullptr && mime->hasText() && !mime->text().isEmpty());
         });
-    OnCommand(
-        ID_EDIT_SELECT_ALL, [this] { selectAll(); }, needText);
-    OnCommand(
-        ID_EDIT_FIND, [this] { OnEditFind(); }, needText);
-    OnCommand(
-        ID_EDIT_REPLACE, [this] { OnEditReplace(); }, needText);
+    OnCommand(ID_EDIT_SELECT_ALL, [this] { selectAll(); }, needText);
+    OnCommand(ID_EDIT_FIND, [this] { OnEditFind(); }, needText);
+    OnCommand(ID_EDIT_REPLACE, [this] { OnEditReplace(); }, needText);
     OnCommand(
         ID_EDIT_REPEAT, [this] { OnEditRepeat(); },
         [this](CCmdUI& ui) { ui.Enable(!document()->isEmpty() && !LastFind().strFind.isEmpty()); });
 
     // There are no split panes to move between.
-    OnCommand(ID_NEXT_PANE, [] {});
-    OnCommand(ID_PREV_PANE, [] {});
+    OnCommand(ID_NEXT_PANE, [] { });
+    OnCommand(ID_PREV_PANE, [] { });
+}
+
+void CVornView::DrawTrace()
+{
+    const SampleBlock& block = PrepareDrawBlock();
+    vorn::DrawTrace(m_surface, block, m_bFreqMode != 0, m_points);
+}
+
+void CVornView::OnPaint()
+{
+    PaintRecordedTrace(m_surface, m_points);
+}
+
+void CVornView::paintEvent(QPaintEvent* event)
+{
+    if (!m_surface.IsCurrent()) {
+        OnPaint();
+    }
+    QPainter painter(viewport());
+    // The backing store is an image on raster platforms: keep the picture in its format.
+    if (QPaintDevice* device = painter.paintEngine()->paintDevice();
+        device != nullptr && device->devType() == QInternal::Image) {
+        m_surface.MatchFormat(static_cast<QImage*>(device)->format());
+    }
+    m_surface.Show(painter, event->rect());
+}
+
+void CVornView::scrollContentsBy(int dx, int dy)
+{
+    // The text may scroll; the plot stays where it is.
+    QPlainTextEdit::scrollContentsBy(dx, dy);
+    viewport()->update();
+}
+
+void CVornView::OnSettings()
+{
+    CDrawDlg dialog;
+    dialog.m_nInput = m_nInput;
+    dialog.m_dFreq = m_dFreq;
+    if (dialog.DoModal() == IDOK) {
+        m_dFreq = dialog.m_dFreq;
+        m_nInput = dialog.m_nInput;
+        m_bFreqMode = 0;
+        ResetFilterState();
+    }
+}
+
+void CVornView::OnFreqResponse()
+{
+    // The phase step comes from the frequency at the start of the command; nothing in the view
+    // changes until the message is dismissed.
+    const double phaseStep = AnalysisPhaseStep();
+    AfxMessageBox(LoadStringResource(IDS_FREQ_RESPONSE_TEXT), MB_OK, 0);
+    RunFrequencyAnalysis(phaseStep);
+    DrawTrace();
+}
+
+void CVornView::customEvent(QEvent* event)
+{
+    if (!DispatchWaveOutEvent(event)) {
+        QPlainTextEdit::customEvent(event);
+    }
+}
+
+void CVornView::OnWaveOutOpenFailed()
+{
+    emit statusMessage(LoadStringResource(IDS_AUDIO_OPEN_FAILED));
+}
+
+void CVornView::OnWaveOutLost()
+{
+    emit statusMessage(LoadStringResource(IDS_AUDIO_SERVER_LOST));
 }
 
 void CVornView::PrintText(QPrinter* pPrinter)
@@ -102,17 +175,15 @@ void CVornView::PrintText(QPrinter* pPrinter)
 
 void CVornView::OnFilePrint()
 {
-    CVornApp* app = CVornApp::Instance();
-    QPrinter* printer = app ? app->Printer() : nullptr;
-    if (printer == nullptr) {
+    if (m_pPrinter == nullptr) {
         return;
     }
-    QPrintDialog dialog(printer, window());
+    QPrintDialog dialog(m_pPrinter, window());
     if (textCursor().hasSelection()) {
         dialog.setOption(QAbstractPrintDialog::PrintSelection);
     }
     if (dialog.exec() == QDialog::Accepted) {
-        PrintText(printer);
+        PrintText(m_pPrinter);
     }
 }
 
@@ -120,8 +191,7 @@ void CVornView::OnFilePrintDirect()
 {
     const QPrinterInfo info = QPrinterInfo::defaultPrinter();
     if (info.isNull()) {
-        QMessageBox::warning(
-            window(), LoadStringResource(AFX_IDS_APP_TITLE), LoadStringResource(IDS_NO_PRINTER));
+        AfxMessageBox(LoadStringResource(IDS_NO_PRINTER), MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     QPrinter printer(info, QPrinter::HighResolution);
@@ -130,12 +200,10 @@ void CVornView::OnFilePrintDirect()
 
 void CVornView::OnFilePrintPreview()
 {
-    CVornApp* app = CVornApp::Instance();
-    QPrinter* printer = app ? app->Printer() : nullptr;
-    if (printer == nullptr) {
+    if (m_pPrinter == nullptr) {
         return;
     }
-    QPrintPreviewDialog preview(printer, window());
+    QPrintPreviewDialog preview(m_pPrinter, window());
     connect(&preview, &QPrintPreviewDialog::paintRequested, this,
         [this](QPrinter* target) { PrintText(target); });
     preview.exec();
@@ -159,29 +227,14 @@ void CVornView::OnEditRepeat()
         return;
     }
     if (!FindText(state.strFind, state.bMatchCase, state.bForward)) {
-        QMessageBox::information(window(), LoadStringResource(AFX_IDS_APP_TITLE),
-            LoadStringResource(IDS_TEXT_NOT_FOUND).arg(state.strFind));
+        AfxMessageBox(
+            LoadStringResource(IDS_TEXT_NOT_FOUND).arg(state.strFind), MB_OK | MB_ICONINFORMATION);
     }
 }
 
 bool CVornView::FindText(const QString& strFind, bool bMatchCase, bool bForward)
 {
-    if (strFind.isEmpty()) {
-        return false;
-    }
-    QTextDocument::FindFlags flags;
-    if (bMatchCase) {
-        flags |= QTextDocument::FindCaseSensitively;
-    }
-    if (!bForward) {
-        flags |= QTextDocument::FindBackward;
-    }
-    const QTextCursor match = document()->find(strFind, textCursor(), flags);
-    if (match.isNull()) {
-        return false;
-    }
-    setTextCursor(match);
-    return true;
+    return FindTextInEdit(this, strFind, bMatchCase, bForward);
 }
 
 } // namespace vorn

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPlainTextEdit>
 #include <QPointer>
 
 class QCheckBox;
@@ -9,8 +10,6 @@ class QPushButton;
 class QRadioButton;
 
 namespace vorn {
-
-class CVornView;
 
 // The last search of the program, shared by all views as Find next repeats it.
 struct FindState
@@ -22,18 +21,22 @@ struct FindState
 };
 FindState& LastFind();
 
-// The modeless Find or Replace dialog. It acts on the view that opened it last; one dialog of
-// each kind exists at a time. Runs on the UI thread.
+// Selects the next match of strFind in the edit from its cursor on (backwards unless bForward);
+// returns whether there was one.
+bool FindTextInEdit(QPlainTextEdit* pEdit, const QString& strFind, bool bMatchCase, bool bForward);
+
+// The modeless Find or Replace dialog of an edit view. It acts on the edit that opened it last;
+// one dialog of each kind exists at a time. Runs on the UI thread.
 class CFindReplaceDlg : public QDialog
 {
     Q_OBJECT
 
 public:
-    // Shows (creating it if needed) the Find or the Replace dialog for the view.
-    static CFindReplaceDlg* Show(CVornView* pView, bool bReplace);
+    // Shows (creating it if needed) the Find or the Replace dialog for the edit.
+    static CFindReplaceDlg* Show(QPlainTextEdit* pEdit, bool bReplace);
 
     [[nodiscard]] bool IsReplace() const { return m_bReplace; }
-    [[nodiscard]] CVornView* View() const { return m_pView; }
+    [[nodiscard]] QPlainTextEdit* Edit() const { return m_pEdit; }
 
     QLineEdit* m_pFindEdit = nullptr;
     QLineEdit* m_pReplaceEdit = nullptr;
@@ -54,7 +57,7 @@ private:
     void UpdateButtons();
 
     bool m_bReplace;
-    QPointer<CVornView> m_pView;
+    QPointer<QPlainTextEdit> m_pEdit;
 };
 
 } // namespace vorn

@@ -1,24 +1,24 @@
 #pragma once
 
 #include "cmdtarget.h"
-#include "dc.h"
+#include "retainedsurface.h"
 #include "vornsimulation.h"
 #include "wavestream.h"
 
 #include <QPlainTextEdit>
 
-#include <cstdint>
 #include <vector>
 
 class QPrinter;
 
 namespace vorn {
 
-class CVornDoc;
+class CDocument;
 
 // The simulation view of one document window. Its text is the document's text; its viewport shows
 // the plot. It owns an independent simulation (CVornSimulation) and, while streaming, an audio
-// device. Runs on the UI thread.
+// device (CWaveStream: OnRun, OnWaveOutDone, OnStop). What it needs of the shell, its document
+// and the printer, is handed to it. Runs on the UI thread.
 class CVornView : public QPlainTextEdit, public CWaveStream, public CCmdTarget
 {
     Q_OBJECT
@@ -27,16 +27,9 @@ public:
     explicit CVornView(QWidget* parent = nullptr);
     ~CVornView() override;
 
-    // Streaming: open the device and queue blocks 0 and 1; refill the first block handed back;
-    // stop and close the device.
-    void OnRun();
-    long OnWaveOutDone(std::uintptr_t wParam, std::intptr_t lParam);
-    void OnStop();
-
-    // Plot: clear, grid, axis, (time mode: generate block 0), trace; one recorded segment;
-    // the repaint from the recorded points.
+    // Plot: clear, grid, axis, (time mode: generate block 0), trace; the repaint from the
+    // recorded points.
     void DrawTrace();
-    void DrawSegment(double uStart, double vStart, double uEnd, double vEnd);
     void OnPaint();
 
     // The settings dialog, and the frequency-response command.
@@ -49,9 +42,13 @@ public:
     // through OnPaint, and the viewport shows it in place of the text.
     CRetainedSurface m_surface { viewport() };
 
-    // The document whose text this view edits (its QTextDocument is shared by all views of it).
-    void SetDocument(CVornDoc* pDocument);
-    [[nodiscard]] CVornDoc* GetDocument() const { return m_pDocument; }
+    // The document whose text this view edits (its text is shared by all views of it); nullptr
+    // gives the view an empty text of its own.
+    void SetDocument(CDocument* pDocument);
+    [[nodiscard]] CDocument* GetDocument() const { return m_pDocument; }
+
+    // The printer that Print and Print preview use (the application's, set up by Print setup).
+    void SetPrinter(QPrinter* pPrinter) { m_pPrinter = pPrinter; }
 
     // Printing lays out the view's text in pages, never the plot.
     void PrintText(QPrinter* pPrinter);
@@ -83,7 +80,8 @@ protected:
 private:
     void InitCommandMap();
 
-    CVornDoc* m_pDocument = nullptr;
+    CDocument* m_pDocument = nullptr;
+    QPrinter* m_pPrinter = nullptr;
 };
 
 } // namespace vorn

@@ -10,6 +10,9 @@ namespace vorn {
 // the toolbar, dialog templates, the string table and the other texts of the user interface.
 // Everything Japanese lives here.
 
+// The identity under which the desktop groups the program's windows (its desktop file's name).
+inline constexpr char kAppID[] = "Vorn.AppID.NoVersion";
+
 // Resource ids of the program.
 inline constexpr int IDD_ABOUTBOX = 100;
 inline constexpr int IDR_MAINFRAME = 128;
@@ -38,11 +41,15 @@ inline constexpr int ID_FILE_OPEN = 57601;
 inline constexpr int ID_FILE_CLOSE = 57602;
 inline constexpr int ID_FILE_SAVE = 57603;
 inline constexpr int ID_FILE_SAVE_AS = 57604;
+inline constexpr int ID_FILE_PAGE_SETUP = 57605;
 inline constexpr int ID_FILE_PRINT_SETUP = 57606;
 inline constexpr int ID_FILE_PRINT = 57607;
 inline constexpr int ID_FILE_PRINT_DIRECT = 57608;
 inline constexpr int ID_FILE_PRINT_PREVIEW = 57609;
 inline constexpr int ID_FILE_MRU_FILE1 = 57616;
+inline constexpr int ID_FILE_MRU_FILE16 = 57631;
+inline constexpr int ID_EDIT_CLEAR = 57632;
+inline constexpr int ID_EDIT_CLEAR_ALL = 57633;
 inline constexpr int ID_EDIT_COPY = 57634;
 inline constexpr int ID_EDIT_CUT = 57635;
 inline constexpr int ID_EDIT_FIND = 57636;
@@ -51,21 +58,39 @@ inline constexpr int ID_EDIT_REPEAT = 57640;
 inline constexpr int ID_EDIT_REPLACE = 57641;
 inline constexpr int ID_EDIT_SELECT_ALL = 57642;
 inline constexpr int ID_EDIT_UNDO = 57643;
+inline constexpr int ID_EDIT_REDO = 57644;
 inline constexpr int ID_WINDOW_NEW = 57648;
 inline constexpr int ID_WINDOW_ARRANGE = 57649;
 inline constexpr int ID_WINDOW_CASCADE = 57650;
 inline constexpr int ID_WINDOW_TILE_HORZ = 57651;
+inline constexpr int ID_WINDOW_TILE_VERT = 57652;
+inline constexpr int ID_WINDOW_SPLIT = 57653;
 inline constexpr int ID_APP_ABOUT = 57664;
 inline constexpr int ID_APP_EXIT = 57665;
 inline constexpr int ID_NEXT_PANE = 57680;
 inline constexpr int ID_PREV_PANE = 57681;
+inline constexpr int ID_INDICATOR_EXT = 59136;
 inline constexpr int ID_INDICATOR_CAPS = 59137;
 inline constexpr int ID_INDICATOR_NUM = 59138;
 inline constexpr int ID_INDICATOR_SCRL = 59139;
+inline constexpr int ID_INDICATOR_OVR = 59140;
+inline constexpr int ID_INDICATOR_REC = 59141;
 inline constexpr int ID_VIEW_TOOLBAR = 59392;
 inline constexpr int ID_VIEW_STATUS_BAR = 59393;
 inline constexpr int AFX_IDS_APP_TITLE = 57344;
 inline constexpr int AFX_IDS_IDLEMESSAGE = 57345;
+// The prompts of the system menu's commands, of a Window-menu entry, and of closing the preview.
+inline constexpr int AFX_IDS_SCSIZE = 61184;
+inline constexpr int AFX_IDS_SCMOVE = 61185;
+inline constexpr int AFX_IDS_SCMINIMIZE = 61186;
+inline constexpr int AFX_IDS_SCMAXIMIZE = 61187;
+inline constexpr int AFX_IDS_SCNEXTWINDOW = 61188;
+inline constexpr int AFX_IDS_SCPREVWINDOW = 61189;
+inline constexpr int AFX_IDS_SCCLOSE = 61190;
+inline constexpr int AFX_IDS_SCRESTORE = 61202;
+inline constexpr int AFX_IDS_SCTASKLIST = 61203;
+inline constexpr int AFX_IDS_MDICHILD = 61215;
+inline constexpr int AFX_IDS_PREVIEW_CLOSE = 61445;
 // The entries of the Window popup's list of open windows.
 inline constexpr int AFX_IDM_FIRST_MDICHILD = 0xFF00;
 // The recent-file list holds at most this many entries (ids 57616 and up).
@@ -87,7 +112,6 @@ inline constexpr int IDS_TEXT_NOT_FOUND = 605; // %1 the searched text
 inline constexpr int IDS_NO_PRINTER = 606;
 inline constexpr int IDS_RECENT_FILE_PLACEHOLDER = 607;
 inline constexpr int IDS_BINARY_ENCODING_NAME = 608;
-inline constexpr int IDS_ABOUT_LEGAL = 609;
 inline constexpr int IDS_FIND_CAPTION = 620;
 inline constexpr int IDS_REPLACE_CAPTION = 621;
 inline constexpr int IDS_FIND_WHAT = 622;
@@ -101,6 +125,9 @@ inline constexpr int IDS_REPLACE_BUTTON = 629;
 inline constexpr int IDS_REPLACE_ALL_BUTTON = 630;
 inline constexpr int IDS_CANCEL_BUTTON = 631;
 inline constexpr int IDS_DOCUMENT_FILTER = 632;
+inline constexpr int IDS_IS_A_FOLDER = 633;
+// The per-user settings key under which the recent-file list is kept.
+inline constexpr int IDS_REGISTRY_KEY = 634;
 
 // Window, button, static and edit styles of the dialog templates (the desktop's values).
 inline constexpr unsigned WS_POPUP = 0x80000000u;
@@ -155,6 +182,11 @@ struct DialogTemplate
     bool fontItalic = false;
     int fontCharset = 1;
 };
+
+// The image of an icon resource (IDR_MAINFRAME, IDR_VornTYPE) or of a toolbar button (its command
+// id), as a path into the program's compiled-in files; empty for an unknown id.
+QString IconResourcePath(int id);
+QString ToolBarButtonImagePath(int nCommandID);
 
 // Returns the dialog template of that id, or nullptr.
 const DialogTemplate* FindDialogTemplate(int id);

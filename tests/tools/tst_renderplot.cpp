@@ -80,7 +80,7 @@ void TestRenderPlot::points()
     CVornSimulation simulation = Prepared(frequency, input, hz, skip);
     CPainterTarget target(nullptr, QSize(760, 640));
     std::vector<CPoint> points;
-    DrawTrace(target, simulation, points);
+    DrawTrace(target, simulation.PrepareDrawBlock(), simulation.m_bFreqMode != 0, points);
     QByteArray expected;
     for (const CPoint& point : points) {
         expected += QByteArray::number(point.x) + ' ' + QByteArray::number(point.y) + '\n';
@@ -119,7 +119,7 @@ void TestRenderPlot::pngIsTheDrawnPicture()
     QImage expected(size, QImage::Format_RGB32);
     CImageTarget target(expected);
     std::vector<CPoint> points;
-    DrawTrace(target, simulation, points);
+    DrawTrace(target, simulation.PrepareDrawBlock(), simulation.m_bFreqMode != 0, points);
     QCOMPARE(written.convertToFormat(QImage::Format_RGB32), expected);
 }
 
@@ -190,7 +190,7 @@ void TestRenderPlot::svgShowsTheSamePlot()
     CVornSimulation simulation = Prepared(false, 1, 1000.0, 0);
     CPainterTarget target(nullptr, QSize(760, 640));
     std::vector<CPoint> points;
-    DrawTrace(target, simulation, points);
+    DrawTrace(target, simulation.PrepareDrawBlock(), simulation.m_bFreqMode != 0, points);
     int onTrace = 0;
     for (std::size_t k = 0; k < points.size(); k += 50) {
         const int x = points[k].x;

@@ -1,7 +1,7 @@
 #include "findreplacedlg.h"
 
+#include "messagebox.h"
 #include "resources.h"
-#include "vornview.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -9,10 +9,11 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 namespace vorn {
@@ -23,12 +24,32 @@ FindState& LastFind()
     return state;
 }
 
+bool FindTextInEdit(QPlainTextEdit* pEdit, const QString& strFind, bool bMatchCase, bool bForward)
+{
+    if (strFind.isEmpty()) {
+        return false;
+    }
+    QTextDocument::FindFlags flags;
+    if (bMatchCase) {
+        flags |= QTextDocument::FindCaseSensitively;
+    }
+    if (!bForward) {
+        flags |= QTextDocument::FindBackward;
+    }
+    const QTextCursor match = pEdit->document()->find(strFind, pEdit->textCursor(), flags);
+    if (match.isNull()) {
+        return false;
+    }
+    pEdit->setTextCursor(match);
+    return true;
+}
+
 namespace {
 QPointer<CFindReplaceDlg> g_findDialog;
 QPointer<CFindReplaceDlg> g_replaceDialog;
 } // namespace
 
-CFindReplaceDlg* CFindReplaceDlg::Show(CVornView* pView, bool bReplace)
+CFindReplaceDlg* CFindReplaceDlg::Show(QPlainTextEdit* pEdit, bool bReplace)
 {
     QPointer<CFindReplaceDlg>& slot = bReplace ? g_replaceDialog : g_findDialog;
     QPointer<CFindReplaceDlg>& other = bReplace ? g_findDialog : g_replaceDialog;
@@ -36,11 +57,11 @@ CFindReplaceDlg* CFindReplaceDlg::Show(CVornView* pView, bool bReplace)
         other->close();
     }
     if (!slot) {
-        slot = new CFindReplaceDlg(pView->window(), bReplace);
+        slot = new CFindReplaceDlg(pEdit->window(), bReplace);
     }
-    slot->m_pView = pView;
+    slot->m_pEdit = pEdit;
     const FindState& state = LastFind();
-    const QString selected = pView->textCursor().selectedText();
+    const QString selected = pEdit->textCursor().selectedText();
     slot->m_pFindEdit->setText(!selected.isEmpty() && !selected.contains(QChar::ParagraphSeparator)
             ? selected
             : state.strFind);
@@ -151,28 +172,28 @@ void CFindReplaceDlg::StoreState()
 void CFindReplaceDlg::OnFindNext()
 {
     StoreState();
-    if (!m_pView) {
+    if (!m_pEdit) {
         return;
     }
     const FindState& state = LastFind();
-    if (!m_pView->FindText(state.strFind, state.bMatchCase, state.bForward)) {
-        QMessageBox::information(this, LoadStringResource(AFX_IDS_APP_TITLE),
-            LoadStringResource(IDS_TEXT_NOT_FOUND).arg(state.strFind));
+    if (!FindTextInEdit(m_pEdit, state.strFind, state.bMatchCase, state.bForward)) {
+        AfxMessageBox(
+            LoadStringResource(IDS_TEXT_NOT_FOUND).arg(state.strFind), MB_OK | MB_ICONINFORMATION);
     }
 }
 
 void CFindReplaceDlg::OnReplace()
 {
     StoreState();
-    if (!m_pView) {
+    if (!m_pEdit) {
         return;
     }
     const FindState& state = LastFind();
-    QTextCursor cursor = m_pView->textCursor();
+    QTextCursor cursor = m_pEdit->textCursor();
     const Qt::CaseSensitivity cs = state.bMatchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
     if (cursor.hasSelection() && QString::compare(cursor.selectedText(), state.strFind, cs) == 0) {
         cursor.insertText(state.strReplace);
-        m_pView->setTextCursor(cursor);
+        m_pEdit->setTextCursor(cursor);
     }
     OnFindNext();
 }
@@ -180,26 +201,26 @@ void CFindReplaceDlg::OnReplace()
 void CFindReplaceDlg::OnReplaceAll()
 {
     StoreState();
-    if (!m_pView) {
+    if (!m_pEdit) {
         return;
     }
     const FindState& state = LastFind();
-    QTextCursor start = m_pView->textCursor();
+    QTextCursor start = m_pEdit->textCursor();
     start.movePosition(QTextCursor::Start);
-    m_pView->setTextCursor(start);
-    QTextCursor edit = m_pView->textCursor();
+    m_pEdit->setTextCursor(start);
+    QTextCursor edit = m_pEdit->textCursor();
     edit.beginEditBlock();
     bool any = false;
-    while (m_pView->FindText(state.strFind, state.bMatchCase, true)) {
-        QTextCursor match = m_pView->textCursor();
+    while (FindTextInEdit(m_pEdit, state.strFind, state.bMatchCase, true)) {
+        QTextCursor match = m_pEdit->textCursor();
         match.insertText(state.strReplace);
-        m_pView->setTextCursor(match);
+        m_pEdit->setTextCursor(match);
         any = true;
     }
     edit.endEditBlock();
     if (!any) {
-        QMessageBox::information(this, LoadStringResource(AFX_IDS_APP_TITLE),
-            LoadStringResource(IDS_TEXT_NOT_FOUND).arg(state.strFind));
+        AfxMessageBox(
+            LoadStringResource(IDS_TEXT_NOT_FOUND).arg(state.strFind), MB_OK | MB_ICONINFORMATION);
     }
 }
 

@@ -2,7 +2,7 @@
 // the current size, Settings and the frequency-response command are driven through their real
 // dialog and message box, and the commands combine as a user would combine them. Every picture
 // is compared with the same plot drawn on its own into an image of the same size.
-#include "../settings/modalscript.h"
+#include "modalscript.h"
 #include "plotcanvas.h"
 #include "resources.h"
 #include "vornview.h"
@@ -54,7 +54,7 @@ QImage ReferenceDraw(const CVornView& view, CVornSimulation& simulation)
     QImage image = Blank(view);
     CImageTarget target(image);
     std::vector<CPoint> points;
-    DrawTrace(target, simulation, points);
+    DrawTrace(target, simulation.PrepareDrawBlock(), simulation.m_bFreqMode != 0, points);
     return image;
 }
 
