@@ -9,7 +9,8 @@
 #include "vorndoc.h"
 #include "vornview.h"
 
-#include "shelltesthelpers.h"
+#include "isolatedsettings.h"
+#include "modalscript.h"
 
 #include <QAction>
 #include <QFile>
@@ -25,7 +26,7 @@ using namespace vorn;
 
 namespace {
 
-QByteArray ReadAll(const QString& path)
+QByteArray readAll(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -34,14 +35,14 @@ QByteArray ReadAll(const QString& path)
     return file.readAll();
 }
 
-void WriteAll(const QString& path, const QByteArray& bytes)
+void writeAll(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
-QByteArray AllByteValues()
+QByteArray allByteValues()
 {
     QByteArray bytes;
     for (int round = 0; round < 3; ++round) {
@@ -52,7 +53,7 @@ QByteArray AllByteValues()
     return bytes;
 }
 
-void AppendText(CVornView* view, const QString& text)
+void appendText(CVornView* view, const QString& text)
 {
     QTextCursor cursor = view->textCursor();
     cursor.movePosition(QTextCursor::End);
@@ -123,7 +124,7 @@ private slots:
             6) << "a本";
         QTest::newRow("lone CR and mixed ends") << QByteArray("a\rb\nc\r\nd") << QString();
         QTest::newRow("nbsp and separators") << QByteArray("x\xC2\xA0y\xE2\x80\xA8z") << QString();
-        QTest::newRow("binary") << AllByteValues() << QString();
+        QTest::newRow("binary") << allByteValues() << QString();
         QTest::newRow("NUL in text") << QByteArray("abc\0def", 7) << QString();
         QTest::newRow("invalid utf-8 and cp932") << QByteArray("\x80\xFF\xFE\xA0\xFD") << QString();
     }
@@ -132,7 +133,7 @@ private slots:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, shownText);
-        WriteAll(file("in.txt"), bytes);
+        writeAll(file("in.txt"), bytes);
         CVornDoc* doc = m_app->OpenDocumentFile(file("in.txt"));
         QVERIFY(doc);
         QVERIFY(!doc->IsModified());
@@ -141,10 +142,10 @@ private slots:
             QCOMPARE(frame()->GetActiveView()->toPlainText(), shownText);
         }
         QVERIFY(doc->DoSave(file("out.txt")));
-        QCOMPARE(ReadAll(file("out.txt")), bytes);
+        QCOMPARE(readAll(file("out.txt")), bytes);
         // Saving over the file itself keeps it too.
         QVERIFY(doc->DoFileSave());
-        QCOMPARE(ReadAll(file("out.txt")), bytes);
+        QCOMPARE(readAll(file("out.txt")), bytes);
     }
 
     void editedTextKeepsItsEncoding_data()
@@ -170,14 +171,14 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, appended);
         QFETCH(QByteArray, expected);
-        WriteAll(file("in.txt"), bytes);
+        writeAll(file("in.txt"), bytes);
         CVornDoc* doc = m_app->OpenDocumentFile(file("in.txt"));
         QVERIFY(doc);
-        AppendText(frame()->GetActiveView(), appended);
+        appendText(frame()->GetActiveView(), appended);
         QVERIFY(doc->IsModified());
         QVERIFY(doc->DoFileSave());
         QVERIFY(!doc->IsModified());
-        QCOMPARE(ReadAll(file("in.txt")), expected);
+        QCOMPARE(readAll(file("in.txt")), expected);
     }
 
     void untouchedNewDocumentSavesEmpty()
@@ -195,68 +196,61 @@ private slots:
     void textTheEncodingCannotHoldAsksFirst()
     {
         const QByteArray original("\x93\xFA\x96\x7B");
-        WriteAll(file("sjis.txt"), original);
+        writeAll(file("sjis.txt"), original);
         CVornDoc* doc = m_app->OpenDocumentFile(file("sjis.txt"));
         QVERIFY(doc);
         QCOMPARE(doc->Encoding(), TextEncoding::Cp932);
-        AppendText(frame()->GetActiveView(), QStringLiteral("\U0001F600"));
+        appendText(frame()->GetActiveView(), QStringLiteral("\U0001F600"));
 
         // Cancel: nothing is written.
         auto seen = pressOnNextMessageBox(QMessageBox::Cancel);
         QVERIFY(!doc->DoFileSave());
-        QVERIFY(*seen);
-        QCOMPARE(ReadAll(file("sjis.txt")), original);
+        QVERIFY(seen->finished());
+        QCOMPARE(readAll(file("sjis.txt")), original);
         QVERIFY(doc->IsModified());
 
         // Yes: the text goes out as UTF-8.
         seen = pressOnNextMessageBox(QMessageBox::Yes);
         QVERIFY(doc->DoFileSave());
-        QVERIFY(*seen);
-        QCOMPARE(ReadAll(file("sjis.txt")), QByteArray("\xE6\x97\xA5\xE6\x9C\xAC\xF0\x9F\x98\x80"));
+        QVERIFY(seen->finished());
+        QCOMPARE(readAll(file("sjis.txt")), QByteArray("\xE6\x97\xA5\xE6\x9C\xAC\xF0\x9F\x98\x80"));
     }
 
     void closingAModifiedDocumentAsks()
     {
-        WriteAll(file("doc.txt"), "old");
+        writeAll(file("doc.txt"), "old");
         CVornDoc* doc = m_app->OpenDocumentFile(file("doc.txt"));
         QVERIFY(doc);
         CChildFrame* window = CChildFrame::FrameOf(doc->Views().front());
-        AppendText(doc->Views().front(), QStringLiteral(" new"));
+        appendText(doc->Views().front(), QStringLiteral(" new"));
 
         QString question;
         auto seen = pressOnNextMessageBox(QMessageBox::Cancel, &question);
         QVERIFY(!window->close());
-        QVERIFY(*seen);
+        QVERIFY(seen->finished());
         QCOMPARE(question, QStringLiteral("doc.txt への変更を保存しますか?"));
         QVERIFY(window->isVisible());
-        QCOMPARE(ReadAll(file("doc.txt")), QByteArray("old"));
+        QCOMPARE(readAll(file("doc.txt")), QByteArray("old"));
 
         seen = pressOnNextMessageBox(QMessageBox::Yes);
         QVERIFY(window->close());
-        QVERIFY(*seen);
-        QCOMPARE(ReadAll(file("doc.txt")), QByteArray("old new"));
+        QVERIFY(seen->finished());
+        QCOMPARE(readAll(file("doc.txt")), QByteArray("old new"));
     }
 
     void exitAsksForEachModifiedDocumentAndCancelKeepsAll()
     {
         CVornDoc* first = frame()->GetActiveDocument();
-        AppendText(first->Views().front(), QStringLiteral("one"));
+        appendText(first->Views().front(), QStringLiteral("one"));
         CVornDoc* second = m_app->OnFileNew();
-        AppendText(second->Views().front(), QStringLiteral("two"));
+        appendText(second->Views().front(), QStringLiteral("two"));
 
         // No for the first, Cancel for the second: the program stays with both.
-        QStringList questions;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (box && box->isVisible()) {
-                questions << box->text();
-                box->button(questions.size() == 1 ? QMessageBox::No : QMessageBox::Cancel)->click();
-            }
-        });
-        poll.start(10);
+        QStringList questions(2);
+        ModalScript script({ ModalScript::pressMessageBox(QMessageBox::No, &questions[0]),
+            ModalScript::pressMessageBox(QMessageBox::Cancel, &questions[1]) });
         QVERIFY(!frame()->close());
-        poll.stop();
+        QVERIFY(script.finished());
         QCOMPARE(questions,
             QStringList({ QStringLiteral("Vorn1 への変更を保存しますか?"),
                 QStringLiteral("Vorn2 への変更を保存しますか?") }));
@@ -267,18 +261,18 @@ private slots:
     void failedSaveSaysWhyAndKeepsTheOldFile()
     {
         QDir(m_files->path()).mkdir(QStringLiteral("target"));
-        WriteAll(file("target/keep.txt"), "keep");
+        writeAll(file("target/keep.txt"), "keep");
         CVornDoc* doc = frame()->GetActiveDocument();
-        AppendText(doc->Views().front(), QStringLiteral("text"));
+        appendText(doc->Views().front(), QStringLiteral("text"));
         QString message;
         // A directory stands where the file should go: the rename fails.
         auto seen = pressOnNextMessageBox(QMessageBox::Ok, &message);
         QVERIFY(!doc->DoSave(file("target")));
-        QVERIFY(*seen);
+        QVERIFY(seen->finished());
         QVERIFY(message.startsWith(QStringLiteral("ドキュメント ")));
         QVERIFY(message.contains(QStringLiteral("を保存できませんでした。")));
         QVERIFY(doc->IsModified());
-        QCOMPARE(ReadAll(file("target/keep.txt")), QByteArray("keep"));
+        QCOMPARE(readAll(file("target/keep.txt")), QByteArray("keep"));
         // No temporary file is left behind.
         QCOMPARE(QDir(m_files->path()).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
@@ -287,7 +281,7 @@ private slots:
     {
         QStringList opened;
         for (const char* name : { "a.txt", "b.txt", "c.txt", "d.txt", "e.txt" }) {
-            WriteAll(file(name), name);
+            writeAll(file(name), name);
             QVERIFY(m_app->OpenDocumentFile(file(name)));
             opened.prepend(QFileInfo(file(name)).absoluteFilePath());
         }
@@ -315,7 +309,7 @@ private slots:
 
     void startsWithTheFileNamedOnTheCommandLine()
     {
-        WriteAll(file("arg.txt"), "from the command line");
+        writeAll(file("arg.txt"), "from the command line");
         stopApp();
         startApp({ QStringLiteral("vorn"), file("arg.txt") });
         QCOMPARE(frame()->MdiArea()->subWindowList().size(), 1);
@@ -330,7 +324,7 @@ private slots:
         QString message;
         auto seen = pressOnNextMessageBox(QMessageBox::Ok, &message);
         QVERIFY(!m_app->InitInstance({ QStringLiteral("vorn"), file("missing.txt") }));
-        QVERIFY(*seen);
+        QVERIFY(seen->finished());
         QVERIFY(message.contains(QStringLiteral("を開けませんでした。")));
     }
 
@@ -343,7 +337,7 @@ private slots:
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(file("out.pdf"));
         view->PrintText(&printer);
-        QVERIFY(ReadAll(file("out.pdf")).startsWith("%PDF"));
+        QVERIFY(readAll(file("out.pdf")).startsWith("%PDF"));
 
         QProcess pdftotext;
         pdftotext.start(QStringLiteral("pdftotext"),

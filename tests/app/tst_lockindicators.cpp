@@ -5,7 +5,8 @@
 #include "shellkeystate.h"
 #include "vornapp.h"
 
-#include "shelltesthelpers.h"
+#include "isolatedsettings.h"
+#include "modalscript.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -21,23 +22,23 @@ using namespace vorn;
 
 namespace {
 
-Display* X11Display()
+Display* x11Display()
 {
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     return x11 ? x11->display() : nullptr;
 }
 
 // Locks or unlocks the modifiers in mask, as pressing the lock keys would.
-void LockModifiers(unsigned mask, bool on)
+void lockModifiers(unsigned mask, bool on)
 {
-    Display* display = X11Display();
+    Display* display = x11Display();
     XkbLockModifiers(display, XkbUseCoreKbd, mask, on ? mask : 0);
     XSync(display, False);
 }
 
-unsigned NumLockMask()
+unsigned numLockMask()
 {
-    Display* display = X11Display();
+    Display* display = x11Display();
     return XkbKeysymToModifiers(display, XK_Num_Lock);
 }
 
@@ -54,8 +55,8 @@ private slots:
     void initTestCase()
     {
         m_settings = isolateSettings();
-        QVERIFY2(X11Display() != nullptr, "needs the xcb platform on an X server");
-        LockModifiers(LockMask | NumLockMask(), false);
+        QVERIFY2(x11Display() != nullptr, "needs the xcb platform on an X server");
+        lockModifiers(LockMask | numLockMask(), false);
     }
 
     void readsTheIndicators()
@@ -65,18 +66,18 @@ private slots:
         QVERIFY(!state.capsLock);
         QVERIFY(!state.numLock);
 
-        LockModifiers(LockMask, true);
+        lockModifiers(LockMask, true);
         state = ReadLockKeyState();
         QVERIFY(state.capsLock);
         QVERIFY(!state.numLock);
 
-        QVERIFY(NumLockMask() != 0);
-        LockModifiers(NumLockMask(), true);
+        QVERIFY(numLockMask() != 0);
+        lockModifiers(numLockMask(), true);
         state = ReadLockKeyState();
         QVERIFY(state.capsLock);
         QVERIFY(state.numLock);
 
-        LockModifiers(LockMask | NumLockMask(), false);
+        lockModifiers(LockMask | numLockMask(), false);
         state = ReadLockKeyState();
         QVERIFY(!state.capsLock);
         QVERIFY(!state.numLock);
@@ -90,12 +91,12 @@ private slots:
         QLabel* caps = frame->IndicatorPane(59137);
         QLabel* num = frame->IndicatorPane(59138);
         QCOMPARE(caps->text(), QString());
-        LockModifiers(LockMask, true);
+        lockModifiers(LockMask, true);
         QTRY_COMPARE(caps->text(), QStringLiteral("CAP"));
         QCOMPARE(num->text(), QString());
-        LockModifiers(NumLockMask(), true);
+        lockModifiers(numLockMask(), true);
         QTRY_COMPARE(num->text(), QStringLiteral("NUM"));
-        LockModifiers(LockMask | NumLockMask(), false);
+        lockModifiers(LockMask | numLockMask(), false);
         QTRY_COMPARE(caps->text(), QString());
         QTRY_COMPARE(num->text(), QString());
     }

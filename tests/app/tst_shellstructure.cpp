@@ -7,7 +7,8 @@
 #include "vorndoc.h"
 #include "vornview.h"
 
-#include "shelltesthelpers.h"
+#include "isolatedsettings.h"
+#include "modalscript.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -35,7 +36,7 @@ struct Entry
     std::vector<Entry> items;
 };
 
-Entry Sep()
+Entry sep()
 {
     return { QStringLiteral("-"), 0, {} };
 }
@@ -44,33 +45,33 @@ Entry Sep()
 const std::vector<Entry> kViewItems { { "ツール バー(&T)", 59392, {} },
     { "ステータス バー(&S)", 59393, {} } };
 
-std::vector<Entry> ExpectedMainMenu()
+std::vector<Entry> expectedMainMenu()
 {
     return {
         { "ファイル(&F)", 0,
             { { "新規作成(&N)\tCtrl+N", 57600, {} }, { "開く(&O)...\tCtrl+O", 57601, {} },
-                { "閉じる(&C)", 57602, {} }, Sep(), { "プリンターの設定...", 57606, {} }, Sep(),
-                { "最近使ったファイル", 57616, {} }, Sep(),
+                { "閉じる(&C)", 57602, {} }, sep(), { "プリンターの設定...", 57606, {} }, sep(),
+                { "最近使ったファイル", 57616, {} }, sep(),
                 { "アプリケーションの終了(&X)", 57665, {} } } },
         { "表示(&V)", 0, kViewItems },
         { "ヘルプ(&H)", 0, { { "バージョン情報 Vorn(&A)...", 57664, {} } } },
     };
 }
 
-std::vector<Entry> ExpectedDocumentMenu()
+std::vector<Entry> expectedDocumentMenu()
 {
     return {
         { "ファイル(&F)", 0,
             { { "新規作成(&N)\tCtrl+N", 57600, {} }, { "開く(&O)...\tCtrl+O", 57601, {} },
                 { "閉じる(&C)", 57602, {} }, { "上書き保存(&S)\tCtrl+S", 57603, {} },
-                { "名前を付けて保存(&A)...", 57604, {} }, Sep(),
+                { "名前を付けて保存(&A)...", 57604, {} }, sep(),
                 { "印刷(&P)...\tCtrl+P", 57607, {} }, { "印刷プレビュー(&V)", 57609, {} },
-                { "プリンターの設定...", 57606, {} }, Sep(), { "最近使ったファイル", 57616, {} },
-                Sep(), { "アプリケーションの終了(&X)", 57665, {} } } },
+                { "プリンターの設定...", 57606, {} }, sep(), { "最近使ったファイル", 57616, {} },
+                sep(), { "アプリケーションの終了(&X)", 57665, {} } } },
         { "編集(&E)", 0,
-            { { "元に戻す(&U)\tCtrl+Z", 57643, {} }, Sep(), { "切り取り(&T)\tCtrl+X", 57635, {} },
+            { { "元に戻す(&U)\tCtrl+Z", 57643, {} }, sep(), { "切り取り(&T)\tCtrl+X", 57635, {} },
                 { "コピー(&C)\tCtrl+C", 57634, {} }, { "貼り付け(&P)\tCtrl+V", 57637, {} },
-                { "すべて選択(&L)\tCtrl+A", 57642, {} }, Sep(),
+                { "すべて選択(&L)\tCtrl+A", 57642, {} }, sep(),
                 { "検索(&F)...\tCtrl+F", 57636, {} }, { "次を検索(&I)\tF3", 57640, {} },
                 { "置換(&E)\tCtrl+H", 57641, {} } } },
         { "実行(&R)", 32772, {} },
@@ -87,7 +88,7 @@ std::vector<Entry> ExpectedDocumentMenu()
 }
 
 // The visible entries of a menu (the window list is left out: it is not part of the resource).
-QList<QAction*> VisibleActions(const QList<QAction*>& actions)
+QList<QAction*> visibleActions(const QList<QAction*>& actions)
 {
     QList<QAction*> visible;
     for (QAction* action : actions) {
@@ -98,10 +99,10 @@ QList<QAction*> VisibleActions(const QList<QAction*>& actions)
     return visible;
 }
 
-void CompareMenu(
+void compareMenu(
     const QList<QAction*>& actual, const std::vector<Entry>& expected, const QString& where)
 {
-    const QList<QAction*> visible = VisibleActions(actual);
+    const QList<QAction*> visible = visibleActions(actual);
     QCOMPARE(visible.size(), qsizetype(expected.size()));
     for (size_t i = 0; i < expected.size(); ++i) {
         QAction* action = visible[qsizetype(i)];
@@ -115,7 +116,7 @@ void CompareMenu(
         QCOMPARE(action->text(), entry.text);
         if (entry.id == 0) {
             QVERIFY2(action->menu() != nullptr, qPrintable(context));
-            CompareMenu(
+            compareMenu(
                 action->menu()->actions(), entry.items, where + QLatin1Char('/') + entry.text);
         } else {
             QVERIFY2(action->menu() == nullptr, qPrintable(context));
@@ -184,8 +185,8 @@ private slots:
 
     void documentMenuMatchesTheResource()
     {
-        CompareMenu(
-            frame()->menuBar()->actions(), ExpectedDocumentMenu(), QStringLiteral("menu 130"));
+        compareMenu(
+            frame()->menuBar()->actions(), expectedDocumentMenu(), QStringLiteral("menu 130"));
         // The full-width F of the frequency-response command.
         QCOMPARE(action(32782)->text().front().unicode(), char16_t(0xFF26));
     }
@@ -195,7 +196,7 @@ private slots:
         closeAllWindows();
         QCOMPARE(frame()->CurrentMenuId(), 128);
         QCOMPARE(frame()->windowTitle(), QStringLiteral("Vorn"));
-        CompareMenu(frame()->menuBar()->actions(), ExpectedMainMenu(), QStringLiteral("menu 128"));
+        compareMenu(frame()->menuBar()->actions(), expectedMainMenu(), QStringLiteral("menu 128"));
         // A new document brings menu 130 back.
         QTest::keyClick(frame(), Qt::Key_N, Qt::ControlModifier);
         QCoreApplication::processEvents();
@@ -312,7 +313,7 @@ private slots:
         QString message;
         auto seen = pressOnNextMessageBox(QMessageBox::Ok, &message);
         QVERIFY(frame()->SendCommand(57640));
-        QVERIFY(*seen);
+        QVERIFY(seen->finished());
         QCOMPARE(message, QStringLiteral("文字列 'two' が見つかりません。"));
     }
 
@@ -551,7 +552,7 @@ private slots:
             QTest::keyClick(modal, Qt::Key_Escape);
         });
         QVERIFY(frame()->SendCommand(57664));
-        QVERIFY(*seen);
+        QVERIFY(seen->finished());
         QCOMPARE(title, QStringLiteral("バージョン情報 Vorn"));
         QVERIFY(labels.contains(QStringLiteral("Vorn, Version 1.0")));
         QVERIFY(QApplication::activeModalWidget() == nullptr);
@@ -565,7 +566,7 @@ private slots:
             }
         });
         QVERIFY(frame()->SendCommand(57664));
-        QVERIFY(*seen);
+        QVERIFY(seen->finished());
     }
 
     void commandsOpenTheirDialogs_data()
@@ -591,7 +592,7 @@ private slots:
             }
         });
         QVERIFY(frame()->SendCommand(id));
-        QVERIFY(*seen);
+        QVERIFY(seen->finished());
         QCOMPARE(opened, dialogClass);
     }
 

@@ -19,7 +19,7 @@ constexpr QRgb kBlue = 0xFF0000FF;
 constexpr QRgb kRed = 0xFFFF0000;
 constexpr QRgb kWhite = 0xFFFFFFFF;
 
-std::vector<DcOp> Lines(const std::vector<DcOp>& ops)
+std::vector<DcOp> lineOps(const std::vector<DcOp>& ops)
 {
     std::vector<DcOp> lines;
     std::copy_if(ops.begin(), ops.end(), std::back_inserter(lines),
@@ -28,7 +28,7 @@ std::vector<DcOp> Lines(const std::vector<DcOp>& ops)
 }
 
 // The grid and axis as MoveTo/LineTo pairs, in drawing order.
-std::vector<DcOp> GridAndAxisLines()
+std::vector<DcOp> gridAndAxisLines()
 {
     std::vector<DcOp> lines;
     for (int y = 20; y <= 620; y += 30) {
@@ -45,7 +45,7 @@ std::vector<DcOp> GridAndAxisLines()
 }
 
 // A simulation whose next block is all zeros: a sine of 0 Hz starts at phase 0 and stays there.
-CVornSimulation SilentSimulation()
+CVornSimulation silentSimulation()
 {
     CVornSimulation simulation;
     simulation.m_dFreq = 0.0;
@@ -58,7 +58,7 @@ struct Recording
     std::vector<CPoint> points;
 };
 
-Recording RecordDraw(CVornSimulation& simulation, int width, int height = 640)
+Recording recordDraw(CVornSimulation& simulation, int width, int height = 640)
 {
     Recording recording;
     CPainterTarget target(nullptr, QSize(width, height));
@@ -67,7 +67,7 @@ Recording RecordDraw(CVornSimulation& simulation, int width, int height = 640)
     return recording;
 }
 
-std::vector<DcOp> RecordRepaint(const std::vector<CPoint>& points, int width, int height = 640)
+std::vector<DcOp> recordRepaint(const std::vector<CPoint>& points, int width, int height = 640)
 {
     std::vector<DcOp> ops;
     CPainterTarget target(nullptr, QSize(width, height));
@@ -76,7 +76,7 @@ std::vector<DcOp> RecordRepaint(const std::vector<CPoint>& points, int width, in
     return ops;
 }
 
-QImage PaintDraw(CVornSimulation& simulation, std::vector<CPoint>& points, QSize size)
+QImage paintDraw(CVornSimulation& simulation, std::vector<CPoint>& points, QSize size)
 {
     QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::black);
@@ -165,7 +165,7 @@ void TestPlotCanvas::canvasPoint()
 void TestPlotCanvas::drawSequence()
 {
     CVornSimulation simulation;
-    const Recording recording = RecordDraw(simulation, 760, 640);
+    const Recording recording = recordDraw(simulation, 760, 640);
     const std::vector<DcOp>& ops = recording.ops;
     QVERIFY(ops.size() > 10);
 
@@ -178,8 +178,8 @@ void TestPlotCanvas::drawSequence()
     // 42 grid lines, then the null brush, the red pen and the axis.
     QCOMPARE(ops[4 + 85], (DcOp { DcOp::SelectStockObject, NULL_BRUSH }));
     QCOMPARE(ops[4 + 86], (DcOp { DcOp::SelectPen, PS_SOLID, 1, 0, 0, 255 }));
-    const std::vector<DcOp> lines = Lines(ops);
-    const std::vector<DcOp> gridAndAxis = GridAndAxisLines();
+    const std::vector<DcOp> lines = lineOps(ops);
+    const std::vector<DcOp> gridAndAxis = gridAndAxisLines();
     QVERIFY(std::equal(gridAndAxis.begin(), gridAndAxis.end(), lines.begin()));
 
     // Each segment on a context of its own: mapping, null brush, red pen, move, line, old pen.
@@ -219,8 +219,8 @@ void TestPlotCanvas::drawSequence()
 
 void TestPlotCanvas::silentBlockAlongTheAxis()
 {
-    CVornSimulation simulation = SilentSimulation();
-    const Recording recording = RecordDraw(simulation, 760);
+    CVornSimulation simulation = silentSimulation();
+    const Recording recording = recordDraw(simulation, 760);
     QVERIFY(std::all_of(simulation.m_samples[0].begin(), simulation.m_samples[0].end(),
         [](auto s) { return s == 0; }));
     QCOMPARE(recording.points.size(), std::size_t { 3998 });
@@ -251,10 +251,10 @@ void TestPlotCanvas::widthThreshold()
 
     CVornSimulation simulation;
     simulation.m_nInput = 1;
-    const Recording recording = RecordDraw(simulation, width, height);
+    const Recording recording = recordDraw(simulation, width, height);
     // Cleared, grid and axis at any width; the trace only when wide enough.
     QCOMPARE(recording.ops.front(), (DcOp { DcOp::FillSolidRect, 0, 0, width, height, 0xFFFFFF }));
-    const std::vector<DcOp> lines = Lines(recording.ops);
+    const std::vector<DcOp> lines = lineOps(recording.ops);
     QCOMPARE(lines.size(), std::size_t { 86 } + (plotted ? 3998 : 0));
     QCOMPARE(recording.points.size(), std::size_t { plotted ? 3998u : 0u });
 
@@ -267,8 +267,8 @@ void TestPlotCanvas::widthThreshold()
 
     // A repaint at that width draws the grid, axis and trace, or nothing at all.
     std::vector<CPoint> points = { { 20, 320 }, { 56, 100 } };
-    const std::vector<DcOp> repaint = RecordRepaint(points, width, height);
-    QCOMPARE(Lines(repaint).size(), plotted ? std::size_t { 88 } : std::size_t { 0 });
+    const std::vector<DcOp> repaint = recordRepaint(points, width, height);
+    QCOMPARE(lineOps(repaint).size(), plotted ? std::size_t { 88 } : std::size_t { 0 });
     if (!plotted) {
         QVERIFY(repaint.empty());
     }
@@ -280,7 +280,7 @@ void TestPlotCanvas::frequencyTrace()
     simulation.RunFrequencyAnalysis(simulation.AnalysisPhaseStep());
     const SampleBlock spectrum = simulation.m_samples[0];
     const FilterState state = simulation.m_filter;
-    const Recording recording = RecordDraw(simulation, 760);
+    const Recording recording = recordDraw(simulation, 760);
 
     // Nothing generated: block 0 and the filter state are untouched.
     QCOMPARE(simulation.m_samples[0], spectrum);
@@ -303,10 +303,10 @@ void TestPlotCanvas::frequencyModeKeepsTheSpectrum()
     // still plots the spectrum.
     CVornSimulation simulation;
     simulation.RunFrequencyAnalysis(simulation.AnalysisPhaseStep());
-    const Recording before = RecordDraw(simulation, 760);
+    const Recording before = recordDraw(simulation, 760);
     simulation.GenerateBlock(0);
     const SampleBlock refilled = simulation.m_samples[0];
-    const Recording after = RecordDraw(simulation, 760);
+    const Recording after = recordDraw(simulation, 760);
     QCOMPARE(after.points, before.points);
     QCOMPARE(simulation.m_samples[0], refilled);
 }
@@ -315,8 +315,8 @@ void TestPlotCanvas::repeatedDraws()
 {
     // Time mode: consecutive stretches of one signal.
     CVornSimulation simulation;
-    const Recording first = RecordDraw(simulation, 760);
-    const Recording second = RecordDraw(simulation, 760);
+    const Recording first = recordDraw(simulation, 760);
+    const Recording second = recordDraw(simulation, 760);
     CVornSimulation reference;
     reference.GenerateBlock(0);
     reference.GenerateBlock(0);
@@ -326,16 +326,16 @@ void TestPlotCanvas::repeatedDraws()
 
     // Frequency mode: the same picture every time.
     simulation.RunFrequencyAnalysis(simulation.AnalysisPhaseStep());
-    const Recording spectrumFirst = RecordDraw(simulation, 760);
-    const Recording spectrumSecond = RecordDraw(simulation, 760);
+    const Recording spectrumFirst = recordDraw(simulation, 760);
+    const Recording spectrumSecond = recordDraw(simulation, 760);
     QCOMPARE(spectrumSecond.ops, spectrumFirst.ops);
     QCOMPARE(spectrumSecond.points, spectrumFirst.points);
 }
 
 void TestPlotCanvas::repaintBeforeAnyDraw()
 {
-    const std::vector<DcOp> ops = RecordRepaint({}, 760);
-    QCOMPARE(Lines(ops), GridAndAxisLines());
+    const std::vector<DcOp> ops = recordRepaint({}, 760);
+    QCOMPARE(lineOps(ops), gridAndAxisLines());
     QCOMPARE(ops[0], (DcOp { DcOp::SetMapMode, MM_ANISOTROPIC }));
     QCOMPARE(ops[1], (DcOp { DcOp::SetWindowExt, 760, 640 }));
     QCOMPARE(ops[2], (DcOp { DcOp::SetViewportExt, 760, 640 }));
@@ -346,10 +346,10 @@ void TestPlotCanvas::repaintBeforeAnyDraw()
 void TestPlotCanvas::repaintReplaysTheRecordedTrace()
 {
     CVornSimulation simulation;
-    const Recording recording = RecordDraw(simulation, 760);
-    const std::vector<DcOp> ops = RecordRepaint(recording.points, 1234);
+    const Recording recording = recordDraw(simulation, 760);
+    const std::vector<DcOp> ops = recordRepaint(recording.points, 1234);
     QCOMPARE(ops[2], (DcOp { DcOp::SetViewportExt, 1234, 640 }));
-    const std::vector<DcOp> lines = Lines(ops);
+    const std::vector<DcOp> lines = lineOps(ops);
     const std::vector<DcOp> replay(lines.begin() + 86, lines.end());
     // One MoveTo to the first point, then a LineTo to every other one (shared points included).
     QCOMPARE(replay.size(), recording.points.size());
@@ -392,7 +392,7 @@ void TestPlotCanvas::replayBreaks()
 {
     QFETCH(std::vector<CPoint>, points);
     QFETCH(std::vector<DcOp>, expected);
-    const std::vector<DcOp> lines = Lines(RecordRepaint(points, 760));
+    const std::vector<DcOp> lines = lineOps(recordRepaint(points, 760));
     QCOMPARE(std::vector<DcOp>(lines.begin() + 86, lines.end()), expected);
 }
 
@@ -401,7 +401,7 @@ void TestPlotCanvas::pixelsOf760x640()
     CVornSimulation simulation;
     simulation.m_nInput = 1;
     std::vector<CPoint> points;
-    const QImage image = PaintDraw(simulation, points, QSize(760, 640));
+    const QImage image = paintDraw(simulation, points, QSize(760, 640));
 
     // The whole client area is cleared: the corners are white.
     QCOMPARE(image.pixel(0, 0), kWhite);
@@ -435,7 +435,7 @@ void TestPlotCanvas::repaintAfterResizeStretches()
     // The same trace at twice the size: a canvas unit is two pixels, lines are two pixels wide.
     CVornSimulation simulation;
     std::vector<CPoint> points;
-    PaintDraw(simulation, points, QSize(760, 640));
+    paintDraw(simulation, points, QSize(760, 640));
     QImage image(QSize(1520, 1280), QImage::Format_RGB32);
     image.fill(Qt::black);
     {

@@ -20,23 +20,23 @@ using namespace vorn;
 
 namespace {
 
-QRadioButton* Radio(CDrawDlg* dialog, int id)
+QRadioButton* radio(CDrawDlg* dialog, int id)
 {
     return qobject_cast<QRadioButton*>(dialog->GetDlgItem(id));
 }
 
-QLineEdit* FrequencyEdit(CDrawDlg* dialog)
+QLineEdit* frequencyEdit(CDrawDlg* dialog)
 {
     return qobject_cast<QLineEdit*>(dialog->GetDlgItem(IDC_EDIT_FREQ));
 }
 
-QPushButton* Button(CDrawDlg* dialog, int id)
+QPushButton* button(CDrawDlg* dialog, int id)
 {
     return qobject_cast<QPushButton*>(dialog->GetDlgItem(id));
 }
 
 // A step for the settings dialog: `act` looks and changes fields, then the button `id` is pressed.
-ModalScript::Step OnDialog(std::function<void(CDrawDlg*)> act, int id)
+ModalScript::Step onDialog(std::function<void(CDrawDlg*)> act, int id)
 {
     return [act = std::move(act), id](QWidget* widget) {
         auto* dialog = qobject_cast<CDrawDlg*>(widget);
@@ -44,7 +44,7 @@ ModalScript::Step OnDialog(std::function<void(CDrawDlg*)> act, int id)
             return false;
         }
         act(dialog);
-        ModalScript::press(Button(dialog, id));
+        ModalScript::press(button(dialog, id));
         return true;
     };
 }
@@ -74,13 +74,13 @@ void TestDrawDlg::layoutFromTheTemplate()
     CDrawDlg dialog;
     QCOMPARE(dialog.windowTitle(), QStringLiteral("設定Dialog"));
     QVERIFY(dialog.GetDlgItem(1001) == nullptr);
-    QCOMPARE(Radio(&dialog, IDC_RADIO_SINE)->text(), QStringLiteral("Sin wave"));
-    QCOMPARE(Radio(&dialog, IDC_RADIO_STEP)->text(), QStringLiteral("Step"));
-    QCOMPARE(Button(&dialog, IDOK)->text(), QStringLiteral("OK"));
-    QVERIFY(Button(&dialog, IDOK)->isDefault());
-    QCOMPARE(Button(&dialog, IDCANCEL)->text(), QStringLiteral("キャンセル"));
-    QVERIFY(!Button(&dialog, IDCANCEL)->isDefault());
-    QVERIFY(FrequencyEdit(&dialog) != nullptr);
+    QCOMPARE(radio(&dialog, IDC_RADIO_SINE)->text(), QStringLiteral("Sin wave"));
+    QCOMPARE(radio(&dialog, IDC_RADIO_STEP)->text(), QStringLiteral("Step"));
+    QCOMPARE(button(&dialog, IDOK)->text(), QStringLiteral("OK"));
+    QVERIFY(button(&dialog, IDOK)->isDefault());
+    QCOMPARE(button(&dialog, IDCANCEL)->text(), QStringLiteral("キャンセル"));
+    QVERIFY(!button(&dialog, IDCANCEL)->isDefault());
+    QVERIFY(frequencyEdit(&dialog) != nullptr);
     const QList<QGroupBox*> boxes = dialog.findChildren<QGroupBox*>();
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes.front()->title(), QStringLiteral("Input"));
@@ -104,13 +104,13 @@ void TestDrawDlg::layoutFromTheTemplate()
                 && std::abs(g.height() - cy * dialog.BaseUnitY() / 8.0) <= 1,
             qPrintable(widget->metaObject()->className()));
     };
-    expect(Radio(&dialog, IDC_RADIO_SINE), 13, 14, 43, 10);
-    expect(Radio(&dialog, IDC_RADIO_STEP), 13, 27, 31, 10);
+    expect(radio(&dialog, IDC_RADIO_SINE), 13, 14, 43, 10);
+    expect(radio(&dialog, IDC_RADIO_STEP), 13, 27, 31, 10);
     expect(boxes.front(), 7, 3, 55, 40);
-    expect(Button(&dialog, IDOK), 8, 48, 50, 14);
-    expect(Button(&dialog, IDCANCEL), 64, 48, 50, 14);
+    expect(button(&dialog, IDOK), 8, 48, 50, 14);
+    expect(button(&dialog, IDCANCEL), 64, 48, 50, 14);
     expect(labels.front(), 103, 15, 11, 8);
-    expect(FrequencyEdit(&dialog), 68, 13, 31, 14);
+    expect(frequencyEdit(&dialog), 68, 13, 31, 14);
     QVERIFY(std::abs(dialog.width() - 121 * dialog.BaseUnitX() / 4.0) <= 1);
     QVERIFY(std::abs(dialog.height() - 68 * dialog.BaseUnitY() / 8.0) <= 1);
 }
@@ -133,17 +133,17 @@ void TestDrawDlg::tabOrder()
             QTest::keyClick(shown->focusWidget(), Qt::Key_Tab);
             visited << shown->focusWidget();
         }
-        radiosTakeTab = (Radio(shown, IDC_RADIO_SINE)->focusPolicy() & Qt::TabFocus) != 0
-            || (Radio(shown, IDC_RADIO_STEP)->focusPolicy() & Qt::TabFocus) != 0;
-        ModalScript::press(Button(shown, IDCANCEL));
+        radiosTakeTab = (radio(shown, IDC_RADIO_SINE)->focusPolicy() & Qt::TabFocus) != 0
+            || (radio(shown, IDC_RADIO_STEP)->focusPolicy() & Qt::TabFocus) != 0;
+        ModalScript::press(button(shown, IDCANCEL));
         return true;
     } });
     QCOMPARE(dialog.DoModal(), IDCANCEL);
     QVERIFY(script.finished());
     QVERIFY(!radiosTakeTab);
     QCOMPARE(visited,
-        (QList<QWidget*> { Button(&dialog, IDOK), Button(&dialog, IDCANCEL), FrequencyEdit(&dialog),
-            Button(&dialog, IDOK) }));
+        (QList<QWidget*> { button(&dialog, IDOK), button(&dialog, IDCANCEL), frequencyEdit(&dialog),
+            button(&dialog, IDOK) }));
 }
 
 void TestDrawDlg::showsTheMembers_data()
@@ -168,11 +168,11 @@ void TestDrawDlg::showsTheMembers()
     CDrawDlg dialog;
     dialog.m_nInput = input;
     dialog.m_dFreq = frequency;
-    ModalScript script({ OnDialog(
+    ModalScript script({ onDialog(
         [&](CDrawDlg* shown) {
-            QCOMPARE(FrequencyEdit(shown)->text(), text);
-            QCOMPARE(Radio(shown, IDC_RADIO_SINE)->isChecked(), input == 0);
-            QCOMPARE(Radio(shown, IDC_RADIO_STEP)->isChecked(), input == 1);
+            QCOMPARE(frequencyEdit(shown)->text(), text);
+            QCOMPARE(radio(shown, IDC_RADIO_SINE)->isChecked(), input == 0);
+            QCOMPARE(radio(shown, IDC_RADIO_STEP)->isChecked(), input == 1);
         },
         IDCANCEL) });
     QCOMPARE(dialog.DoModal(), IDCANCEL);
@@ -204,15 +204,15 @@ void TestDrawDlg::okTakesTheFields()
     CDrawDlg dialog;
     dialog.m_nInput = 0;
     dialog.m_dFreq = 1000.0;
-    ModalScript script({ OnDialog(
+    ModalScript script({ onDialog(
         [&](CDrawDlg* shown) {
             if (clickStep) {
-                QTest::mouseClick(Radio(shown, IDC_RADIO_STEP), Qt::LeftButton);
-                QVERIFY(!Radio(shown, IDC_RADIO_SINE)->isChecked());
+                QTest::mouseClick(radio(shown, IDC_RADIO_STEP), Qt::LeftButton);
+                QVERIFY(!radio(shown, IDC_RADIO_SINE)->isChecked());
             }
             if (!typed.isNull()) {
-                FrequencyEdit(shown)->selectAll();
-                QTest::keyClicks(FrequencyEdit(shown), typed);
+                frequencyEdit(shown)->selectAll();
+                QTest::keyClicks(frequencyEdit(shown), typed);
             }
         },
         IDOK) });
@@ -245,11 +245,11 @@ void TestDrawDlg::refusedText()
     QString selected;
     bool editFocused = false;
     ModalScript script({
-        OnDialog(
+        onDialog(
             [&](CDrawDlg* shown) {
-                QTest::mouseClick(Radio(shown, IDC_RADIO_STEP), Qt::LeftButton);
-                FrequencyEdit(shown)->setText(typed);
-                FrequencyEdit(shown)->setCursorPosition(0);
+                QTest::mouseClick(radio(shown, IDC_RADIO_STEP), Qt::LeftButton);
+                frequencyEdit(shown)->setText(typed);
+                frequencyEdit(shown)->setCursorPosition(0);
             },
             IDOK),
         ModalScript::acceptMessageBox([](QMessageBox* box) {
@@ -257,11 +257,11 @@ void TestDrawDlg::refusedText()
             QCOMPARE(box->windowTitle(), QStringLiteral("Vorn"));
             QCOMPARE(box->buttons().size(), 1);
         }),
-        OnDialog(
+        onDialog(
             [&](CDrawDlg* shown) {
                 stillOpen = shown->isVisible();
-                selected = FrequencyEdit(shown)->selectedText();
-                editFocused = shown->focusWidget() == FrequencyEdit(shown);
+                selected = frequencyEdit(shown)->selectedText();
+                editFocused = shown->focusWidget() == frequencyEdit(shown);
             },
             IDCANCEL),
     });
@@ -281,10 +281,10 @@ void TestDrawDlg::cancelKeepsTheMembers()
     CDrawDlg dialog;
     dialog.m_nInput = 1;
     dialog.m_dFreq = 250.0;
-    ModalScript script({ OnDialog(
+    ModalScript script({ onDialog(
         [](CDrawDlg* shown) {
-            QTest::mouseClick(Radio(shown, IDC_RADIO_SINE), Qt::LeftButton);
-            FrequencyEdit(shown)->setText(QStringLiteral("99"));
+            QTest::mouseClick(radio(shown, IDC_RADIO_SINE), Qt::LeftButton);
+            frequencyEdit(shown)->setText(QStringLiteral("99"));
         },
         IDCANCEL) });
     QCOMPARE(dialog.DoModal(), IDCANCEL);
@@ -311,11 +311,11 @@ void TestDrawDlg::escapeAndCloseBoxCancel()
         if (shown == nullptr) {
             return false;
         }
-        FrequencyEdit(shown)->setText(QStringLiteral("5"));
+        frequencyEdit(shown)->setText(QStringLiteral("5"));
         if (closeBox) {
             QMetaObject::invokeMethod(shown, &QWidget::close, Qt::QueuedConnection);
         } else {
-            QTest::keyClick(FrequencyEdit(shown), Qt::Key_Escape);
+            QTest::keyClick(frequencyEdit(shown), Qt::Key_Escape);
         }
         return true;
     } });

@@ -15,7 +15,7 @@ using namespace vorn;
 namespace {
 
 // A fresh simulation with the given input, its first `skip` blocks generated and dropped.
-CVornSimulation Simulation(int input, double frequency, int skip = 0)
+CVornSimulation freshSimulation(int input, double frequency, int skip = 0)
 {
     CVornSimulation simulation;
     simulation.m_nInput = input;
@@ -26,7 +26,7 @@ CVornSimulation Simulation(int input, double frequency, int skip = 0)
     return simulation;
 }
 
-std::vector<int> Head(const SampleBlock& block, std::size_t count)
+std::vector<int> head(const SampleBlock& block, std::size_t count)
 {
     return { block.begin(), block.begin() + static_cast<std::ptrdiff_t>(count) };
 }
@@ -131,10 +131,10 @@ void TestFilterChain::unityGainAtDc()
 
 void TestFilterChain::stepResponse()
 {
-    CVornSimulation simulation = Simulation(1, 1000.0);
+    CVornSimulation simulation = freshSimulation(1, 1000.0);
     simulation.GenerateBlock(0);
     const SampleBlock& block = simulation.m_samples[0];
-    QCOMPARE(Head(block, 12), (std::vector<int> { 0, 0, 0, 1, 3, 8, 16, 30, 51, 83, 128, 189 }));
+    QCOMPARE(head(block, 12), (std::vector<int> { 0, 0, 0, 1, 3, 8, 16, 30, 51, 83, 128, 189 }));
     const auto peak = std::max_element(block.begin(), block.end());
     QCOMPARE(*peak, std::int16_t { 11387 });
     QCOMPARE(peak - block.begin(), 47);
@@ -146,7 +146,7 @@ void TestFilterChain::stepResponse()
 void TestFilterChain::stepDecaysToZero()
 {
     // The 1 Hz high-pass lets the step decay: from the 34th block after the reset on, silence.
-    CVornSimulation simulation = Simulation(1, 1000.0, 32);
+    CVornSimulation simulation = freshSimulation(1, 1000.0, 32);
     simulation.GenerateBlock(0);
     QVERIFY(std::any_of(simulation.m_samples[0].begin(), simulation.m_samples[0].end(),
         [](auto s) { return s != 0; }));
@@ -160,9 +160,9 @@ void TestFilterChain::stepDecaysToZero()
 
 void TestFilterChain::sineResponse()
 {
-    CVornSimulation simulation = Simulation(0, 1000.0);
+    CVornSimulation simulation = freshSimulation(0, 1000.0);
     simulation.GenerateBlock(0);
-    QCOMPARE(Head(simulation.m_samples[0], 12),
+    QCOMPARE(head(simulation.m_samples[0], 12),
         (std::vector<int> { 0, 0, 0, 0, 0, 0, 1, 4, 8, 15, 26, 43 }));
 }
 
@@ -183,7 +183,7 @@ void TestFilterChain::sineSwing()
     QFETCH(double, frequency);
     QFETCH(int, low);
     QFETCH(int, high);
-    CVornSimulation simulation = Simulation(0, frequency, 10);
+    CVornSimulation simulation = freshSimulation(0, frequency, 10);
     simulation.GenerateBlock(0);
     const auto [minimum, maximum]
         = std::minmax_element(simulation.m_samples[0].begin(), simulation.m_samples[0].end());
@@ -193,7 +193,7 @@ void TestFilterChain::sineSwing()
 
 void TestFilterChain::zeroFrequencyIsSilent()
 {
-    CVornSimulation simulation = Simulation(0, 0.0);
+    CVornSimulation simulation = freshSimulation(0, 0.0);
     for (int i = 0; i < 3; ++i) {
         simulation.GenerateBlock(i % 2);
         QVERIFY(std::all_of(simulation.m_samples[i % 2].begin(), simulation.m_samples[i % 2].end(),
@@ -204,8 +204,8 @@ void TestFilterChain::zeroFrequencyIsSilent()
 
 void TestFilterChain::negativeFrequencyNegates()
 {
-    CVornSimulation positive = Simulation(0, 1234.5);
-    CVornSimulation negative = Simulation(0, -1234.5);
+    CVornSimulation positive = freshSimulation(0, 1234.5);
+    CVornSimulation negative = freshSimulation(0, -1234.5);
     for (int block = 0; block < 12; ++block) {
         positive.GenerateBlock(0);
         negative.GenerateBlock(0);
@@ -220,7 +220,7 @@ void TestFilterChain::overflowingFrequency()
 {
     // The phase increment overflows to infinity: the first sample still uses phase 0, then the
     // input and the whole state are NaN and every sample is 0, until a reset.
-    CVornSimulation simulation = Simulation(0, 1e308);
+    CVornSimulation simulation = freshSimulation(0, 1e308);
     simulation.GenerateBlock(0);
     QVERIFY(std::isinf(simulation.m_filter[7]) || std::isnan(simulation.m_filter[7]));
     QVERIFY(std::isnan(simulation.m_filter[6]));
@@ -234,12 +234,12 @@ void TestFilterChain::overflowingFrequency()
         [](auto s) { return s == 0; }));
     simulation.ResetFilterState();
     simulation.GenerateBlock(0);
-    QCOMPARE(Head(simulation.m_samples[0], 12),
+    QCOMPARE(head(simulation.m_samples[0], 12),
         (std::vector<int> { 0, 0, 0, 0, 0, 0, 1, 4, 8, 15, 26, 43 }));
 
     // The step does not read the phase: the same frequency changes nothing there.
-    CVornSimulation step = Simulation(1, 1e308);
-    CVornSimulation reference = Simulation(1, 1000.0);
+    CVornSimulation step = freshSimulation(1, 1e308);
+    CVornSimulation reference = freshSimulation(1, 1000.0);
     for (int i = 0; i < 3; ++i) {
         step.GenerateBlock(0);
         reference.GenerateBlock(0);
@@ -249,8 +249,8 @@ void TestFilterChain::overflowingFrequency()
 
 void TestFilterChain::blocksContinueRegardlessOfIndex()
 {
-    CVornSimulation viaBothBlocks = Simulation(0, 777.0);
-    CVornSimulation viaBlockZero = Simulation(0, 777.0);
+    CVornSimulation viaBothBlocks = freshSimulation(0, 777.0);
+    CVornSimulation viaBlockZero = freshSimulation(0, 777.0);
     // Of two consecutive calls the first always gives the earlier stretch, whatever its index.
     viaBothBlocks.GenerateBlock(1);
     viaBothBlocks.GenerateBlock(0);
@@ -265,7 +265,7 @@ void TestFilterChain::blocksContinueRegardlessOfIndex()
 void TestFilterChain::twoBlocksAreOneRun()
 {
     // Two blocks equal one 4000-sample run of the per-sample step driven by hand.
-    CVornSimulation simulation = Simulation(0, 440.0);
+    CVornSimulation simulation = freshSimulation(0, 440.0);
     simulation.GenerateBlock(0);
     simulation.GenerateBlock(1);
 
@@ -283,11 +283,11 @@ void TestFilterChain::twoBlocksAreOneRun()
 
 void TestFilterChain::resetRestartsFromRest()
 {
-    CVornSimulation simulation = Simulation(1, 1000.0, 5);
+    CVornSimulation simulation = freshSimulation(1, 1000.0, 5);
     simulation.ResetFilterState();
     QCOMPARE(simulation.m_filter, FilterState {});
     simulation.GenerateBlock(0);
-    QCOMPARE(Head(simulation.m_samples[0], 12),
+    QCOMPARE(head(simulation.m_samples[0], 12),
         (std::vector<int> { 0, 0, 0, 1, 3, 8, 16, 30, 51, 83, 128, 189 }));
 }
 

@@ -17,14 +17,14 @@ using namespace vorn;
 
 namespace {
 
-SampleBlock AnalysedSpectrum(CVornSimulation& simulation)
+SampleBlock analysedSpectrum(CVornSimulation& simulation)
 {
     simulation.RunFrequencyAnalysis(simulation.AnalysisPhaseStep());
     return simulation.m_samples[0];
 }
 
 // The transform written the plain way: every twiddle evaluated where it is used.
-void LiteralFft(FftBuffer& re, FftBuffer& im)
+void literalFft(FftBuffer& re, FftBuffer& im)
 {
     for (int i = 0; i < kFftSize; ++i) {
         int r = 0;
@@ -56,7 +56,7 @@ void LiteralFft(FftBuffer& re, FftBuffer& im)
     }
 }
 
-FftBuffer ImpulseResponse()
+FftBuffer impulseResponse()
 {
     FftBuffer response {};
     FilterState state {};
@@ -119,12 +119,12 @@ void TestSpectrum::fftMatchesNaiveDft()
 
 void TestSpectrum::fftIsBitIdenticalToLiteralScheme()
 {
-    FftBuffer re = ImpulseResponse();
+    FftBuffer re = impulseResponse();
     FftBuffer im {};
     FftBuffer literalRe = re;
     FftBuffer literalIm {};
     Fft(re, im);
-    LiteralFft(literalRe, literalIm);
+    literalFft(literalRe, literalIm);
     QVERIFY(std::memcmp(re.data(), literalRe.data(), sizeof re) == 0);
     QVERIFY(std::memcmp(im.data(), literalIm.data(), sizeof im) == 0);
 }
@@ -186,13 +186,13 @@ void TestSpectrum::referenceEntries()
     QFETCH(int, bin);
     QFETCH(int, decibels);
     CVornSimulation simulation;
-    QCOMPARE(int { AnalysedSpectrum(simulation)[static_cast<std::size_t>(bin)] }, decibels);
+    QCOMPARE(int { analysedSpectrum(simulation)[static_cast<std::size_t>(bin)] }, decibels);
 }
 
 void TestSpectrum::passBandAndMirror()
 {
     CVornSimulation simulation;
-    const SampleBlock spectrum = AnalysedSpectrum(simulation);
+    const SampleBlock spectrum = analysedSpectrum(simulation);
     for (std::size_t k = 0; k <= 44; ++k) {
         QCOMPARE(spectrum[k], std::int16_t { 0 });
     }
@@ -203,7 +203,7 @@ void TestSpectrum::passBandAndMirror()
         QVERIFY(entry >= -85 && entry <= 0);
     }
     // Bins 1 to 26 lie slightly above 0 dB (at most 0.021 dB) before truncation.
-    const FftBuffer response = ImpulseResponse();
+    const FftBuffer response = impulseResponse();
     FftBuffer re = response;
     FftBuffer im {};
     Fft(re, im);
@@ -226,7 +226,7 @@ void TestSpectrum::followsButterworthNearCorner()
     // Where the 1 Hz high-pass and the window's floor do not matter, the chain is the analogue
     // 6th-order Butterworth low-pass: |H| = 1 / sqrt(1 + (f / 1 kHz)^12).
     QFETCH(int, bin);
-    FftBuffer re = ImpulseResponse();
+    FftBuffer re = impulseResponse();
     FftBuffer im {};
     Fft(re, im);
     const auto k = static_cast<std::size_t>(bin);
@@ -240,15 +240,15 @@ void TestSpectrum::followsButterworthNearCorner()
 void TestSpectrum::independentOfSettingsAndHistory()
 {
     CVornSimulation fresh;
-    const SampleBlock reference = AnalysedSpectrum(fresh);
+    const SampleBlock reference = analysedSpectrum(fresh);
 
     CVornSimulation step;
     step.m_nInput = 1;
-    QCOMPARE(AnalysedSpectrum(step), reference);
+    QCOMPARE(analysedSpectrum(step), reference);
 
     CVornSimulation oddFrequency;
     oddFrequency.m_dFreq = -12345.678;
-    QCOMPARE(AnalysedSpectrum(oddFrequency), reference);
+    QCOMPARE(analysedSpectrum(oddFrequency), reference);
 
     // About 90 seconds of streaming first.
     CVornSimulation streamed;
@@ -256,7 +256,7 @@ void TestSpectrum::independentOfSettingsAndHistory()
     for (int i = 0; i < 2000; ++i) {
         streamed.GenerateBlock(i % 2);
     }
-    QCOMPARE(AnalysedSpectrum(streamed), reference);
+    QCOMPARE(analysedSpectrum(streamed), reference);
     QCOMPARE(streamed.m_spectrum, reference);
     QCOMPARE(streamed.m_bFreqMode, 1);
 }
@@ -264,10 +264,10 @@ void TestSpectrum::independentOfSettingsAndHistory()
 void TestSpectrum::repeatedAnalysisIsIdentical()
 {
     CVornSimulation simulation;
-    const SampleBlock first = AnalysedSpectrum(simulation);
+    const SampleBlock first = analysedSpectrum(simulation);
     const FilterState firstState = simulation.m_filter;
     simulation.GenerateBlock(0);
-    QCOMPARE(AnalysedSpectrum(simulation), first);
+    QCOMPARE(analysedSpectrum(simulation), first);
     QCOMPARE(simulation.m_filter, firstState);
 }
 
@@ -276,7 +276,7 @@ void TestSpectrum::stateLeftByAnalysis()
     CVornSimulation simulation;
     simulation.GenerateBlock(1);
     const SampleBlock blockOne = simulation.m_samples[1];
-    AnalysedSpectrum(simulation);
+    analysedSpectrum(simulation);
     // Block 1 is not touched.
     QCOMPARE(simulation.m_samples[1], blockOne);
     // The sections have died away; the high-pass holds the tail of its slow decay.
@@ -292,7 +292,7 @@ void TestSpectrum::stateLeftByAnalysis()
     // Block generation continues from there: a sine now starts at the phase the analysis left
     // (123.4 pi at 1234 Hz), not at 0.
     simulation.m_dFreq = 1234.0;
-    AnalysedSpectrum(simulation);
+    analysedSpectrum(simulation);
     QVERIFY(std::fabs(simulation.m_filter[7] - 123.4 * pi) < 1e-9);
     CVornSimulation fromRest;
     fromRest.m_dFreq = 1234.0;

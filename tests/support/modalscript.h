@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class ModalScript : public QObject
@@ -31,6 +32,7 @@ public:
         m_clock.start();
     }
 
+    // Whether every step ran.
     [[nodiscard]] bool finished() const { return m_next == m_steps.size(); }
     [[nodiscard]] std::size_t stepsDone() const { return m_next; }
 
@@ -49,6 +51,36 @@ public:
             }
             check(box);
             press(box->button(QMessageBox::Ok));
+            return true;
+        };
+    }
+
+    // A step for a message box: notes its text, then presses its button `which` (or rejects the
+    // box when it has no such button).
+    static Step pressMessageBox(QMessageBox::StandardButton which, QString* text = nullptr)
+    {
+        return [which, text](QWidget* widget) {
+            auto* box = qobject_cast<QMessageBox*>(widget);
+            if (box == nullptr) {
+                return false;
+            }
+            if (text != nullptr) {
+                *text = box->text();
+            }
+            if (QAbstractButton* button = box->button(which)) {
+                press(button);
+            } else {
+                box->reject();
+            }
+            return true;
+        };
+    }
+
+    // A step for whatever modal window comes next.
+    static Step anyModal(std::function<void(QWidget*)> act)
+    {
+        return [act = std::move(act)](QWidget* widget) {
+            act(widget);
             return true;
         };
     }
@@ -79,3 +111,19 @@ private:
     QTimer m_timer;
     QElapsedTimer m_clock;
 };
+
+// A script of one step: acts on the next modal window. finished() tells afterwards whether it
+// appeared.
+inline std::unique_ptr<ModalScript> onNextModal(std::function<void(QWidget*)> act)
+{
+    return std::make_unique<ModalScript>(
+        std::vector<ModalScript::Step> { ModalScript::anyModal(std::move(act)) });
+}
+
+// A script of one step: presses the next message box's button (see pressMessageBox).
+inline std::unique_ptr<ModalScript> pressOnNextMessageBox(
+    QMessageBox::StandardButton which, QString* text = nullptr)
+{
+    return std::make_unique<ModalScript>(
+        std::vector<ModalScript::Step> { ModalScript::pressMessageBox(which, text) });
+}

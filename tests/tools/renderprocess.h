@@ -11,7 +11,7 @@ struct RenderRun
     QByteArray err;
 };
 
-inline RenderRun Render(const QStringList& arguments, const QString& workingDirectory = {})
+inline RenderRun render(const QStringList& arguments, const QString& workingDirectory = {})
 {
     QProcess process;
     if (!workingDirectory.isEmpty()) {

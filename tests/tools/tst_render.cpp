@@ -13,7 +13,7 @@ using namespace vorn;
 
 namespace {
 
-QByteArray Lines(const SampleBlock& block)
+QByteArray sampleLines(const SampleBlock& block)
 {
     QByteArray text;
     for (const std::int16_t sample : block) {
@@ -80,10 +80,10 @@ void TestRender::samplesMatchTheCore()
     QByteArray expected;
     for (int i = 0; i < blocks; ++i) {
         simulation.GenerateBlock(i % 2);
-        expected += Lines(simulation.m_samples[static_cast<std::size_t>(i % 2)]);
+        expected += sampleLines(simulation.m_samples[static_cast<std::size_t>(i % 2)]);
     }
 
-    const RenderRun run = Render(QStringList { "samples" } + arguments);
+    const RenderRun run = render(QStringList { "samples" } + arguments);
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.out.count('\n'), blocks * 2000);
     QCOMPARE(run.out, expected);
@@ -91,7 +91,7 @@ void TestRender::samplesMatchTheCore()
 
 void TestRender::spectrum()
 {
-    const RenderRun run = Render({ "spectrum" });
+    const RenderRun run = render({ "spectrum" });
     QCOMPARE(run.exitCode, 0);
     const QList<QByteArray> lines = run.out.trimmed().split('\n');
     QCOMPARE(lines.size(), 2000);
@@ -99,7 +99,7 @@ void TestRender::spectrum()
     QCOMPARE(lines[1024], QByteArray("-85"));
     CVornSimulation simulation;
     simulation.RunFrequencyAnalysis(simulation.AnalysisPhaseStep());
-    QCOMPARE(run.out, Lines(simulation.m_samples[0]));
+    QCOMPARE(run.out, sampleLines(simulation.m_samples[0]));
 }
 
 void TestRender::wavFile()
@@ -107,7 +107,7 @@ void TestRender::wavFile()
     QTemporaryDir dir;
     const QString path = dir.filePath("step.wav");
     const RenderRun run
-        = Render({ "wav", "--output", path, "--input", "step", "--seconds", "0.1" });
+        = render({ "wav", "--output", path, "--input", "step", "--seconds", "0.1" });
     QCOMPARE(run.exitCode, 0);
 
     QFile file(path);
@@ -155,7 +155,7 @@ void TestRender::wavIsAtomic()
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("old");
     }
-    const RenderRun run = Render({ "wav", "--output", path, "--seconds", "-1" });
+    const RenderRun run = render({ "wav", "--output", path, "--seconds", "-1" });
     QCOMPARE(run.exitCode, 2);
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -205,7 +205,7 @@ void TestRender::badInput()
     QFETCH(QStringList, arguments);
     QFETCH(QByteArray, mentions);
     QTemporaryDir dir;
-    const RenderRun run = Render(arguments, dir.path());
+    const RenderRun run = render(arguments, dir.path());
     QCOMPARE(run.exitCode, 2);
     QVERIFY(run.out.isEmpty());
     QCOMPARE(run.err.count('\n'), 1);
@@ -215,11 +215,11 @@ void TestRender::badInput()
 
 void TestRender::helpAndVersion()
 {
-    const RenderRun help = Render({ "--help" });
+    const RenderRun help = render({ "--help" });
     QCOMPARE(help.exitCode, 0);
     QVERIFY(help.out.contains("vorn-render samples"));
     QVERIFY(help.out.contains("vorn-render wav"));
-    const RenderRun version = Render({ "--version" });
+    const RenderRun version = render({ "--version" });
     QCOMPARE(version.exitCode, 0);
     QCOMPARE(version.out, QByteArray("vorn-render 1.0.0.1\n"));
 }

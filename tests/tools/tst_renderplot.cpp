@@ -17,7 +17,7 @@ using namespace vorn;
 
 namespace {
 
-CVornSimulation Prepared(bool frequency, int input, double hz, int skip)
+CVornSimulation prepared(bool frequency, int input, double hz, int skip)
 {
     CVornSimulation simulation;
     simulation.m_nInput = input;
@@ -73,11 +73,11 @@ void TestRenderPlot::points()
     QFETCH(int, input);
     QFETCH(double, hz);
     QFETCH(int, skip);
-    const RenderRun run = Render(QStringList { "points" } + arguments);
+    const RenderRun run = render(QStringList { "points" } + arguments);
     QCOMPARE(run.exitCode, 0);
     QVERIFY(run.err.isEmpty());
 
-    CVornSimulation simulation = Prepared(frequency, input, hz, skip);
+    CVornSimulation simulation = prepared(frequency, input, hz, skip);
     CPainterTarget target(nullptr, QSize(760, 640));
     std::vector<CPoint> points;
     DrawTrace(target, simulation.PrepareDrawBlock(), simulation.m_bFreqMode != 0, points);
@@ -110,12 +110,12 @@ void TestRenderPlot::pngIsTheDrawnPicture()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("plot.png"));
     const RenderRun run
-        = Render(QStringList { "plot" } + arguments + QStringList { "--output", path });
+        = render(QStringList { "plot" } + arguments + QStringList { "--output", path });
     QCOMPARE(run.exitCode, 0);
     QImage written(path);
     QCOMPARE(written.size(), size);
 
-    CVornSimulation simulation = Prepared(frequency, 0, 1000.0, 0);
+    CVornSimulation simulation = prepared(frequency, 0, 1000.0, 0);
     QImage expected(size, QImage::Format_RGB32);
     CImageTarget target(expected);
     std::vector<CPoint> points;
@@ -128,8 +128,8 @@ void TestRenderPlot::labelsSurroundThePlot()
     QTemporaryDir dir;
     const QString plain = dir.filePath(QStringLiteral("plain.png"));
     const QString labelled = dir.filePath(QStringLiteral("labelled.png"));
-    QCOMPARE(Render({ "plot", "--mode", "freq", "--output", plain }).exitCode, 0);
-    QCOMPARE(Render({ "plot", "--mode", "freq", "--labels", "--output", labelled }).exitCode, 0);
+    QCOMPARE(render({ "plot", "--mode", "freq", "--output", plain }).exitCode, 0);
+    QCOMPARE(render({ "plot", "--mode", "freq", "--labels", "--output", labelled }).exitCode, 0);
     const QImage plot(plain);
     const QImage withLabels(labelled);
     QVERIFY(withLabels.width() > plot.width());
@@ -165,7 +165,7 @@ void TestRenderPlot::svgShowsTheSamePlot()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("plot.svg"));
-    QCOMPARE(Render({ "plot", "--mode", "time", "--input", "step", "--output", path }).exitCode, 0);
+    QCOMPARE(render({ "plot", "--mode", "time", "--input", "step", "--output", path }).exitCode, 0);
     QSvgRenderer renderer(path);
     QVERIFY(renderer.isValid());
     QCOMPARE(renderer.viewBox(), QRect(0, 0, 760, 640));
@@ -187,7 +187,7 @@ void TestRenderPlot::svgShowsTheSamePlot()
     QVERIFY(blue(56, 600) || blue(55, 600));
     QVERIFY(red(400, 320) || red(400, 319));
     QCOMPARE(image.pixel(400, 40), qRgb(255, 255, 255));
-    CVornSimulation simulation = Prepared(false, 1, 1000.0, 0);
+    CVornSimulation simulation = prepared(false, 1, 1000.0, 0);
     CPainterTarget target(nullptr, QSize(760, 640));
     std::vector<CPoint> points;
     DrawTrace(target, simulation.PrepareDrawBlock(), simulation.m_bFreqMode != 0, points);
@@ -233,7 +233,7 @@ void TestRenderPlot::badInput()
         argument.replace(QStringLiteral("OUT"), dir.filePath(QStringLiteral("out")));
         argument.replace(QStringLiteral("MISSING"), dir.filePath(QStringLiteral("missing")));
     }
-    const RenderRun run = Render(arguments);
+    const RenderRun run = render(arguments);
     QCOMPARE(run.exitCode, 2);
     QVERIFY(run.out.isEmpty());
     QCOMPARE(run.err.count('\n'), 1);

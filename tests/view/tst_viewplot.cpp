@@ -19,7 +19,7 @@ using namespace vorn;
 
 namespace {
 
-std::unique_ptr<CVornView> ShowView(QSize client)
+std::unique_ptr<CVornView> showView(QSize client)
 {
     auto view = std::make_unique<CVornView>();
     view->resize(client + QSize(40, 40));
@@ -33,14 +33,14 @@ std::unique_ptr<CVornView> ShowView(QSize client)
 }
 
 // What the window shows, in 32-bit RGB at device resolution.
-QImage Shown(CVornView& view)
+QImage grabShown(CVornView& view)
 {
     QImage image = view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
     return image;
 }
 
 // An image the size of the view's client area at its pixel ratio, drawn on its own.
-QImage Blank(const CVornView& view)
+QImage blank(const CVornView& view)
 {
     const qreal ratio = view.viewport()->devicePixelRatioF();
     QImage image((QSizeF(view.viewport()->size()) * ratio).toSize(), QImage::Format_RGB32);
@@ -49,24 +49,24 @@ QImage Blank(const CVornView& view)
     return image;
 }
 
-QImage ReferenceDraw(const CVornView& view, CVornSimulation& simulation)
+QImage referenceDraw(const CVornView& view, CVornSimulation& simulation)
 {
-    QImage image = Blank(view);
+    QImage image = blank(view);
     CImageTarget target(image);
     std::vector<CPoint> points;
     DrawTrace(target, simulation.PrepareDrawBlock(), simulation.m_bFreqMode != 0, points);
     return image;
 }
 
-QImage ReferenceRepaint(const CVornView& view, const std::vector<CPoint>& points)
+QImage referenceRepaint(const CVornView& view, const std::vector<CPoint>& points)
 {
-    QImage image = Blank(view);
+    QImage image = blank(view);
     CImageTarget target(image);
     PaintRecordedTrace(target, points);
     return image;
 }
 
-bool SameImage(const QImage& a, const QImage& b)
+bool sameImage(const QImage& a, const QImage& b)
 {
     return a.size() == b.size()
         && a.convertToFormat(QImage::Format_RGB32) == b.convertToFormat(QImage::Format_RGB32);
@@ -84,13 +84,13 @@ struct Snapshot
     bool operator==(const Snapshot&) const = default;
 };
 
-Snapshot Take(const CVornView& view)
+Snapshot take(const CVornView& view)
 {
     return { view.m_filter, view.m_samples[0], view.m_nInput, view.m_dFreq, view.m_bFreqMode,
         view.m_points };
 }
 
-ModalScript::Step OnSettingsDialog(std::function<void(QWidget*)> act, int buttonId)
+ModalScript::Step onSettingsDialog(std::function<void(QWidget*)> act, int buttonId)
 {
     return [act = std::move(act), buttonId](QWidget* widget) {
         if (widget->windowTitle() != QStringLiteral("設定Dialog")) {
@@ -108,7 +108,7 @@ ModalScript::Step OnSettingsDialog(std::function<void(QWidget*)> act, int button
     };
 }
 
-QRadioButton* RadioNamed(QWidget* dialog, const QString& text)
+QRadioButton* radioNamed(QWidget* dialog, const QString& text)
 {
     for (QRadioButton* radio : dialog->findChildren<QRadioButton*>()) {
         if (radio->text() == text) {
@@ -119,7 +119,7 @@ QRadioButton* RadioNamed(QWidget* dialog, const QString& text)
 }
 
 // The frequency-response command through its message box; `whileOpen` runs before OK is pressed.
-bool RunFrequencyResponse(
+bool runFrequencyResponse(
     CVornView& view, std::function<void(QMessageBox*)> whileOpen = [](QMessageBox*) {})
 {
     ModalScript script({ ModalScript::acceptMessageBox(std::move(whileOpen)) });
@@ -161,11 +161,11 @@ private slots:
 
 void TestViewPlot::repaintBeforeAnyDraw()
 {
-    auto view = ShowView({ 760, 640 });
+    auto view = showView({ 760, 640 });
     QVERIFY(view);
     QCOMPARE(view->viewport()->size(), QSize(760, 640));
-    const QImage shown = Shown(*view);
-    QVERIFY(SameImage(shown, ReferenceRepaint(*view, {})));
+    const QImage shown = grabShown(*view);
+    QVERIFY(sameImage(shown, referenceRepaint(*view, {})));
     // The retained picture has device pixels (run with QT_SCALE_FACTOR=2 as well).
     const qreal r = view->viewport()->devicePixelRatioF();
     QCOMPARE(r, qEnvironmentVariableIntValue("QT_SCALE_FACTOR") == 2 ? 2.0 : 1.0);
@@ -179,19 +179,19 @@ void TestViewPlot::repaintBeforeAnyDraw()
 
 void TestViewPlot::drawPaintsAtOnce()
 {
-    auto view = ShowView({ 760, 640 });
+    auto view = showView({ 760, 640 });
     QVERIFY(view);
-    Shown(*view);
+    grabShown(*view);
     CVornSimulation twin;
-    const QImage expected = ReferenceDraw(*view, twin);
+    const QImage expected = referenceDraw(*view, twin);
 
     view->OnCmdMsg(ID_DRAW, nullptr);
     // Painted into the retained picture before any paint event, which only shows it.
     QCOMPARE(view->m_points.size(), std::size_t { 3998 });
-    QVERIFY(SameImage(view->m_surface.Image(), expected));
+    QVERIFY(sameImage(view->m_surface.Image(), expected));
     std::vector<DcOp> ops;
     view->m_surface.SetLog(&ops);
-    QVERIFY(SameImage(Shown(*view), expected));
+    QVERIFY(sameImage(grabShown(*view), expected));
     view->m_surface.SetLog(nullptr);
     QVERIFY(ops.empty());
     QCOMPARE(view->m_samples[0], twin.m_samples[0]);
@@ -205,19 +205,19 @@ void TestViewPlot::drawPaintsAtOnce()
 
 void TestViewPlot::repaintAfterResize()
 {
-    auto view = ShowView({ 760, 640 });
+    auto view = showView({ 760, 640 });
     QVERIFY(view);
     view->OnCmdMsg(ID_DRAW, nullptr);
-    const Snapshot before = Take(*view);
+    const Snapshot before = take(*view);
 
     view->resize(QSize(1000, 500) + (view->size() - view->viewport()->size()));
     QCoreApplication::processEvents();
     QCOMPARE(view->viewport()->size(), QSize(1000, 500));
-    const QImage shown = Shown(*view);
-    QVERIFY(SameImage(shown, ReferenceRepaint(*view, before.points)));
+    const QImage shown = grabShown(*view);
+    QVERIFY(sameImage(shown, referenceRepaint(*view, before.points)));
     QCOMPARE(shown.size(), (QSizeF(1000, 500) * view->viewport()->devicePixelRatioF()).toSize());
     // The repaint replays; it generates nothing and records nothing new.
-    QVERIFY(Take(*view) == before);
+    QVERIFY(take(*view) == before);
     QCOMPARE(view->m_surface.Image().size(), shown.size());
 }
 
@@ -233,60 +233,60 @@ void TestViewPlot::widthThreshold()
 {
     QFETCH(int, width);
     QFETCH(bool, plotted);
-    auto view = ShowView({ width, 300 });
+    auto view = showView({ width, 300 });
     QVERIFY(view);
     QCOMPARE(view->viewport()->width(), width);
     CVornSimulation twin;
-    const QImage expected = ReferenceDraw(*view, twin);
+    const QImage expected = referenceDraw(*view, twin);
     view->OnCmdMsg(ID_DRAW, nullptr);
     QCOMPARE(view->m_points.size(), std::size_t { plotted ? 3998u : 0u });
     QCOMPARE(view->m_samples[0], twin.m_samples[0]);
-    QVERIFY(SameImage(Shown(*view), expected));
+    QVERIFY(sameImage(grabShown(*view), expected));
 
     // A real repaint at this width: everything, or nothing on the white background.
     std::vector<DcOp> ops;
     view->m_surface.SetLog(&ops);
     view->m_surface.Invalidate();
-    const QImage repainted = Shown(*view);
+    const QImage repainted = grabShown(*view);
     view->m_surface.SetLog(nullptr);
     QCOMPARE(ops.empty(), !plotted);
     if (!plotted) {
-        QImage white = Blank(*view);
+        QImage white = blank(*view);
         white.fill(Qt::white);
-        QVERIFY(SameImage(repainted, white));
+        QVERIFY(sameImage(repainted, white));
     } else {
-        QVERIFY(SameImage(repainted, expected));
+        QVERIFY(sameImage(repainted, expected));
     }
 }
 
 void TestViewPlot::repeatedDrawContinuesTheSignal()
 {
-    auto view = ShowView({ 760, 640 });
+    auto view = showView({ 760, 640 });
     QVERIFY(view);
     CVornSimulation twin;
-    ReferenceDraw(*view, twin);
-    const QImage second = ReferenceDraw(*view, twin);
+    referenceDraw(*view, twin);
+    const QImage second = referenceDraw(*view, twin);
     view->OnCmdMsg(ID_DRAW, nullptr);
     const std::vector<CPoint> first = view->m_points;
     view->OnCmdMsg(ID_DRAW, nullptr);
     QVERIFY(view->m_points != first);
     QCOMPARE(view->m_samples[0], twin.m_samples[0]);
-    QVERIFY(SameImage(Shown(*view), second));
+    QVERIFY(sameImage(grabShown(*view), second));
 }
 
 void TestViewPlot::frequencyResponseSequence()
 {
-    auto view = ShowView({ 760, 640 });
+    auto view = showView({ 760, 640 });
     QVERIFY(view);
     view->m_nInput = 1;
     view->OnCmdMsg(ID_DRAW, nullptr);
-    const QImage timePicture = Shown(*view);
-    const Snapshot before = Take(*view);
+    const QImage timePicture = grabShown(*view);
+    const Snapshot before = take(*view);
 
     PostedEventCounter counter;
     bool unchangedWhileOpen = false;
     bool pictureKept = false;
-    const bool dismissed = RunFrequencyResponse(*view, [&](QMessageBox* box) {
+    const bool dismissed = runFrequencyResponse(*view, [&](QMessageBox* box) {
         QCOMPARE(box->text(),
             QStringLiteral(
                 "1KHz 6th Butterworth LPF + 1Hz HPF \nfreq graph : 10dB/div 1KHz/div max 20KHz"));
@@ -296,8 +296,8 @@ void TestViewPlot::frequencyResponseSequence()
         // Posted events keep being processed while the box is open.
         QCoreApplication::postEvent(&counter, new QEvent(QEvent::User));
         QTRY_COMPARE(counter.count, 1);
-        unchangedWhileOpen = Take(*view) == before;
-        pictureKept = SameImage(Shown(*view), timePicture);
+        unchangedWhileOpen = take(*view) == before;
+        pictureKept = sameImage(grabShown(*view), timePicture);
     });
     QVERIFY(dismissed);
     QVERIFY(unchangedWhileOpen);
@@ -313,23 +313,23 @@ void TestViewPlot::frequencyResponseSequence()
     QCOMPARE(view->m_samples[0][50], std::int16_t { -3 });
     QCOMPARE(view->m_filter, twin.m_filter);
     QCOMPARE(view->m_points.size(), std::size_t { 2000 });
-    const QImage spectrum = Shown(*view);
-    QVERIFY(SameImage(spectrum, ReferenceDraw(*view, twin)));
+    const QImage spectrum = grabShown(*view);
+    QVERIFY(sameImage(spectrum, referenceDraw(*view, twin)));
 
     // Again: the same picture, the same state.
-    const Snapshot afterFirst = Take(*view);
-    QVERIFY(RunFrequencyResponse(*view));
-    QVERIFY(Take(*view) == afterFirst);
-    QVERIFY(SameImage(Shown(*view), spectrum));
+    const Snapshot afterFirst = take(*view);
+    QVERIFY(runFrequencyResponse(*view));
+    QVERIFY(take(*view) == afterFirst);
+    QVERIFY(sameImage(grabShown(*view), spectrum));
 }
 
 void TestViewPlot::drawInFrequencyModeKeepsTheSpectrum()
 {
-    auto view = ShowView({ 760, 640 });
+    auto view = showView({ 760, 640 });
     QVERIFY(view);
-    QVERIFY(RunFrequencyResponse(*view));
+    QVERIFY(runFrequencyResponse(*view));
     const std::vector<CPoint> spectrumPoints = view->m_points;
-    const QImage spectrum = Shown(*view);
+    const QImage spectrum = grabShown(*view);
     const FilterState state = view->m_filter;
 
     // What the stream's refill of buffer 0 does meanwhile.
@@ -338,40 +338,40 @@ void TestViewPlot::drawInFrequencyModeKeepsTheSpectrum()
     QVERIFY(refilled != state);
     view->OnCmdMsg(ID_DRAW, nullptr);
     QCOMPARE(view->m_points, spectrumPoints);
-    QVERIFY(SameImage(Shown(*view), spectrum));
+    QVERIFY(sameImage(grabShown(*view), spectrum));
     // Draw in frequency mode generates nothing.
     QCOMPARE(view->m_filter, refilled);
 }
 
 void TestViewPlot::settingsCancelChangesNothing()
 {
-    auto view = ShowView({ 760, 640 });
+    auto view = showView({ 760, 640 });
     QVERIFY(view);
-    QVERIFY(RunFrequencyResponse(*view));
-    const Snapshot before = Take(*view);
+    QVERIFY(runFrequencyResponse(*view));
+    const Snapshot before = take(*view);
     bool sawDefaults = false;
-    ModalScript script({ OnSettingsDialog(
+    ModalScript script({ onSettingsDialog(
         [&](QWidget* dialog) {
-            sawDefaults = RadioNamed(dialog, QStringLiteral("Sin wave"))->isChecked()
+            sawDefaults = radioNamed(dialog, QStringLiteral("Sin wave"))->isChecked()
                 && dialog->findChild<QLineEdit*>()->text() == QStringLiteral("1000");
-            QTest::mouseClick(RadioNamed(dialog, QStringLiteral("Step")), Qt::LeftButton);
+            QTest::mouseClick(radioNamed(dialog, QStringLiteral("Step")), Qt::LeftButton);
             dialog->findChild<QLineEdit*>()->setText(QStringLiteral("440"));
         },
         IDCANCEL) });
     view->OnCmdMsg(ID_SETTINGS, nullptr);
     QVERIFY(script.finished());
     QVERIFY(sawDefaults);
-    QVERIFY(Take(*view) == before);
+    QVERIFY(take(*view) == before);
     QCOMPARE(view->m_bFreqMode, 1);
 }
 
 void TestViewPlot::settingsOkResetsAndLeavesFrequencyMode()
 {
-    auto view = ShowView({ 760, 640 });
+    auto view = showView({ 760, 640 });
     QVERIFY(view);
-    QVERIFY(RunFrequencyResponse(*view));
-    const QImage spectrum = Shown(*view);
-    ModalScript script({ OnSettingsDialog([](QWidget*) {}, IDOK) });
+    QVERIFY(runFrequencyResponse(*view));
+    const QImage spectrum = grabShown(*view);
+    ModalScript script({ onSettingsDialog([](QWidget*) {}, IDOK) });
     view->OnCmdMsg(ID_SETTINGS, nullptr);
     QVERIFY(script.finished());
     QCOMPARE(view->m_bFreqMode, 0);
@@ -379,22 +379,22 @@ void TestViewPlot::settingsOkResetsAndLeavesFrequencyMode()
     QCOMPARE(view->m_nInput, 0);
     QCOMPARE(view->m_dFreq, 1000.0);
     // Settings draws nothing: the spectrum stays until the next Draw, which starts from rest.
-    QVERIFY(SameImage(Shown(*view), spectrum));
+    QVERIFY(sameImage(grabShown(*view), spectrum));
     CVornSimulation fresh;
-    const QImage expected = ReferenceDraw(*view, fresh);
+    const QImage expected = referenceDraw(*view, fresh);
     view->OnCmdMsg(ID_DRAW, nullptr);
     QCOMPARE(view->m_samples[0], fresh.m_samples[0]);
-    QVERIFY(SameImage(Shown(*view), expected));
+    QVERIFY(sameImage(grabShown(*view), expected));
 }
 
 void TestViewPlot::settingsStepThenDraw()
 {
-    auto view = ShowView({ 760, 640 });
+    auto view = showView({ 760, 640 });
     QVERIFY(view);
     view->OnCmdMsg(ID_DRAW, nullptr);
-    ModalScript script({ OnSettingsDialog(
+    ModalScript script({ onSettingsDialog(
         [](QWidget* dialog) {
-            QTest::mouseClick(RadioNamed(dialog, QStringLiteral("Step")), Qt::LeftButton);
+            QTest::mouseClick(radioNamed(dialog, QStringLiteral("Step")), Qt::LeftButton);
         },
         IDOK) });
     view->OnCmdMsg(ID_SETTINGS, nullptr);
@@ -402,18 +402,18 @@ void TestViewPlot::settingsStepThenDraw()
     QCOMPARE(view->m_nInput, 1);
     CVornSimulation step;
     step.m_nInput = 1;
-    const QImage expected = ReferenceDraw(*view, step);
+    const QImage expected = referenceDraw(*view, step);
     view->OnCmdMsg(ID_DRAW, nullptr);
     QCOMPARE(view->m_samples[0], step.m_samples[0]);
     QCOMPARE(view->m_samples[0][0], step.m_samples[0][0]);
-    QVERIFY(SameImage(Shown(*view), expected));
+    QVERIFY(sameImage(grabShown(*view), expected));
 }
 
 void TestViewPlot::settingsZeroFrequencyIsSilent()
 {
-    auto view = ShowView({ 760, 640 });
+    auto view = showView({ 760, 640 });
     QVERIFY(view);
-    ModalScript script({ OnSettingsDialog(
+    ModalScript script({ onSettingsDialog(
         [](QWidget* dialog) { dialog->findChild<QLineEdit*>()->setText(QStringLiteral("0")); },
         IDOK) });
     view->OnCmdMsg(ID_SETTINGS, nullptr);
@@ -426,33 +426,33 @@ void TestViewPlot::settingsZeroFrequencyIsSilent()
 
 void TestViewPlot::settingsRefusedTextChangesNothing()
 {
-    auto view = ShowView({ 760, 640 });
+    auto view = showView({ 760, 640 });
     QVERIFY(view);
     view->OnCmdMsg(ID_DRAW, nullptr);
-    const Snapshot before = Take(*view);
+    const Snapshot before = take(*view);
     ModalScript script({
-        OnSettingsDialog(
+        onSettingsDialog(
             [](QWidget* dialog) {
-                QTest::mouseClick(RadioNamed(dialog, QStringLiteral("Step")), Qt::LeftButton);
+                QTest::mouseClick(radioNamed(dialog, QStringLiteral("Step")), Qt::LeftButton);
                 dialog->findChild<QLineEdit*>()->setText(QStringLiteral("12abc"));
             },
             IDOK),
         ModalScript::acceptMessageBox([](QMessageBox* box) {
             QCOMPARE(box->text(), QStringLiteral("数値を入力してください。"));
         }),
-        OnSettingsDialog([](QWidget*) {}, IDCANCEL),
+        onSettingsDialog([](QWidget*) {}, IDCANCEL),
     });
     view->OnCmdMsg(ID_SETTINGS, nullptr);
     QVERIFY(script.finished());
-    QVERIFY(Take(*view) == before);
+    QVERIFY(take(*view) == before);
 }
 
 void TestViewPlot::viewsAreIndependent()
 {
-    auto first = ShowView({ 400, 300 });
-    auto second = ShowView({ 400, 300 });
+    auto first = showView({ 400, 300 });
+    auto second = showView({ 400, 300 });
     QVERIFY(first && second);
-    QVERIFY(RunFrequencyResponse(*first));
+    QVERIFY(runFrequencyResponse(*first));
     second->OnCmdMsg(ID_DRAW, nullptr);
     QCOMPARE(first->m_bFreqMode, 1);
     QCOMPARE(second->m_bFreqMode, 0);
