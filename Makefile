@@ -1,5 +1,5 @@
 # The two commands of the README: `make run` and `make test`. Both set everything up first.
-.PHONY: all deps configure build run test test-default test-asan bench bench-audio clean
+.PHONY: all deps configure build run test test-default test-asan bench bench-audio lint format clean
 
 all: build
 
@@ -9,10 +9,13 @@ deps:
 configure: deps
 	cmake --preset default
 
+# Everything: the program, the renderer, the tests and the benchmarks.
 build: configure
 	cmake --build --preset default
 
-run: build
+# Only what running needs: the program and its libraries.
+run: configure
+	cmake --build --preset default --target vorn
 	./build/default/app/vorn
 
 # The whole suite in the normal build, then once more under AddressSanitizer and
@@ -41,6 +44,15 @@ bench: build
 
 bench-audio: build
 	bash bench/audio_figures.sh build/default
+
+# The house format and the lint checks (.clang-format, .clang-tidy) over every C++ file.
+lint: build
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+	git ls-files '*.cpp' | xargs -P 2 -n 4 clang-tidy -p build/default --quiet
+
+# Rewrites every C++ file in the house format.
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
 	rm -rf build

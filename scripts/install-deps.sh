@@ -6,15 +6,15 @@ set -euo pipefail
 packages=(
     # build
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-tools-dev qt6-tools-dev-tools
-    qt6-svg-dev qt6-l10n-tools libx11-dev libgl-dev libxkbcommon-dev
-    librtaudio-dev
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libx11-dev librtaudio-dev
     # run
     qt6-qpa-plugins qt6-translations-l10n libqt6svg6 fonts-noto-cjk libasound2-plugins
     # test and bench
-    libgtest-dev libbenchmark-dev
-    xvfb xauth xdotool x11-utils imagemagick poppler-utils
+    libbenchmark-dev
+    xvfb xdotool imagemagick poppler-utils
     pulseaudio pulseaudio-utils
+    # make lint
+    clang-format clang-tidy
 )
 
 missing=()
