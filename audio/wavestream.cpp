@@ -32,7 +32,8 @@ void CWaveStream::OnRun()
     }
 
     // The stream counts as running only once the device is open: a failed open leaves it
-    // stopped, so the next Run tries again instead of being ignored until a Stop.
+    // stopped, so the next Run tries again instead of being ignored until a Stop. A device that
+    // finishes opening on its thread reports a late failure as an event (DispatchWaveOutEvent).
     std::unique_ptr<CWaveOutDevice> device = m_waveOutFactory();
     if (!device || device->Open(m_waveFormat, m_pWaveOutTarget) != MMSYSERR_NOERROR) {
         OnWaveOutOpenFailed();
@@ -98,10 +99,14 @@ bool CWaveStream::DispatchWaveOutEvent(QEvent* event)
         return true;
     }
     if (event->type() == CWaveOutFailedEvent::EventType()) {
-        if (m_hWaveOut
-            && m_hWaveOut->OwnsFailure(static_cast<const CWaveOutFailedEvent&>(*event))) {
+        const auto& failed = static_cast<const CWaveOutFailedEvent&>(*event);
+        if (m_hWaveOut && m_hWaveOut->OwnsFailure(failed)) {
             OnStop();
-            OnWaveOutLost();
+            if (failed.reason() == WaveOutFailure::OpenFailed) {
+                OnWaveOutOpenFailed();
+            } else {
+                OnWaveOutLost(failed.reason());
+            }
         }
         return true;
     }

@@ -25,18 +25,21 @@ public:
     CWaveStream(const CWaveStream&) = delete;
     CWaveStream& operator=(const CWaveStream&) = delete;
 
-    // Opens the device and queues blocks 0 and 1; nothing while streaming. If the device cannot
-    // be opened, no header is touched, the stream stays stopped (the next Run tries again) and
-    // OnWaveOutOpenFailed() is called.
+    // Opens the device and queues blocks 0 and 1; nothing while streaming. Returns at once: the
+    // device finishes opening on its own thread. If the device refuses at once, no header is
+    // touched, the stream stays stopped (the next Run tries again) and OnWaveOutOpenFailed() is
+    // called; if it turns out later not to open, the stream is stopped then, the same way.
     void OnRun();
     // Refills and requeues the first header whose done flag is set; nothing if none is, or if
     // the stream is stopped. Returns 0.
     long OnWaveOutDone(std::uintptr_t wParam, std::intptr_t lParam);
     // Resets the device, unprepares both headers and closes it; without an open device no call
-    // reaches it. Always ends with m_bRunning 0. Safe in every state.
+    // reaches it. Always ends with m_bRunning 0. Safe in every state, and returns at once even
+    // when the sound server hangs.
     void OnStop();
 
-    // Handles the device's completion and failure events; false for any other event.
+    // Handles the device's completion and failure events; false for any other event. A failure
+    // stops the stream and is then reported through OnWaveOutOpenFailed or OnWaveOutLost.
     bool DispatchWaveOutEvent(QEvent* event);
 
     // Where the device's events go (the view); the device used by the next Run.
@@ -49,10 +52,11 @@ public:
     std::int32_t m_bRunning = 0;
 
 protected:
-    // The device could not be opened at Run.
+    // The device could not be opened at Run (at once or later); the stream is stopped.
     virtual void OnWaveOutOpenFailed() { }
-    // The device failed while streaming; the stream has been stopped already.
-    virtual void OnWaveOutLost() { }
+    // The device failed while streaming (reason Lost or NotResponding); the stream has been
+    // stopped already.
+    virtual void OnWaveOutLost(WaveOutFailure) { }
 
 private:
     void QueueBlock(int index);

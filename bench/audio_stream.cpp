@@ -8,7 +8,7 @@
 //   bench_audio_stream two [seconds]    two windows streaming at once
 #include "capture.h"
 #include "vornview.h"
-#include "waveoutrtaudio.h"
+#include "waveout.h"
 
 #include <QApplication>
 #include <QDir>
@@ -107,7 +107,7 @@ int Soak(int seconds)
         return 1;
     }
     Window window(recorder.Clock());
-    const std::uint64_t underrunsBefore = CRtAudioWaveOut::TotalUnderruns();
+    const std::uint64_t underrunsBefore = CWaveOutDevice::TotalUnderruns();
     window.view.OnRun();
     if (!WaitForBlocks(window, 4, 5000)) {
         std::printf("soak: the stream did not start\n");
@@ -145,7 +145,7 @@ int Soak(int seconds)
 
     const std::vector<std::int16_t> recording = recorder.Samples();
     const Match match = MatchSessions(recording, window.tap.sessions, { MinimumPlayed(written) });
-    const std::uint64_t underruns = CRtAudioWaveOut::TotalUnderruns() - underrunsBefore;
+    const std::uint64_t underruns = CWaveOutDevice::TotalUnderruns() - underrunsBefore;
     std::printf("soak: %d s streamed, %d draws, %d settings changes, %zu blocks queued\n", seconds,
         draws, settings, written / kBlockSamples);
     std::printf("soak: underruns %llu\n", static_cast<unsigned long long>(underruns));
@@ -219,7 +219,7 @@ int Two(int seconds)
     auto first = std::make_unique<Window>(recorder.Clock());
     auto second = std::make_unique<Window>(recorder.Clock());
     second->view.m_dFreq = 440.0;
-    const std::uint64_t underrunsBefore = CRtAudioWaveOut::TotalUnderruns();
+    const std::uint64_t underrunsBefore = CWaveOutDevice::TotalUnderruns();
     first->view.OnRun();
     WaitForBlocks(*first, 20, 5000);
     second->view.OnRun();
@@ -231,7 +231,7 @@ int Two(int seconds)
     first->view.OnStop();
     QTest::qWait(500);
     recorder.Stop();
-    const std::uint64_t underruns = CRtAudioWaveOut::TotalUnderruns() - underrunsBefore;
+    const std::uint64_t underruns = CWaveOutDevice::TotalUnderruns() - underrunsBefore;
 
     // The sink adds the two streams: find the first alone (it started earlier), take it away,
     // and the second must remain, bit for bit, with silence around it.

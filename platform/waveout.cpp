@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QObject>
+#include <QTimer>
 
 #include <algorithm>
 #include <atomic>
@@ -13,6 +14,8 @@ namespace {
 // Sessions are numbered across all devices of the process, so an event of a closed session
 // can never match a later one, whichever device object it lands on.
 std::atomic<std::uint64_t> g_nextSession { 1 };
+
+std::atomic<std::uint64_t> g_totalUnderruns { 0 };
 
 } // namespace
 
@@ -38,16 +41,28 @@ QEvent::Type CWaveOutFailedEvent::EventType()
     return type;
 }
 
-CWaveOutFailedEvent::CWaveOutFailedEvent(const void* device, std::uint64_t session)
+CWaveOutFailedEvent::CWaveOutFailedEvent(
+    const void* device, std::uint64_t session, WaveOutFailure reason)
     : QEvent(EventType())
     , m_device(device)
     , m_session(session)
+    , m_reason(reason)
 { }
 
 CWaveOutDevice::CWaveOutDevice() = default;
 
 // A derived device must have closed itself in its own destructor: the backend is gone here.
 CWaveOutDevice::~CWaveOutDevice() = default;
+
+std::uint64_t CWaveOutDevice::TotalUnderruns()
+{
+    return g_totalUnderruns.load();
+}
+
+void CWaveOutDevice::CountUnderrun()
+{
+    ++g_totalUnderruns;
+}
 
 MMRESULT CWaveOutDevice::Open(const WAVEFORMATEX& format, QObject* target)
 {
@@ -67,7 +82,35 @@ MMRESULT CWaveOutDevice::Open(const WAVEFORMATEX& format, QObject* target)
         return result;
     }
     m_bOpen = true;
+    if (m_nStallTimeoutMs > 0 && m_pTarget != nullptr) {
+        // One shot, rearmed by every block handed back: a stream that flows never wakes it.
+        m_pWatchdog = std::make_unique<QTimer>();
+        m_pWatchdog->setSingleShot(true);
+        m_pWatchdog->setInterval(m_nStallTimeoutMs);
+        QObject::connect(
+            m_pWatchdog.get(), &QTimer::timeout, m_pWatchdog.get(), [this] { CheckProgress(); });
+        RearmWatchdog();
+    }
     return MMSYSERR_NOERROR;
+}
+
+void CWaveOutDevice::RearmWatchdog()
+{
+    m_lastProgress = BackendProgress();
+    m_pWatchdog->start();
+}
+
+void CWaveOutDevice::CheckProgress()
+{
+    // The device's own count decides, not the completions this thread has handled: after a
+    // busy moment of the UI thread they may still be waiting in its queue. Progress is expected
+    // only while the device holds samples it has not played: a UI thread that queued nothing
+    // is no fault of the device.
+    if (BackendProgress() != m_lastProgress || !BackendHasQueued()) {
+        RearmWatchdog();
+        return;
+    }
+    PostFailed(WaveOutFailure::NotResponding);
 }
 
 MMRESULT CWaveOutDevice::PrepareHeader(WAVEHDR& header)
@@ -137,6 +180,7 @@ MMRESULT CWaveOutDevice::Close()
     if (!m_queued.empty()) {
         return WAVERR_STILLPLAYING;
     }
+    m_pWatchdog.reset();
     BackendClose();
     m_bOpen = false;
     m_session = 0;
@@ -158,6 +202,9 @@ bool CWaveOutDevice::AcceptCompletion(const CWaveOutDoneEvent& event)
     WAVEHDR* header = it->header;
     m_queued.erase(it);
     header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+    if (m_pWatchdog) {
+        RearmWatchdog();
+    }
     return true;
 }
 
@@ -174,10 +221,10 @@ void CWaveOutDevice::PostDone(WAVEHDR* header, std::uint64_t writeSerial) const
     }
 }
 
-void CWaveOutDevice::PostFailed() const
+void CWaveOutDevice::PostFailed(WaveOutFailure reason) const
 {
     if (m_pTarget != nullptr) {
-        QCoreApplication::postEvent(m_pTarget, new CWaveOutFailedEvent(this, m_session));
+        QCoreApplication::postEvent(m_pTarget, new CWaveOutFailedEvent(this, m_session, reason));
     }
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 class QObject;
+class QTimer;
 
 namespace vorn {
 
@@ -19,6 +20,7 @@ inline constexpr MMRESULT MMSYSERR_NOERROR = 0;
 inline constexpr MMRESULT MMSYSERR_ERROR = 1;
 inline constexpr MMRESULT MMSYSERR_INVALHANDLE = 5;
 inline constexpr MMRESULT MMSYSERR_NODRIVER = 6;
+inline constexpr MMRESULT MMSYSERR_NOMEM = 7;
 inline constexpr MMRESULT MMSYSERR_INVALPARAM = 11;
 inline constexpr MMRESULT WAVERR_BADFORMAT = 32;
 inline constexpr MMRESULT WAVERR_STILLPLAYING = 33;
@@ -88,21 +90,30 @@ private:
     std::uint64_t m_writeSerial;
 };
 
-// The device failed while playing (for instance the sound server went away). Posted once per
-// session; the target stops the stream on the UI thread.
+// Why a device gave up on its stream.
+enum class WaveOutFailure {
+    OpenFailed, // the output turned out not to open (no sound server, no device)
+    Lost, // the sound server or the device went away while playing
+    NotResponding, // nothing was played for a while although blocks were queued
+};
+
+// The device failed (for instance the sound server went away). Posted at most once per session;
+// the target stops the stream on the UI thread.
 class CWaveOutFailedEvent : public QEvent
 {
 public:
     static QEvent::Type EventType();
 
-    CWaveOutFailedEvent(const void* device, std::uint64_t session);
+    CWaveOutFailedEvent(const void* device, std::uint64_t session, WaveOutFailure reason);
 
     [[nodiscard]] const void* device() const { return m_device; }
     [[nodiscard]] std::uint64_t session() const { return m_session; }
+    [[nodiscard]] WaveOutFailure reason() const { return m_reason; }
 
 private:
     const void* m_device;
     std::uint64_t m_session;
+    WaveOutFailure m_reason;
 };
 
 // Called with the samples of every block a device accepts in Write, in write order, on the
@@ -110,20 +121,29 @@ private:
 using WaveOutWriteTap = std::function<void(const std::int16_t* samples, std::size_t count)>;
 
 // One wave-out device. Every method runs on the UI thread (the thread of the target object),
-// except where a note says otherwise. The device copies a block's data in Write, so the caller
-// may rewrite the buffer at once. Queued blocks play back to back in write order; a block is
-// handed back (a CWaveOutDoneEvent posted to the target) once it has been played out to the
-// sound card's buffer. The done flag is set when that event is accepted, or at once by Reset.
+// except where a note says otherwise, and none of them waits for the sound server: a device
+// that talks to one does so on threads of its own. The device copies a block's data in Write,
+// so the caller may rewrite the buffer at once. Queued blocks play back to back in write order;
+// a block is handed back (a CWaveOutDoneEvent posted to the target) once the device has passed it
+// on to the sound server or card. The done flag is set when that event is accepted, or at once
+// by Reset.
+//
+// A watchdog on the UI thread posts a NotResponding failure when the device has taken nothing of
+// what is queued for the stall timeout (2 s), whatever the reason: a hung server, a stuck
+// open, a device that stopped calling back.
 class CWaveOutDevice
 {
 public:
+    static constexpr int kDefaultStallTimeoutMs = 2000;
+
     CWaveOutDevice();
     virtual ~CWaveOutDevice();
     CWaveOutDevice(const CWaveOutDevice&) = delete;
     CWaveOutDevice& operator=(const CWaveOutDevice&) = delete;
 
     // Opens the default output for the format; completions are posted to target (may be null:
-    // nothing is posted). Only 16-bit PCM is accepted.
+    // nothing is posted). Only 16-bit PCM is accepted. A device may finish opening later; if it
+    // then fails, an OpenFailed failure is posted.
     virtual MMRESULT Open(const WAVEFORMATEX& format, QObject* target);
     // Marks the header usable for writing.
     virtual MMRESULT PrepareHeader(WAVEHDR& header);
@@ -135,6 +155,8 @@ public:
     // already posted for this session are then ignored.
     virtual MMRESULT Reset();
     // Closes the device; after it every event of this session is ignored. Safe to call twice.
+    // Returns at once: whatever the backend still has to do with the sound server happens on
+    // its own thread.
     virtual MMRESULT Close();
 
     // Takes a completion event for this device: sets the header's done flag and returns true if
@@ -144,30 +166,45 @@ public:
     [[nodiscard]] bool OwnsFailure(const CWaveOutFailedEvent& event) const;
 
     [[nodiscard]] bool IsOpen() const { return m_bOpen; }
-    // Periods in which the device had nothing queued and played silence, since Open.
+    // Periods in which the device had nothing to play and the output went silent, since Open.
     // Any thread.
     [[nodiscard]] virtual std::uint64_t Underruns() const { return 0; }
+    // Gaps of every device of the process so far, and how a backend counts one. Any thread.
+    static std::uint64_t TotalUnderruns();
+    static void CountUnderrun();
 
     void SetWriteTap(WaveOutWriteTap tap) { m_writeTap = std::move(tap); }
+    // How long the device may take nothing while blocks are queued before it is given up;
+    // 0 turns the watchdog off. Takes effect at the next Open.
+    void SetStallTimeout(int ms) { m_nStallTimeoutMs = ms; }
 
 protected:
-    // The backend's part. The base keeps the flags, the session and the bookkeeping.
+    // The backend's part. The base keeps the flags, the session and the bookkeeping. None of
+    // these may wait for the sound server.
     virtual MMRESULT BackendOpen(const WAVEFORMATEX& format) = 0;
     virtual void BackendWrite(
         WAVEHDR* header, std::uint64_t writeSerial, const char* data, std::uint32_t bytes)
         = 0;
-    // Drops every queued block; returns after the backend has stopped using them.
+    // Drops every queued block; the backend never hands them back.
     virtual void BackendReset() = 0;
     virtual void BackendClose() = 0;
+    // Samples the backend has taken from its queue so far (any thread), and whether it holds
+    // samples it has not taken yet: the watchdog's view of progress.
+    [[nodiscard]] virtual std::uint64_t BackendProgress() const = 0;
+    [[nodiscard]] virtual bool BackendHasQueued() const = 0;
 
-    // For the backend, on any thread: posts the completion of a block to the target.
+    // For the backend, on the UI thread: posts the completion of a block to the target.
     void PostDone(WAVEHDR* header, std::uint64_t writeSerial) const;
-    // For the backend, on any thread: reports that the device failed.
-    void PostFailed() const;
+    // For the backend, on the UI thread: reports that the device failed.
+    void PostFailed(WaveOutFailure reason) const;
 
     [[nodiscard]] std::uint64_t Session() const { return m_session; }
+    [[nodiscard]] QObject* Target() const { return m_pTarget; }
 
 private:
+    void RearmWatchdog();
+    void CheckProgress();
+
     struct Queued
     {
         WAVEHDR* header;
@@ -179,12 +216,16 @@ private:
     std::uint64_t m_nextWriteSerial = 0;
     std::vector<Queued> m_queued; // written and not yet handed back, in write order
     WaveOutWriteTap m_writeTap;
+    int m_nStallTimeoutMs = kDefaultStallTimeoutMs;
+    std::unique_ptr<QTimer> m_pWatchdog;
+    std::uint64_t m_lastProgress = 0; // the device's progress when the watchdog was armed
 };
 
 // Creates the device the streaming scheme opens: the sound card by default, a fake in tests.
 using WaveOutFactory = std::function<std::unique_ptr<CWaveOutDevice>()>;
 
-// The default output device (RtAudio, ALSA "default", small buffering).
+// The default output device: the sound server's default sink through its PulseAudio protocol
+// (PulseAudio itself or PipeWire), or the ALSA "default" device where no such server answers.
 std::unique_ptr<CWaveOutDevice> CreateDefaultWaveOut();
 
 } // namespace vorn

@@ -27,7 +27,11 @@ CFakeWaveOut::~CFakeWaveOut()
 
 WaveOutFactory CFakeWaveOut::Factory(std::shared_ptr<CFakeWaveOutLog> log)
 {
-    return [log] { return std::make_unique<CFakeWaveOut>(log); };
+    return [log] {
+        auto device = std::make_unique<CFakeWaveOut>(log);
+        device->SetStallTimeout(log->nStallTimeoutMs);
+        return device;
+    };
 }
 
 MMRESULT CFakeWaveOut::Open(const WAVEFORMATEX& format, QObject* target)
@@ -73,6 +77,7 @@ bool CFakeWaveOut::HandBack()
     }
     const Block block = m_queue.front();
     m_queue.erase(m_queue.begin());
+    m_handedBack += block.samples;
     PostDone(block.header, block.writeSerial);
     return true;
 }
@@ -91,7 +96,7 @@ void CFakeWaveOut::BackendWrite(
 {
     const auto* samples = reinterpret_cast<const std::int16_t*>(data);
     m_log->written.emplace_back(samples, samples + bytes / 2);
-    m_queue.push_back({ header, writeSerial });
+    m_queue.push_back({ header, writeSerial, bytes / 2 });
 }
 
 void CFakeWaveOut::BackendReset()

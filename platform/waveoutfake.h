@@ -21,6 +21,7 @@ struct CFakeWaveOutLog
     std::vector<Call> calls;
     std::vector<std::vector<std::int16_t>> written; // the data of every write, in order
     bool bFailOpen = false; // the next opens fail, as with no sound server
+    int nStallTimeoutMs = CWaveOutDevice::kDefaultStallTimeoutMs; // for the devices made next
     class CFakeWaveOut* pOpen = nullptr; // the device open now, if any
 
     [[nodiscard]] std::size_t Count(const std::string& op) const;
@@ -44,8 +45,9 @@ public:
 
     // Finishes the oldest queued block; false if none is queued.
     bool HandBack();
-    // Reports a device failure, as a vanished sound server would.
-    void Fail() { PostFailed(); }
+    // Reports a device failure: by default a vanished sound server; OpenFailed as a device that
+    // finds no server only after Open has returned.
+    void Fail(WaveOutFailure reason = WaveOutFailure::Lost) { PostFailed(reason); }
     [[nodiscard]] std::size_t QueuedBlocks() const { return m_queue.size(); }
 
     // A factory making fake devices that all record into log.
@@ -57,6 +59,8 @@ protected:
         WAVEHDR* header, std::uint64_t writeSerial, const char* data, std::uint32_t bytes) override;
     void BackendReset() override;
     void BackendClose() override;
+    [[nodiscard]] std::uint64_t BackendProgress() const override { return m_handedBack; }
+    [[nodiscard]] bool BackendHasQueued() const override { return !m_queue.empty(); }
 
 private:
     MMRESULT Logged(const char* op, const WAVEHDR* header, MMRESULT result);
@@ -65,9 +69,11 @@ private:
     {
         WAVEHDR* header;
         std::uint64_t writeSerial;
+        std::uint32_t samples;
     };
     std::shared_ptr<CFakeWaveOutLog> m_log;
     std::vector<Block> m_queue;
+    std::uint64_t m_handedBack = 0; // samples
 };
 
 } // namespace vorn

@@ -3,218 +3,149 @@
 #include <rtaudio/RtAudio.h>
 
 #include <algorithm>
-#include <array>
-#include <cstring>
-#include <pthread.h>
-#include <sched.h>
+#include <atomic>
+#include <memory>
 #include <string>
-#include <thread>
 
 namespace vorn {
 
 namespace {
 
-std::atomic<std::uint64_t> g_totalUnderruns { 0 };
+constexpr unsigned kPeriodFrames = 512;
+constexpr unsigned kPeriods = 2;
+constexpr int kRealtimePriority = 10;
+// Periods in a row that report an underflow: a device that never recovers is lost.
+constexpr int kMaxUnderflowsInARow = 40;
+
+// The state RtAudio's thread shares with the device thread for one stream.
+struct AlsaStream
+{
+    CWaveOutQueue& queue;
+    unsigned channels = 1;
+    // Errors reported since the last period: a recovered underrun is followed by a period that
+    // carries the underflow status; an error that is not is the end of the stream.
+    int errorsPending = 0;
+    int underflowsInARow = 0;
+    std::atomic<bool> bLost { false };
+};
 
 // RtAudio reports errors through a plain function without user data. Errors raised while
-// playing come on the stream's own thread, right after our render callback ran on it, so
-// the thread remembers whose stream it serves.
-thread_local CRtAudioWaveOut* t_renderingDevice = nullptr;
+// playing come on the stream's own thread, right after our render callback ran on it, so the
+// thread remembers whose stream it serves.
+thread_local AlsaStream* t_renderingStream = nullptr;
 
-int RenderCallback(
-    void* output, void*, unsigned frames, double, RtAudioStreamStatus status, void* userData)
+void MarkLost(AlsaStream& stream)
 {
-    auto* device = static_cast<CRtAudioWaveOut*>(userData);
-    t_renderingDevice = device;
-    return device->Render(
-        static_cast<std::int16_t*>(output), frames, (status & RTAUDIO_OUTPUT_UNDERFLOW) != 0);
-}
-
-void ErrorCallback(RtAudioError::Type type, const std::string& text)
-{
-    if (t_renderingDevice == nullptr) {
-        return; // raised on the UI thread: the caller checks the stream's state itself
-    }
-    // A card underrun is recovered by RtAudio and seen as a status flag in the next
-    // period; anything else while playing (the server went away) is the end of the stream.
-    const std::string underrun = "underrun.";
-    const bool bRecoveredUnderrun = type == RtAudioError::WARNING && text.size() >= underrun.size()
-        && text.compare(text.size() - underrun.size(), underrun.size(), underrun) == 0
-        && text.find("error preparing") == std::string::npos;
-    t_renderingDevice->BackendError(!bRecoveredUnderrun);
-}
-
-} // namespace
-
-CRtAudioWaveOut::CRtAudioWaveOut() = default;
-
-CRtAudioWaveOut::~CRtAudioWaveOut()
-{
-    if (IsOpen()) {
-        Reset();
-        Close();
+    if (!stream.bLost.exchange(true)) {
+        stream.queue.PostFailed(WaveOutFailure::Lost); // the UI side closes in turn
     }
 }
 
-std::uint64_t CRtAudioWaveOut::TotalUnderruns()
+int Render(void* output, void*, unsigned frames, double, RtAudioStreamStatus status, void* userData)
 {
-    return g_totalUnderruns.load();
+    auto* stream = static_cast<AlsaStream*>(userData);
+    t_renderingStream = stream;
+    auto* out = static_cast<std::int16_t*>(output);
+    const std::size_t wanted = std::size_t { frames } * stream->channels;
+    const bool underflow = (status & RTAUDIO_OUTPUT_UNDERFLOW) != 0;
+    if (underflow) {
+        // The error before this period was an underrun that RtAudio recovered from.
+        stream->errorsPending = 0;
+        ++stream->underflowsInARow;
+    } else {
+        stream->underflowsInARow = 0;
+    }
+    if (stream->errorsPending > 0 || stream->underflowsInARow > kMaxUnderflowsInARow) {
+        MarkLost(*stream);
+    }
+    if (stream->bLost) {
+        std::fill_n(out, wanted, std::int16_t { 0 });
+        return 2; // abort: the thread stops spinning on a dead device
+    }
+    const bool fed = stream->queue.Fed();
+    const std::size_t taken = stream->queue.Take(out, wanted);
+    std::fill(out + taken, out + wanted, std::int16_t { 0 });
+    // A block is handed back once it is in the card's buffer, two short periods from playing.
+    stream->queue.HandBackUpTo(stream->queue.TakenPosition());
+    if (fed && (taken < wanted || underflow)) {
+        stream->queue.CountGap();
+    }
+    return 0;
 }
 
-MMRESULT CRtAudioWaveOut::BackendOpen(const WAVEFORMATEX& format)
+void OnError(RtAudioError::Type type, const std::string&)
 {
-    // With only two short periods buffered, the threads that move samples to the sound server
-    // must run when it needs them, even on a busy machine: the stream is opened on a helper
-    // thread with real-time scheduling where the system allows it, so the threads the ALSA
-    // plugin creates during the open inherit it; RtAudio's own thread asks for it too. Where it
-    // is not allowed everything runs with normal scheduling.
-    MMRESULT result = MMSYSERR_NODRIVER;
-    std::thread opener([&] {
-        sched_param parameter {};
-        parameter.sched_priority = kRealtimePriority;
-        pthread_setschedparam(pthread_self(), SCHED_RR, &parameter);
-        result = OpenStream(format);
-    });
-    opener.join();
-    return result;
+    AlsaStream* stream = t_renderingStream;
+    if (stream == nullptr) {
+        return; // raised while opening or closing: the device thread sees the stream's state
+    }
+    if (type == RtAudioError::WARNING || type == RtAudioError::DEBUG_WARNING) {
+        ++stream->errorsPending;
+    } else {
+        MarkLost(*stream); // RtAudio has stopped the stream itself
+    }
 }
 
-MMRESULT CRtAudioWaveOut::OpenStream(const WAVEFORMATEX& format)
+// Opens and starts the stream; false if the device is not there.
+bool Start(RtAudio& audio, AlsaStream& stream, const WAVEFORMATEX& format)
 {
-    m_bFailed = false;
-    m_bFed = false;
-    m_channels = format.nChannels;
     try {
-        m_audio = std::make_unique<RtAudio>(RtAudio::LINUX_ALSA);
-        m_audio->showWarnings(false);
-        if (m_audio->getDeviceCount() == 0) {
-            m_audio.reset();
-            return MMSYSERR_NODRIVER;
+        audio.showWarnings(false);
+        if (audio.getDeviceCount() == 0) {
+            return false;
         }
         RtAudio::StreamParameters parameters;
-        parameters.deviceId = m_audio->getDefaultOutputDevice();
+        parameters.deviceId = audio.getDefaultOutputDevice();
         parameters.nChannels = format.nChannels;
         RtAudio::StreamOptions options;
         options.flags = RTAUDIO_ALSA_USE_DEFAULT | RTAUDIO_SCHEDULE_REALTIME;
         options.priority = kRealtimePriority;
         options.numberOfBuffers = kPeriods;
         unsigned frames = kPeriodFrames;
-        m_audio->openStream(&parameters, nullptr, RTAUDIO_SINT16, format.nSamplesPerSec, &frames,
-            &RenderCallback, this, &options, &ErrorCallback);
-        if (!m_audio->isStreamOpen()) {
-            m_audio.reset();
-            return MMSYSERR_NODRIVER;
+        audio.openStream(&parameters, nullptr, RTAUDIO_SINT16, format.nSamplesPerSec, &frames,
+            &Render, &stream, &options, &OnError);
+        if (!audio.isStreamOpen()) {
+            return false;
         }
-        m_audio->startStream();
-        if (!m_audio->isStreamRunning()) {
-            m_audio->closeStream();
-            m_audio.reset();
-            return MMSYSERR_NODRIVER;
+        audio.startStream();
+        if (!audio.isStreamRunning()) {
+            audio.closeStream();
+            return false;
         }
     } catch (const RtAudioError&) {
-        m_audio.reset();
-        return MMSYSERR_NODRIVER;
+        return false;
     }
-    return MMSYSERR_NOERROR;
+    return true;
 }
 
-void CRtAudioWaveOut::BackendWrite(
-    WAVEHDR* header, std::uint64_t writeSerial, const char* data, std::uint32_t bytes)
-{
-    Block block { header, writeSerial, std::vector<std::int16_t>(bytes / 2) };
-    std::memcpy(block.samples.data(), data, block.samples.size() * sizeof(std::int16_t));
-    const std::lock_guard lock(m_mutex);
-    m_queue.push_back(std::move(block));
-    m_bFed = true;
-}
+} // namespace
 
-void CRtAudioWaveOut::BackendReset()
+StreamOutcome RunAlsaStream(CWaveOutQueue& queue, const WAVEFORMATEX& format)
 {
-    {
-        const std::lock_guard lock(m_mutex);
-        m_queue.clear();
-        m_bFed = false;
-    }
-}
-
-void CRtAudioWaveOut::StopBackendStream()
-{
+    AlsaStream stream { queue, format.nChannels };
+    std::unique_ptr<RtAudio> audio;
     try {
-        if (m_audio && m_audio->isStreamRunning()) {
-            m_audio->abortStream();
+        audio = std::make_unique<RtAudio>(RtAudio::LINUX_ALSA);
+    } catch (const RtAudioError&) {
+        return StreamOutcome::Unavailable;
+    }
+    if (!Start(*audio, stream, format)) {
+        return StreamOutcome::Unavailable;
+    }
+    while (!queue.TakeCommands().bClose) {
+        // Dropped blocks are gone from the queue already; the two short periods the card
+        // still holds play out.
+        queue.WaitForCommand();
+    }
+    try {
+        if (audio->isStreamRunning()) {
+            audio->abortStream();
+        }
+        if (audio->isStreamOpen()) {
+            audio->closeStream();
         }
     } catch (const RtAudioError&) { }
-}
-
-void CRtAudioWaveOut::BackendClose()
-{
-    StopBackendStream();
-    try {
-        if (m_audio && m_audio->isStreamOpen()) {
-            m_audio->closeStream();
-        }
-    } catch (const RtAudioError&) { }
-    m_audio.reset();
-    const std::lock_guard lock(m_mutex);
-    m_queue.clear();
-}
-
-int CRtAudioWaveOut::Render(std::int16_t* out, unsigned frames, bool cardUnderflow)
-{
-    const std::size_t wanted = std::size_t { frames } * m_channels;
-    if (m_bFailed) {
-        std::fill_n(out, wanted, std::int16_t { 0 });
-        return 2; // abort: the thread stops spinning on a dead device
-    }
-    struct Finished
-    {
-        WAVEHDR* header;
-        std::uint64_t writeSerial;
-    };
-    std::array<Finished, 8> finished {};
-    std::size_t finishedCount = 0;
-    std::size_t filled = 0;
-    bool gap = false;
-    {
-        const std::lock_guard lock(m_mutex);
-        while (filled < wanted && !m_queue.empty() && finishedCount < finished.size()) {
-            Block& block = m_queue.front();
-            const std::size_t count
-                = std::min(wanted - filled, block.samples.size() - block.position);
-            std::copy_n(block.samples.data() + block.position, count, out + filled);
-            block.position += count;
-            filled += count;
-            if (block.position == block.samples.size()) {
-                finished[finishedCount++] = { block.header, block.writeSerial };
-                m_queue.pop_front();
-            }
-        }
-        gap = filled < wanted && m_bFed;
-        if (cardUnderflow && m_bFed) {
-            gap = true;
-        }
-    }
-    std::fill(out + filled, out + wanted, std::int16_t { 0 });
-    if (gap) {
-        ++m_underruns;
-        ++g_totalUnderruns;
-    }
-    for (std::size_t i = 0; i < finishedCount; ++i) {
-        PostDone(finished[i].header, finished[i].writeSerial);
-    }
-    return 0;
-}
-
-void CRtAudioWaveOut::BackendError(bool fatal)
-{
-    if (fatal && !m_bFailed.exchange(true)) {
-        PostFailed();
-    }
-}
-
-std::unique_ptr<CWaveOutDevice> CreateDefaultWaveOut()
-{
-    return std::make_unique<CRtAudioWaveOut>();
+    return StreamOutcome::Finished;
 }
 
 } // namespace vorn

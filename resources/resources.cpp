@@ -134,6 +134,9 @@ const std::map<int, QString>& StringTable()
             { IDS_AUDIO_SERVER_LOST,
                 QStringLiteral(
                     "サウンド サーバーとの接続が切れたため、オーディオ出力を停止しました。") },
+            { IDS_AUDIO_SERVER_NOT_RESPONDING,
+                QStringLiteral(
+                    "サウンド サーバーが応答しないため、オーディオ出力を停止しました。") },
 
             { IDS_ASK_TO_SAVE, QStringLiteral("%1 への変更を保存しますか?") },
             { IDS_FAILED_TO_OPEN, QStringLiteral("ドキュメント %1 を開けませんでした。\n%2") },

@@ -101,6 +101,7 @@ inline constexpr int kMaxRecentFiles = 4;
 inline constexpr int IDS_FREQ_RESPONSE_TEXT = 401;
 inline constexpr int IDS_AUDIO_OPEN_FAILED = 410;
 inline constexpr int IDS_AUDIO_SERVER_LOST = 411;
+inline constexpr int IDS_AUDIO_SERVER_NOT_RESPONDING = 412;
 inline constexpr int AFX_IDP_PARSE_REAL = 61715;
 
 // The shell's own prompts and messages. Texts with %1 (and %2) take arguments.

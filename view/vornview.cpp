@@ -163,9 +163,11 @@ void CVornView::OnWaveOutOpenFailed()
     emit statusMessage(LoadStringResource(IDS_AUDIO_OPEN_FAILED));
 }
 
-void CVornView::OnWaveOutLost()
+void CVornView::OnWaveOutLost(WaveOutFailure reason)
 {
-    emit statusMessage(LoadStringResource(IDS_AUDIO_SERVER_LOST));
+    emit statusMessage(
+        LoadStringResource(reason == WaveOutFailure::NotResponding ? IDS_AUDIO_SERVER_NOT_RESPONDING
+                                                                   : IDS_AUDIO_SERVER_LOST));
 }
 
 void CVornView::PrintText(QPrinter* pPrinter)

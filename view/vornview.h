@@ -64,7 +64,8 @@ public:
     bool FindText(const QString& strFind, bool bMatchCase, bool bForward);
 
 signals:
-    // A text for the status bar (the audio device could not be opened, or was lost).
+    // A text for the status bar (the audio output could not be opened, was lost or stopped
+    // answering).
     void statusMessage(const QString& text);
 
 protected:
@@ -75,7 +76,7 @@ protected:
     // Streaming: the device's completions (message 957) and failures arrive here.
     void customEvent(QEvent* event) override;
     void OnWaveOutOpenFailed() override;
-    void OnWaveOutLost() override;
+    void OnWaveOutLost(WaveOutFailure reason) override;
 
 private:
     void InitCommandMap();

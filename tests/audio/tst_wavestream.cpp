@@ -2,7 +2,9 @@
 #include "wavestream.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTest>
+#include <QThread>
 
 #include <cstring>
 
@@ -21,6 +23,7 @@ public:
     }
     int openFailures = 0;
     int losses = 0;
+    WaveOutFailure lastLoss = WaveOutFailure::OpenFailed;
     // Only take the completions (done flags set), without running the handler: as when the UI
     // thread was busy and both blocks came back before their first message was handled.
     bool bOnlyAccept = false;
@@ -35,7 +38,11 @@ protected:
         QVERIFY(DispatchWaveOutEvent(event));
     }
     void OnWaveOutOpenFailed() override { ++openFailures; }
-    void OnWaveOutLost() override { ++losses; }
+    void OnWaveOutLost(WaveOutFailure reason) override
+    {
+        ++losses;
+        lastLoss = reason;
+    }
 };
 
 // The signal the stream must produce: consecutive blocks from the given state.
@@ -45,30 +52,30 @@ public:
     explicit Reference(const CVornSimulation& start)
         : m_sim(start)
     { }
-    std::vector<std::int16_t> Next()
+    std::vector<std::int16_t> next()
     {
         m_sim.GenerateBlock(0);
         return { m_sim.m_samples[0].begin(), m_sim.m_samples[0].end() };
     }
-    const FilterState& State() const { return m_sim.m_filter; }
+    const FilterState& state() const { return m_sim.m_filter; }
 
 private:
     CVornSimulation m_sim;
 };
 
-bool SameState(const FilterState& a, const FilterState& b)
+bool sameState(const FilterState& a, const FilterState& b)
 {
     return std::memcmp(&a, &b, sizeof(FilterState)) == 0;
 }
 
-void Deliver()
+void deliver()
 {
     QCoreApplication::sendPostedEvents();
 }
 
 } // namespace
 
-class tst_WaveStream : public QObject
+class TestWaveStream : public QObject
 {
     Q_OBJECT
 
@@ -82,7 +89,7 @@ private slots:
     void cleanup()
     {
         m_host.reset();
-        Deliver();
+        deliver();
     }
 
     void runOpensAndQueuesBlock0ThenBlock1()
@@ -106,9 +113,9 @@ private slots:
             QCOMPARE(m_log->calls[i].result, MMSYSERR_NOERROR);
         }
         QCOMPARE(m_log->written.size(), std::size_t { 2 });
-        const auto first = reference.Next();
+        const auto first = reference.next();
         QCOMPARE(m_log->written[0], first);
-        QCOMPARE(m_log->written[1], reference.Next());
+        QCOMPARE(m_log->written[1], reference.next());
         QCOMPARE(first[11], std::int16_t { 189 }); // the step response from rest
 
         const WAVEFORMATEX& f = m_host->m_waveFormat;
@@ -141,15 +148,15 @@ private slots:
         QFETCH(QList<int>, refilledHeaders);
         Reference reference(*m_host);
         m_host->OnRun();
-        reference.Next();
-        reference.Next();
+        reference.next();
+        reference.next();
         const std::size_t before = m_log->calls.size();
 
         m_host->bOnlyAccept = true;
         for (int i = 0; i < handedBack; ++i) {
             QVERIFY(m_log->pOpen->HandBack());
         }
-        Deliver();
+        deliver();
         QCOMPARE(m_host->m_waveHeaders[1].dwFlags & WHDR_DONE, handedBack == 2 ? WHDR_DONE : 0u);
         m_host->bOnlyAccept = false;
         for (int i = 0; i < handedBack; ++i) {
@@ -168,9 +175,9 @@ private slots:
                 QCOMPARE(m_log->calls[k].result, MMSYSERR_NOERROR);
             }
             // The signal goes on in queue order, without a seam.
-            QCOMPARE(m_log->written[2 + r], reference.Next());
+            QCOMPARE(m_log->written[2 + r], reference.next());
         }
-        QVERIFY(SameState(m_host->m_filter, reference.State()));
+        QVERIFY(sameState(m_host->m_filter, reference.state()));
         QCOMPARE(m_log->pOpen->QueuedBlocks(), std::size_t { 2 });
     }
 
@@ -192,12 +199,12 @@ private slots:
         m_host->OnRun();
         for (int i = 0; i < refills; ++i) {
             QVERIFY(m_log->pOpen->HandBack());
-            Deliver();
+            deliver();
         }
         for (int i = 0; i < refills + 2; ++i) {
-            QCOMPARE(m_log->written[i], reference.Next());
+            QCOMPARE(m_log->written[i], reference.next());
         }
-        QVERIFY(SameState(m_host->m_filter, reference.State()));
+        QVERIFY(sameState(m_host->m_filter, reference.state()));
     }
 
     void runWhileStreamingChangesNothing()
@@ -209,7 +216,7 @@ private slots:
         m_host->OnRun();
         QCOMPARE(m_log->calls.size(), calls);
         QCOMPARE(m_host->m_hWaveOut.get(), device);
-        QVERIFY(SameState(m_host->m_filter, state));
+        QVERIFY(sameState(m_host->m_filter, state));
         QCOMPARE(m_host->m_bRunning, 1);
     }
 
@@ -241,7 +248,7 @@ private slots:
         QCOMPARE(m_log->written.size(), std::size_t { 4 });
         for (std::size_t i = 0; i < 4; ++i) {
             QCOMPARE(m_log->written[i],
-                reference.Next()); // not from rest: the blocks lost at Stop are skipped
+                reference.next()); // not from rest: the blocks lost at Stop are skipped
         }
     }
 
@@ -252,16 +259,16 @@ private slots:
         const FilterState state = m_host->m_filter;
         QCOMPARE(m_host->OnWaveOutDone(0, 0), 0L);
         QCOMPARE(m_log->calls.size(), calls);
-        QVERIFY(SameState(m_host->m_filter, state));
+        QVERIFY(sameState(m_host->m_filter, state));
 
         // A refill is requested once per returned block: the second message finds none.
         QVERIFY(m_log->pOpen->HandBack());
-        Deliver();
+        deliver();
         const auto afterRefill = m_log->calls.size();
         const FilterState refilled = m_host->m_filter;
         QCOMPARE(m_host->OnWaveOutDone(0, 0), 0L);
         QCOMPARE(m_log->calls.size(), afterRefill);
-        QVERIFY(SameState(m_host->m_filter, refilled));
+        QVERIFY(sameState(m_host->m_filter, refilled));
     }
 
     void stopWithoutDeviceCallsNothing()
@@ -290,10 +297,10 @@ private slots:
         const auto calls = m_log->calls.size();
         const FilterState state = m_host->m_filter;
 
-        Deliver();
+        deliver();
         QCOMPARE(m_host->OnWaveOutDone(0, 0), 0L);
         QCOMPARE(m_log->calls.size(), calls);
-        QVERIFY(SameState(m_host->m_filter, state));
+        QVERIFY(sameState(m_host->m_filter, state));
         QCOMPARE(m_host->m_bRunning, 0);
     }
 
@@ -306,14 +313,14 @@ private slots:
         const auto calls = m_log->calls.size();
         const FilterState state = m_host->m_filter;
 
-        Deliver();
+        deliver();
         QCOMPARE(m_host->m_waveHeaders[0].dwFlags & WHDR_DONE, 0u);
         QCOMPARE(m_log->calls.size(), calls);
-        QVERIFY(SameState(m_host->m_filter, state));
+        QVERIFY(sameState(m_host->m_filter, state));
 
         // The new session's own completion is taken.
         QVERIFY(m_log->pOpen->HandBack());
-        Deliver();
+        deliver();
         QCOMPARE(m_log->calls.size(), calls + 3);
     }
 
@@ -345,7 +352,7 @@ private slots:
         m_host->OnRun();
         CFakeWaveOut* first = m_log->pOpen;
         first->Fail();
-        Deliver();
+        deliver();
         QCOMPARE(m_host->m_bRunning, 0);
         QVERIFY(!m_host->m_hWaveOut);
         QCOMPARE(m_host->losses, 1);
@@ -359,10 +366,78 @@ private slots:
         m_host->OnStop();
         m_host->OnRun();
         const auto calls = m_log->calls.size();
-        Deliver(); // a failure of the previous session must not stop this one
+        deliver(); // a failure of the previous session must not stop this one
         QCOMPARE(m_host->m_bRunning, 1);
         QCOMPARE(m_host->losses, 1);
         QCOMPARE(m_log->calls.size(), calls);
+    }
+
+    void lateOpenFailureStopsTheStream()
+    {
+        // The device's thread finds no server only after Run has returned.
+        m_host->OnRun();
+        QCOMPARE(m_host->m_bRunning, 1);
+        m_log->pOpen->Fail(WaveOutFailure::OpenFailed);
+        deliver();
+        QCOMPARE(m_host->m_bRunning, 0);
+        QVERIFY(!m_host->m_hWaveOut);
+        QCOMPARE(m_host->openFailures, 1);
+        QCOMPARE(m_host->losses, 0);
+        QCOMPARE(m_log->Count("reset"), std::size_t { 1 });
+        QCOMPARE(m_log->Count("close"), std::size_t { 1 });
+
+        // The next Run tries again, continuing the signal after the two blocks it dropped.
+        Reference reference(*m_host);
+        m_host->OnRun();
+        QCOMPARE(m_host->m_bRunning, 1);
+        QCOMPARE(m_log->Count("open"), std::size_t { 2 });
+        QCOMPARE(m_log->written[2], reference.next());
+    }
+
+    void watchdogGivesUpOnlyAStalledDevice_data()
+    {
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<bool>("givenUp");
+        QTest::newRow("takes nothing") << "stalled" << true;
+        QTest::newRow("hands blocks back") << "playing" << false;
+        QTest::newRow("has nothing queued") << "drained" << false;
+        QTest::newRow("played while the UI thread was busy") << "busy UI" << false;
+    }
+    void watchdogGivesUpOnlyAStalledDevice()
+    {
+        QFETCH(QString, device);
+        QFETCH(bool, givenUp);
+        constexpr int kTimeoutMs = 300;
+        m_log->nStallTimeoutMs = kTimeoutMs;
+        m_host->OnRun();
+        QElapsedTimer clock;
+        clock.start();
+        if (device == QStringLiteral("playing")) {
+            while (clock.elapsed() < 3 * kTimeoutMs) {
+                QVERIFY(m_log->pOpen->HandBack());
+                QTest::qWait(kTimeoutMs / 4);
+            }
+        } else if (device == QStringLiteral("drained")) {
+            // Both blocks back and taken, and the UI refills nothing.
+            m_host->bOnlyAccept = true;
+            QVERIFY(m_log->pOpen->HandBack());
+            QVERIFY(m_log->pOpen->HandBack());
+            QTest::qWait(3 * kTimeoutMs);
+        } else if (device == QStringLiteral("busy UI")) {
+            // The device played while the UI thread could not look: its completion still waits
+            // in the queue when the watchdog runs.
+            QVERIFY(m_log->pOpen->HandBack());
+            QThread::msleep(kTimeoutMs + 100);
+            QTest::qWait(kTimeoutMs / 2);
+        } else {
+            QTest::qWait(3 * kTimeoutMs);
+        }
+        QCOMPARE(m_host->losses, givenUp ? 1 : 0);
+        QCOMPARE(m_host->m_bRunning, givenUp ? 0 : 1);
+        if (givenUp) {
+            QCOMPARE(m_host->lastLoss, WaveOutFailure::NotResponding);
+            QCOMPARE(m_log->Count("close"), std::size_t { 1 });
+        }
     }
 
     void deviceRefusesStaleOrForeignCompletions()
@@ -386,7 +461,7 @@ private slots:
         m_host.reset();
         QCOMPARE(m_log->Count("close"), std::size_t { 1 });
         QVERIFY(m_log->pOpen == nullptr);
-        Deliver(); // the pending completion went with its target
+        deliver(); // the pending completion went with its target
     }
 
 private:
@@ -394,5 +469,5 @@ private:
     std::unique_ptr<StreamHost> m_host;
 };
 
-QTEST_GUILESS_MAIN(tst_WaveStream)
+QTEST_GUILESS_MAIN(TestWaveStream)
 #include "tst_wavestream.moc"
