@@ -35,7 +35,7 @@ test-asan:
 	ctest --preset asan
 
 # The speed figures: numeric core, drawing, the renderer, start-up. `make bench-audio` adds the
-# streaming figures (about two minutes on a private sound server).
+# streaming and idle figures (about twelve minutes on private PulseAudio and PipeWire servers).
 bench: build
 	./build/default/bench/bench_sim --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 	QT_QPA_PLATFORM=offscreen ./build/default/bench/bench_plot --benchmark_repetitions=10 --benchmark_report_aggregates_only=true

@@ -12,7 +12,10 @@ packages=(
     # test and bench
     libbenchmark-dev
     xvfb xdotool imagemagick poppler-utils
-    pulseaudio pulseaudio-utils
+    pulseaudio pulseaudio-utils alsa-utils
+    # a private PipeWire server for the sound tests (never pipewire-alsa: it would take over the
+    # machine's ALSA default)
+    pipewire pipewire-pulse wireplumber pipewire-bin
     # make lint
     clang-format clang-tidy
 )

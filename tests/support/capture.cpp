@@ -4,16 +4,23 @@
 #include <QDeadlineTimer>
 
 #include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <cstring>
 
 namespace vorn::capture {
 
+namespace {
+
+constexpr std::size_t npos = std::size_t(-1);
+
+} // namespace
+
 SinkRecorder::SinkRecorder(QObject* parent)
     : QObject(parent)
 {
     m_clock.start();
-    connect(&m_process, &QProcess::readyReadStandardOutput, this, &SinkRecorder::Read);
+    connect(&m_process, &QProcess::readyReadStandardOutput, this, &SinkRecorder::read);
 }
 
 SinkRecorder::~SinkRecorder()
@@ -24,32 +31,41 @@ SinkRecorder::~SinkRecorder()
     }
 }
 
-bool SinkRecorder::Start()
+bool SinkRecorder::start(int rate, int channels)
 {
+    m_rate = rate;
+    m_channels = channels;
     const QString sink = qEnvironmentVariable("VORN_SINK", QStringLiteral("vorn_sink"));
+    // A 20 ms recorder would pull PipeWire's cycle down to 512 frames or less, where a small
+    // machine's server starts to drop chunks for every client; 100 ms leaves the cycle to the
+    // players.
+    const int latencyMs
+        = qEnvironmentVariable("VORN_SOUND_SERVER") == QStringLiteral("pipewire") ? 100 : 20;
     m_process.start(QStringLiteral("parec"),
         { QStringLiteral("-d"), sink + QStringLiteral(".monitor"), QStringLiteral("--raw"),
-            QStringLiteral("--format=s16le"), QStringLiteral("--rate=44100"),
-            QStringLiteral("--channels=1"), QStringLiteral("--latency-msec=20") });
+            QStringLiteral("--format=s16le"), QStringLiteral("--rate=%1").arg(rate),
+            QStringLiteral("--channels=%1").arg(channels),
+            QStringLiteral("--latency-msec=%1").arg(latencyMs) });
     if (!m_process.waitForStarted(5000)) {
         return false;
     }
+    const qsizetype tenthOfASecond = qsizetype { 2 } * channels * rate / 10;
     const QDeadlineTimer deadline(5000);
-    while (m_data.size() < 4410 * 2 && !deadline.hasExpired()
+    while (m_data.size() < tenthOfASecond && !deadline.hasExpired()
         && m_process.state() == QProcess::Running) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
-    return m_data.size() >= 4410 * 2;
+    return m_data.size() >= tenthOfASecond;
 }
 
-void SinkRecorder::Read()
+void SinkRecorder::read()
 {
     m_data.append(m_process.readAllStandardOutput());
     m_arrivals.push_back({ static_cast<double>(m_clock.nsecsElapsed()) / 1e6,
-        static_cast<std::size_t>(m_data.size() / 2) });
+        static_cast<std::size_t>(m_data.size() / (2 * m_channels)) });
 }
 
-void SinkRecorder::Stop()
+void SinkRecorder::stop()
 {
     if (m_process.state() == QProcess::NotRunning) {
         return;
@@ -59,57 +75,61 @@ void SinkRecorder::Stop()
         m_process.kill();
         m_process.waitForFinished(2000);
     }
-    Read();
+    read();
 }
 
-std::vector<std::int16_t> SinkRecorder::Samples() const
+std::vector<std::int16_t> SinkRecorder::samples() const
 {
     std::vector<std::int16_t> samples(static_cast<std::size_t>(m_data.size() / 2));
     std::memcpy(samples.data(), m_data.constData(), samples.size() * 2);
     return samples;
 }
 
-double SinkRecorder::SinkTimeOfSample(std::size_t index) const
+double SinkRecorder::sinkTimeOfSample(std::size_t index) const
 {
     double best = -1.0;
     for (const Arrival& arrival : m_arrivals) {
-        if (arrival.samples > index) {
+        if (arrival.frames > index) {
             const double t
-                = arrival.ms - static_cast<double>(arrival.samples - 1 - index) * 1000.0 / 44100.0;
+                = arrival.ms - static_cast<double>(arrival.frames - 1 - index) * 1000.0 / m_rate;
             best = best < 0.0 ? t : std::min(best, t);
         }
     }
     return best;
 }
 
-WaveOutFactory QueueTap::Factory()
+WaveOutFactory QueueTap::factory()
 {
     return [this] {
-        std::unique_ptr<CWaveOutDevice> device = CreateDefaultWaveOut();
+        std::unique_ptr<CWaveOutDevice> device = makeDevice();
         sessions.emplace_back();
+        counts.push_back(0);
         const std::size_t index = sessions.size() - 1;
         device->SetWriteTap([this, index](const std::int16_t* samples, std::size_t count) {
-            sessions[index].insert(sessions[index].end(), samples, samples + count);
-            if (pClock != nullptr) {
-                writeTimesMs.push_back(static_cast<double>(pClock->nsecsElapsed()) / 1e6);
+            counts[index] += count;
+            if (keepSamples) {
+                sessions[index].insert(sessions[index].end(), samples, samples + count);
+            }
+            if (clock != nullptr) {
+                writeTimesMs.push_back(static_cast<double>(clock->nsecsElapsed()) / 1e6);
             }
         });
         return device;
     };
 }
 
-std::size_t FindExact(const std::vector<std::int16_t>& haystack, const std::int16_t* needle,
+std::size_t findExact(const std::vector<std::int16_t>& haystack, const std::int16_t* needle,
     std::size_t needleSize, std::size_t from)
 {
     if (from > haystack.size()) {
-        return std::size_t(-1);
+        return npos;
     }
     const auto it = std::search(haystack.begin() + static_cast<std::ptrdiff_t>(from),
         haystack.end(), needle, needle + needleSize);
-    return it == haystack.end() ? std::size_t(-1) : static_cast<std::size_t>(it - haystack.begin());
+    return it == haystack.end() ? npos : static_cast<std::size_t>(it - haystack.begin());
 }
 
-Match MatchSessions(const std::vector<std::int16_t>& recording,
+Match matchSessions(const std::vector<std::int16_t>& recording,
     const std::vector<std::vector<std::int16_t>>& sessions,
     const std::vector<std::size_t>& minimumPlayed)
 {
@@ -149,9 +169,12 @@ Match MatchSessions(const std::vector<std::int16_t>& recording,
         if (length < minimum) {
             QString detail;
             if (offset + length < recording.size() && length < queued.size()) {
-                detail = QStringLiteral(": recorded %1, queued %2")
+                const Continuity continuity = traceStream(recording, offset, queued, minimum);
+                detail = QStringLiteral(": recorded %1, queued %2; %3 samples dropped, %4 inserted")
                              .arg(recording[offset + length])
-                             .arg(queued[length]);
+                             .arg(queued[length])
+                             .arg(continuity.dropped)
+                             .arg(continuity.inserted);
             }
             match.failure = QStringLiteral(
                 "session %1 at %2: only %3 of at least %4 samples bit-exact (%5 queued)%6")
@@ -197,6 +220,93 @@ Match MatchSessions(const std::vector<std::int16_t>& recording,
     }
     match.ok = true;
     return match;
+}
+
+Continuity traceStream(const std::vector<std::int16_t>& recording, std::size_t offset,
+    const std::vector<std::int16_t>& queued, std::size_t length)
+{
+    // Stretches this long identify a place in the signal; a second of either side is searched.
+    constexpr std::size_t kProbe = 48;
+    constexpr std::size_t kReach = 44100;
+    Continuity continuity;
+    length = std::min(length, queued.size());
+    std::size_t r = offset;
+    std::size_t q = 0;
+    while (q < length && r < recording.size()) {
+        if (recording[r] == queued[q]) {
+            ++continuity.matched;
+            ++r;
+            ++q;
+            continue;
+        }
+        const std::size_t probe = std::min(kProbe, length - q);
+        // Samples inserted into the recording: the queue goes on further along in it.
+        std::size_t skipRecording = npos;
+        const std::size_t foundInRecording = findExact(recording, &queued[q], probe, r);
+        if (foundInRecording != npos && foundInRecording - r <= kReach) {
+            skipRecording = foundInRecording - r;
+        }
+        // Samples dropped: the recording goes on further along in the queue.
+        std::size_t skipQueue = npos;
+        if (r + kProbe <= recording.size()) {
+            const std::vector<std::int16_t> window(queued.begin() + static_cast<std::ptrdiff_t>(q),
+                queued.begin() + static_cast<std::ptrdiff_t>(std::min(queued.size(), q + kReach)));
+            const std::size_t foundInQueue = findExact(window, &recording[r], kProbe, 0);
+            if (foundInQueue != npos) {
+                skipQueue = foundInQueue;
+            }
+        }
+        if (skipRecording == npos && skipQueue == npos) {
+            break;
+        }
+        if (skipQueue == npos || (skipRecording != npos && skipRecording <= skipQueue)) {
+            continuity.inserted += skipRecording;
+            r += skipRecording;
+        } else {
+            continuity.dropped += skipQueue;
+            q += skipQueue;
+        }
+    }
+    continuity.dropped += length - std::min(length, q);
+    return continuity;
+}
+
+std::vector<ToneWindow> toneWindows(const std::vector<std::int16_t>& recording, int rate,
+    int channels, double frequency, int windowFrames)
+{
+    std::vector<ToneWindow> windows;
+    const double step = 8.0 * std::atan(1.0) * frequency / rate;
+    const std::size_t frames = recording.size() / static_cast<std::size_t>(channels);
+    const auto window = static_cast<std::size_t>(windowFrames);
+    for (std::size_t start = 0; start + window <= frames; start += window) {
+        double re = 0.0;
+        double im = 0.0;
+        for (std::size_t i = start; i < start + window; ++i) {
+            const double value = recording[i * static_cast<std::size_t>(channels)];
+            re += value * std::cos(step * static_cast<double>(i));
+            im -= value * std::sin(step * static_cast<double>(i));
+        }
+        windows.push_back(
+            { 2.0 * std::hypot(re, im) / static_cast<double>(window), std::atan2(im, re) });
+    }
+    return windows;
+}
+
+bool soundServerControl(const char* command)
+{
+    const QString script = qEnvironmentVariable("VORN_SOUND_CTL");
+    return !script.isEmpty() && QProcess::execute(script, { QString::fromLatin1(command) }) == 0;
+}
+
+int sinkInputs()
+{
+    QProcess pactl;
+    pactl.start(QStringLiteral("pactl"),
+        { QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sink-inputs") });
+    if (!pactl.waitForFinished(5000)) {
+        return -1;
+    }
+    return static_cast<int>(pactl.readAllStandardOutput().count('\n'));
 }
 
 } // namespace vorn::capture

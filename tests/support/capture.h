@@ -12,8 +12,8 @@
 
 namespace vorn::capture {
 
-// Records the private sound server's null sink from its monitor with parec (16-bit mono,
-// 44100 Hz, 20 ms of recorder buffering), noting when each piece of data arrived. UI thread.
+// Records the private sound server's null sink from its monitor with parec (16-bit, 20 ms of
+// recorder buffering, 100 ms under PipeWire), noting when each piece of data arrived. UI thread.
 class SinkRecorder : public QObject
 {
     Q_OBJECT
@@ -22,40 +22,50 @@ public:
     explicit SinkRecorder(QObject* parent = nullptr);
     ~SinkRecorder() override;
 
-    // Starts parec; false if it did not start. Waits until data flows.
-    bool Start();
+    // Starts parec at the given rate and channels; false if it did not start. Waits until data
+    // flows.
+    bool start(int rate = 44100, int channels = 1);
     // Ends parec with SIGINT and collects the tail of the recording.
-    void Stop();
+    void stop();
 
-    [[nodiscard]] std::vector<std::int16_t> Samples() const;
-    // Milliseconds (on Clock()) at which sample index was at the sink, at the latest: from the
-    // earliest arrival of the data after it, less the play time in between.
-    [[nodiscard]] double SinkTimeOfSample(std::size_t index) const;
-    [[nodiscard]] const QElapsedTimer& Clock() const { return m_clock; }
+    // The recording, channels interleaved.
+    [[nodiscard]] std::vector<std::int16_t> samples() const;
+    // Milliseconds (on clock()) at which the frame at index was at the sink, at the latest: from
+    // the earliest arrival of the data after it, less the play time in between.
+    [[nodiscard]] double sinkTimeOfSample(std::size_t index) const;
+    [[nodiscard]] const QElapsedTimer& clock() const { return m_clock; }
 
 private:
-    void Read();
+    void read();
 
     QProcess m_process;
     QByteArray m_data;
     QElapsedTimer m_clock;
+    int m_rate = 44100;
+    int m_channels = 1;
     struct Arrival
     {
         double ms;
-        std::size_t samples; // samples received by then
+        std::size_t frames; // frames received by then
     };
     std::vector<Arrival> m_arrivals;
 };
 
-// What a view's devices were handed, one stretch per session (Run to Stop). Install() puts a tap
-// into every device the factory it returns makes. UI thread.
+// What a view's devices were handed, one stretch per session (Run to Stop). factory() returns a
+// factory that puts a tap into every device it makes. UI thread.
 class QueueTap
 {
 public:
-    WaveOutFactory Factory();
+    WaveOutFactory factory();
+
+    // The device each session uses: the default output unless a test picks another.
+    WaveOutFactory makeDevice = &CreateDefaultWaveOut;
+    // False: only count what is queued (a measurement that must not pay for keeping it).
+    bool keepSamples = true;
     std::vector<std::vector<std::int16_t>> sessions;
-    std::vector<double> writeTimesMs; // Clock() time of each write, all sessions in order
-    const QElapsedTimer* pClock = nullptr;
+    std::vector<std::size_t> counts; // samples queued in each session
+    std::vector<double> writeTimesMs; // clock time of each write, all sessions in order
+    const QElapsedTimer* clock = nullptr;
 };
 
 struct Match
@@ -69,14 +79,42 @@ struct Match
 // Checks that the recording is silence, then session 0 played bit-exactly from its start,
 // then silence, then session 1, and so on, and silence at the end: nothing dropped, inserted or
 // altered. Each session must be found at least up to its minimum length (what the device had
-// handed back before Stop, less what a stop may cut from the card's buffer); past that minimum
+// handed back before Stop, less what a stop may cut from the server's buffer); past that minimum
 // the rest may come after a pause, in order and unchanged.
-Match MatchSessions(const std::vector<std::int16_t>& recording,
+Match matchSessions(const std::vector<std::int16_t>& recording,
     const std::vector<std::vector<std::int16_t>>& sessions,
     const std::vector<std::size_t>& minimumPlayed);
 
 // Where the stretch needle starts in haystack at or after from, bit-exactly; npos if nowhere.
-std::size_t FindExact(const std::vector<std::int16_t>& haystack, const std::int16_t* needle,
+std::size_t findExact(const std::vector<std::int16_t>& haystack, const std::int16_t* needle,
     std::size_t needleSize, std::size_t from);
+
+// How a queued stream came through, when it did not come through bit-exactly: the recording is
+// followed from where the stream starts, and at every difference the nearest point where the
+// two agree again is taken.
+struct Continuity
+{
+    std::size_t matched = 0; // queued samples found in order
+    std::size_t dropped = 0; // queued samples missing from the recording
+    std::size_t inserted = 0; // recorded samples (silence, mostly) that were never queued
+};
+Continuity traceStream(const std::vector<std::int16_t>& recording, std::size_t offset,
+    const std::vector<std::int16_t>& queued, std::size_t length);
+
+// The level and phase of a tone of the given frequency in consecutive windows of one channel of
+// an interleaved recording.
+struct ToneWindow
+{
+    double level = 0.0; // amplitude in sample units
+    double phase = 0.0; // radians, against the recording's own time line
+};
+std::vector<ToneWindow> toneWindows(const std::vector<std::int16_t>& recording, int rate,
+    int channels, double frequency, int windowFrames);
+
+// The private sound server's control (tests/support/with-sound-server.sh): "--start", "--stop",
+// "--kill", "--pause", "--resume". True on success.
+bool soundServerControl(const char* command);
+// Streams playing into the private server now; -1 if pactl did not answer.
+int sinkInputs();
 
 } // namespace vorn::capture
