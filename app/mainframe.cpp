@@ -27,7 +27,6 @@ namespace vorn {
 namespace {
 
 constexpr int kMaxWindowListEntries = 9;
-constexpr int kIndicatorPollMs = 250;
 
 } // namespace
 
@@ -210,12 +209,10 @@ bool CMainFrame::OnCreate()
     connect(
         QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &CMainFrame::ScheduleUpdate);
 
-    m_pIndicatorTimer = new QTimer(this);
-    m_pIndicatorTimer->setInterval(kIndicatorPollMs);
-    connect(m_pIndicatorTimer, &QTimer::timeout, this, &CMainFrame::UpdateIndicators);
-    if (ReadLockKeyState().known) {
-        m_pIndicatorTimer->start();
-    }
+    // The panes change when the X server reports a lock key, never by polling.
+    m_pLockKeys = new CLockKeyWatcher(this);
+    connect(m_pLockKeys, &CLockKeyWatcher::lockKeysChanged, this, &CMainFrame::UpdateIndicators,
+        Qt::QueuedConnection);
     UpdateIndicators();
     return true;
 }

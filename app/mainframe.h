@@ -12,12 +12,12 @@ class QAction;
 class QLabel;
 class QMdiArea;
 class QMenu;
-class QTimer;
 class QToolBar;
 
 namespace vorn {
 
 class CChildFrame;
+class CLockKeyWatcher;
 class CVornApp;
 class CVornDoc;
 class CVornView;
@@ -61,7 +61,8 @@ public:
     // Shows a text in the message pane; "レディ" when idle.
     void SetMessageText(const QString& strText);
     void SetIdleMessage();
-    // Reads the lock keys and shows or blanks CAP, NUM, SCRL.
+    // Reads the lock keys and shows or blanks CAP, NUM, SCRL; runs when the X server reports a
+    // change.
     void UpdateIndicators();
 
 protected:
@@ -89,7 +90,7 @@ private:
     std::map<int, QAction*> m_actions;
     std::map<int, std::vector<QAction*>> m_menuBars; // top-level entries of menus 128 and 130
     std::vector<QAction*> m_windowListActions;
-    QTimer* m_pIndicatorTimer = nullptr;
+    CLockKeyWatcher* m_pLockKeys = nullptr;
     int m_nCurrentMenu = 0;
     bool m_bUpdatePending = false;
     bool m_bDestroying = false;

@@ -1,5 +1,5 @@
-// The CAP, NUM and SCRL panes follow the X server's keyboard indicators. Runs against a real
-// X server (Xvfb, started by the wrapper), on Qt's xcb platform.
+// The CAP, NUM and SCRL panes follow the X server's keyboard indicators, as it reports them.
+// Runs against a real X server (Xvfb, started by the wrapper), on Qt's xcb platform.
 
 #include "mainframe.h"
 #include "shellkeystate.h"
@@ -10,6 +10,7 @@
 
 #include <QGuiApplication>
 #include <QLabel>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <X11/XKBlib.h>
@@ -81,6 +82,25 @@ private slots:
         state = ReadLockKeyState();
         QVERIFY(!state.capsLock);
         QVERIFY(!state.numLock);
+    }
+
+    void watcherReportsChangesOnly()
+    {
+        CLockKeyWatcher watcher;
+        QVERIFY(watcher.IsWatching());
+        QSignalSpy changes(&watcher, &CLockKeyWatcher::lockKeysChanged);
+        // Nothing changes, nothing is reported: the watcher does not poll.
+        QTest::qWait(600);
+        QCOMPARE(changes.count(), 0);
+        lockModifiers(LockMask, true);
+        QVERIFY(changes.wait(2000));
+        QVERIFY(ReadLockKeyState().capsLock);
+        lockModifiers(LockMask, false);
+        QTRY_VERIFY(changes.count() >= 2);
+        QVERIFY(!ReadLockKeyState().capsLock);
+        const int seen = changes.count();
+        QTest::qWait(600);
+        QCOMPARE(changes.count(), seen);
     }
 
     void panesFollowTheLocks()
