@@ -18,6 +18,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QStyleHints>
 #include <QTextDocument>
 
 namespace vorn {
@@ -37,6 +38,10 @@ CVornView::~CVornView()
 {
     // The audio device must not outlive the blocks it reads.
     OnStop();
+    // Gone with the focus: the other text fields blink again.
+    if (m_nCursorFlashTime != 0) {
+        QGuiApplication::styleHints()->setCursorFlashTime(m_nCursorFlashTime);
+    }
     if (CDocument* doc = m_pDocument) {
         m_pDocument = nullptr;
         doc->RemoveView(this);
@@ -126,6 +131,26 @@ void CVornView::scrollContentsBy(int dx, int dy)
     // The text may scroll; the plot stays where it is.
     QPlainTextEdit::scrollContentsBy(dx, dy);
     viewport()->update();
+}
+
+void CVornView::focusInEvent(QFocusEvent* event)
+{
+    QPlainTextEdit::focusInEvent(event);
+    // Only the focused text field blinks, so no other one is affected while this one has it.
+    QStyleHints* hints = QGuiApplication::styleHints();
+    if (hints->cursorFlashTime() != 0) {
+        m_nCursorFlashTime = hints->cursorFlashTime();
+        hints->setCursorFlashTime(0);
+    }
+}
+
+void CVornView::focusOutEvent(QFocusEvent* event)
+{
+    QPlainTextEdit::focusOutEvent(event);
+    if (m_nCursorFlashTime != 0) {
+        QGuiApplication::styleHints()->setCursorFlashTime(m_nCursorFlashTime);
+        m_nCursorFlashTime = 0;
+    }
 }
 
 void CVornView::OnSettings()

@@ -73,6 +73,10 @@ protected:
     // by OnPaint first.
     void paintEvent(QPaintEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
+    // The text cursor is never seen here (the viewport shows the plot), so it does not blink
+    // while the view has the focus: an idle window wakes nothing.
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     // Streaming: the device's completions (message 957) and failures arrive here.
     void customEvent(QEvent* event) override;
     void OnWaveOutOpenFailed() override;
@@ -83,6 +87,7 @@ private:
 
     CDocument* m_pDocument = nullptr;
     QPrinter* m_pPrinter = nullptr;
+    int m_nCursorFlashTime = 0; // the desktop's, while the view has the focus
 };
 
 } // namespace vorn
