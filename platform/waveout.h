@@ -124,13 +124,13 @@ using WaveOutWriteTap = std::function<void(const std::int16_t* samples, std::siz
 // except where a note says otherwise, and none of them waits for the sound server: a device
 // that talks to one does so on threads of its own. The device copies a block's data in Write,
 // so the caller may rewrite the buffer at once. Queued blocks play back to back in write order;
-// a block is handed back (a CWaveOutDoneEvent posted to the target) once the device has passed it
-// on to the sound server or card. The done flag is set when that event is accepted, or at once
-// by Reset.
+// a block is handed back (a CWaveOutDoneEvent posted to the target) once the sound server or
+// card holds it and has little of it left to play. The done flag is set when that event is
+// accepted, or at once by Reset.
 //
-// A watchdog on the UI thread posts a NotResponding failure when the device has taken nothing of
-// what is queued for the stall timeout (2 s), whatever the reason: a hung server, a stuck
-// open, a device that stopped calling back.
+// A watchdog on the UI thread posts a NotResponding failure when the device has handed nothing
+// back for the stall timeout (2 s) while blocks are queued, whatever the reason: a hung
+// server, a stuck open, a device that stopped calling back.
 class CWaveOutDevice
 {
 public:
@@ -174,7 +174,7 @@ public:
     static void CountUnderrun();
 
     void SetWriteTap(WaveOutWriteTap tap) { m_writeTap = std::move(tap); }
-    // How long the device may take nothing while blocks are queued before it is given up;
+    // How long the device may hand nothing back while blocks are queued before it is given up;
     // 0 turns the watchdog off. Takes effect at the next Open.
     void SetStallTimeout(int ms) { m_nStallTimeoutMs = ms; }
 
@@ -188,8 +188,8 @@ protected:
     // Drops every queued block; the backend never hands them back.
     virtual void BackendReset() = 0;
     virtual void BackendClose() = 0;
-    // Samples the backend has taken from its queue so far (any thread), and whether it holds
-    // samples it has not taken yet: the watchdog's view of progress.
+    // Samples of the blocks the backend has handed back so far (any thread), and whether it
+    // holds blocks it has not handed back: the watchdog's view of progress.
     [[nodiscard]] virtual std::uint64_t BackendProgress() const = 0;
     [[nodiscard]] virtual bool BackendHasQueued() const = 0;
 

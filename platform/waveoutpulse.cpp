@@ -52,10 +52,10 @@ void OnUnderflow(pa_stream*, void* userdata)
 bool ConnectStream(PulseStream& pulse)
 {
     const auto channels = static_cast<std::uint8_t>(pulse.format.nChannels);
-    const pa_sample_spec spec { PA_SAMPLE_S16LE, pulse.format.nSamplesPerSec, channels };
+    const pa_sample_spec sampleSpec { PA_SAMPLE_S16LE, pulse.format.nSamplesPerSec, channels };
     pa_channel_map map {};
     pa_channel_map_init_extend(&map, channels, PA_CHANNEL_MAP_DEFAULT);
-    pulse.stream = pa_stream_new(pulse.context, "Vorn", &spec, &map);
+    pulse.stream = pa_stream_new(pulse.context, "Vorn", &sampleSpec, &map);
     if (pulse.stream == nullptr) {
         return false;
     }
