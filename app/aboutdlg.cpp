@@ -6,7 +6,6 @@ namespace vorn {
 
 CAboutDlg::CAboutDlg(QWidget* pParent)
     : CDialogEx(IDD_ABOUTBOX, pParent)
-{
-}
+{ }
 
 } // namespace vorn

@@ -204,7 +204,8 @@ CVornDoc* CVornApp::OpenDocumentFile(const QString& strPath)
     QString error;
     if (!doc->OnOpenDocument(path, &error)) {
         delete doc;
-        AfxMessageBox(LoadStringResource(IDS_FAILED_TO_OPEN).arg(QDir::toNativeSeparators(path), error),
+        AfxMessageBox(
+            LoadStringResource(IDS_FAILED_TO_OPEN).arg(QDir::toNativeSeparators(path), error),
             MB_OK | MB_ICONSTOP);
         return nullptr;
     }
