@@ -15,6 +15,8 @@ packages=(
     pulseaudio pulseaudio-utils
     # make lint
     clang-format clang-tidy
+    # make package and its test
+    dpkg-dev lintian desktop-file-utils appstream man-db bsdextrautils x11-utils
 )
 
 missing=()
