@@ -27,8 +27,10 @@ constexpr Subcommand kSubcommands[] = {
 
 constexpr std::string_view kUsage = R"(usage:
   vorn-render samples  [--input sine|step] [--freq HZ] [--skip K] [--blocks N] [--after-analysis]
+  vorn-render samples  --input sweep [--from HZ] [--to HZ] [--seconds S] [--skip K] [--blocks N]
   vorn-render spectrum
   vorn-render wav      --output FILE.wav [--input sine|step] [--freq HZ] [--seconds S]
+  vorn-render wav      --output FILE.wav --input sweep [--from HZ] [--to HZ] [--seconds S]
   vorn-render points   --mode time|freq [--input sine|step] [--freq HZ] [--skip K]
   vorn-render plot     --mode time|freq [--input sine|step] [--freq HZ] [--skip K] [--size WxH]
                        [--labels] --output FILE.png|FILE.svg
@@ -37,9 +39,15 @@ constexpr std::string_view kUsage = R"(usage:
 Simulates a 6th-order 1 kHz Butterworth low-pass followed by a 1 Hz high-pass, driven by a sine
 (amplitude 10000, default 1000 Hz) or a step, in blocks of 2000 samples at 44100 Hz.
   samples   a fresh simulation: skip K blocks (default 0), then print N blocks (default 1), one
-            16-bit sample per line; --after-analysis first runs the frequency-response analysis
+            16-bit sample per line; --after-analysis first runs the frequency-response analysis.
+            With --input sweep: the blocks of the sweep that wav writes for the same --from, --to
+            and --seconds, all of them unless --skip and --blocks choose a part
   spectrum  the 2000 whole-decibel entries of the frequency response (20 Hz per bin)
-  wav       16-bit mono PCM at 44100 Hz, whole blocks, at least S seconds (default 5)
+  wav       16-bit mono PCM at 44100 Hz, whole blocks, at least S seconds (default 5).
+            --input sweep: an exponential sine sweep of amplitude 10000, phase-continuous, from
+            --from (default 20 Hz) to --to (default 20000 Hz), both below 22050 Hz; it spans
+            exactly the samples written, so it starts at --from on the first sample and reaches
+            --to on the last
   points    the canvas points (x y per line, 760 x 640 canvas) that one Draw records: time mode
             after K blocks, frequency mode after the frequency-response analysis
   plot      the picture that Draw shows in a client area of WxH pixels (default 760x640);
