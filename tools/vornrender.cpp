@@ -23,6 +23,7 @@ constexpr Subcommand kSubcommands[] = {
     { "wav", vorn::RenderWav },
     { "points", vorn::RenderPoints },
     { "plot", vorn::RenderPlot },
+    { "response", vorn::RenderResponse },
 };
 
 constexpr std::string_view kUsage = R"(usage:
@@ -34,6 +35,9 @@ constexpr std::string_view kUsage = R"(usage:
   vorn-render points   --mode time|freq [--input sine|step] [--freq HZ] [--skip K]
   vorn-render plot     --mode time|freq [--input sine|step] [--freq HZ] [--skip K] [--size WxH]
                        [--labels] --output FILE.png|FILE.svg
+  vorn-render response [--rate HZ] [--from HZ] [--to HZ] [--points N] [--linear] [--at HZ]...
+                       [--format text|csv]
+  vorn-render response ... --plot FILE.png|FILE.svg [--labels]
   vorn-render --help | --version
 
 Simulates a 6th-order 1 kHz Butterworth low-pass followed by a 1 Hz high-pass, driven by a sine
@@ -52,6 +56,16 @@ Simulates a 6th-order 1 kHz Butterworth low-pass followed by a 1 Hz high-pass, d
             after K blocks, frequency mode after the frequency-response analysis
   plot      the picture that Draw shows in a client area of WxH pixels (default 760x640);
             --labels adds the scales (ms and sample units, or kHz and dB) around it
+  response  per frequency, the level [dB], phase [degrees] and group delay [ms] of the chain as
+            simulated at --rate HZ (default 44100, from 1000 to 10000000), exact from its
+            discrete-time transfer function, then the same for its analogue prototype. The
+            frequencies: --points N (default 200, up to 1000000) from --from (default 10) to --to
+            (default 20000), spaced logarithmically unless --linear, or exactly those given with
+            --at (repeatable, not with the others); each from 0.001 Hz to below half the rate.
+            The phase is unwrapped along the list, its first value within +-180 degrees.
+            --format text (aligned columns, default) or csv (a header line, then the rows);
+            --plot writes a picture instead: level and phase against frequency, simulated and
+            analogue in two colours, with legend and scales; --labels adds the group delay
 )";
 
 } // namespace
