@@ -38,9 +38,11 @@ double Decibels(Complex value)
 //   H(z) = z [1 0] (zI - Phi)^-1 G = z ((z - Phi22) P + Phi12 N) / det(zI - Phi)
 //        = (b0 + b1 z^-1) / (1 + a1 z^-1 + a2 z^-2),
 //   b0 = P, b1 = Phi12 N - Phi22 P, a1 = -(Phi11 + Phi22), a2 = Phi11 Phi22 - Phi12 Phi21.
-// On the unit circle z = e^(j omega). Its poles lie inside the circle and its zero -b1/b0 does as
-// well (at every rate the tool accepts), so the principal arguments of numerator and denominator
-// are continuous in omega and 0 at DC: the phase needs no unwrapping.
+// On the unit circle z = e^(j omega). Its poles lie inside the circle and so does its zero -b1/b0
+// (|b1/b0| < 1 from 1 kHz to 10 MHz: about 0.2 at the one end, 0.9999 at the other). So the
+// numerator and each factor (1 - p z^-1) of the denominator keep a positive real part and an
+// argument within +-90 degrees, the denominator's stays within +-180: the principal arguments
+// are continuous in omega and 0 at DC, and the phase needs no unwrapping.
 //
 // Group delay in samples: with H = B/A, tau = -Re(z H'/H) = -Re(z B'/B) + Re(z A'/A), and for a
 // polynomial in z^-1, z d/dz sum(c_m z^-m) = -sum(m c_m z^-m):

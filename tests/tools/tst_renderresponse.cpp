@@ -330,7 +330,8 @@ void TestRenderResponse::svgHoldsBothTraces()
     // Simulated: level, phase, delay columns 1, 2, 3; analogue 4, 5, 6.
     const std::map<QString, int> firstColumn { { QStringLiteral("#c81e1e"), 1 },
         { QStringLiteral("#145ac8"), 4 } };
-    for (const auto& [colour, column] : firstColumn) {
+    for (const auto& [colour, first] : firstColumn) {
+        const int column = first;
         const std::vector<QPolygonF>& traces = polylines[colour];
         QCOMPARE(static_cast<int>(traces.size()), panels);
         for (int panel = 0; panel < panels; ++panel) {
