@@ -14,25 +14,17 @@ namespace vorn {
 // which tends to (2 pi from / rate) n as g tends to 0 (from = to, or a single sample).
 ExponentialSweep::ExponentialSweep(
     double fromHz, double toHz, std::int64_t samples, double sampleRate)
-    : m_fromHz(fromHz)
-    , m_samples(samples)
-    , m_step((std::atan(1.0) * 8 * fromHz) / sampleRate)
+    : m_step((std::atan(1.0) * 8 * fromHz) / sampleRate)
     , m_growth(samples > 1 ? std::log(toHz / fromHz) / static_cast<double>(samples - 1) : 0.0)
 { }
 
 double ExponentialSweep::Phase(std::int64_t n) const
 {
-    const double x = m_growth * static_cast<double>(n);
     if (m_growth == 0.0) {
         return m_step * static_cast<double>(n);
     }
-    // expm1 keeps the digits of e^x - 1 while x is small, at the start of the sweep.
-    return m_step * (std::expm1(x) / m_growth);
-}
-
-double ExponentialSweep::Frequency(std::int64_t n) const
-{
-    return m_fromHz * std::exp(m_growth * static_cast<double>(n));
+    // expm1 keeps the digits of e^(g n) - 1 while g n is small, at the start of the sweep.
+    return m_step * (std::expm1(m_growth * static_cast<double>(n)) / m_growth);
 }
 
 void ExponentialSweep::Fill(std::int64_t first, std::span<double> input) const

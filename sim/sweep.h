@@ -17,17 +17,11 @@ public:
 
     // The phase in radians at sample n (0 at sample 0).
     [[nodiscard]] double Phase(std::int64_t n) const;
-    // The instantaneous frequency in Hz at sample n.
-    [[nodiscard]] double Frequency(std::int64_t n) const;
     // Writes the input of samples first, first + 1, ... into `input`:
     // sin(phase) kInputAmplitude, as the sine input of the block generator.
     void Fill(std::int64_t first, std::span<double> input) const;
 
-    [[nodiscard]] std::int64_t Samples() const { return m_samples; }
-
 private:
-    double m_fromHz;
-    std::int64_t m_samples;
     double m_step; // radians per sample at the first sample
     double m_growth; // ln(to / from) per sample; 0 for a steady tone
 };
