@@ -247,8 +247,9 @@ std::vector<double> PhaseSteps(double low, double high)
 Scale FrequencyScale(double low, double high, bool logarithmic)
 {
     if (low == high) {
-        low = logarithmic ? low / 2 : low * 0.5;
-        high = logarithmic ? high * 2 : high * 1.5;
+        // One frequency: half of it to twice it, or one and a half times it.
+        low /= 2;
+        high *= logarithmic ? 2 : 1.5;
     }
     if (!logarithmic) {
         Scale scale = NiceScale(low, high, DecimalSteps(low, high));
@@ -295,25 +296,6 @@ QString Label(double value)
 QString FrequencyLabel(double hz)
 {
     return hz >= 1000 ? Label(hz / 1000) + QStringLiteral("k") : Label(hz);
-}
-
-// Keeps the part of the segment a-b with y in [top, bottom], or nothing.
-bool ClipToRows(QPointF& a, QPointF& b, double top, double bottom)
-{
-    if ((a.y() < top && b.y() < top) || (a.y() > bottom && b.y() > bottom)) {
-        return false;
-    }
-    const auto clampEnd = [&](QPointF& end, const QPointF& other) {
-        const double edge = end.y() < top ? top : (end.y() > bottom ? bottom : end.y());
-        if (edge != end.y()) {
-            const double t = (edge - other.y()) / (end.y() - other.y());
-            end = QPointF(other.x() + (end.x() - other.x()) * t, edge);
-        }
-    };
-    const QPointF originalA = a;
-    clampEnd(a, b);
-    clampEnd(b, originalA);
-    return true;
 }
 
 struct Panel
@@ -442,51 +424,24 @@ private:
             [&](const ResponseRow& row) { return panel.value(row.simulated); });
     }
 
+    // The scale covers every value of the trace, so nothing needs clipping.
     void DrawTrace(QPainter& painter, const QRectF& area, const Scale& scale, QRgb colour,
         const std::function<double(const ResponseRow&)>& value) const
     {
+        QPolygonF trace;
+        trace.reserve(static_cast<qsizetype>(m_rows.size()));
+        for (const ResponseRow& row : m_rows) {
+            trace.append(QPointF(MapX(area, row.hz), MapY(area, scale, value(row))));
+        }
         painter.setPen(QPen(QColor(colour), 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         painter.setBrush(Qt::NoBrush);
-        QPolygonF piece;
-        const auto flush = [&] {
-            if (piece.size() == 1) {
-                painter.drawPoint(piece.front());
-            } else if (piece.size() > 1) {
-                painter.drawPolyline(piece);
-            }
-            piece.clear();
-        };
+        painter.drawPolyline(trace);
         // A few frequencies (--at) get a mark each, since a line alone hardly shows them.
-        const bool marks = m_rows.size() <= kMarkedPoints;
-        QPointF previous;
-        for (std::size_t i = 0; i < m_rows.size(); ++i) {
-            const QPointF point(MapX(area, m_rows[i].hz), MapY(area, scale, value(m_rows[i])));
-            if (marks && point.y() >= area.top() && point.y() <= area.bottom()) {
+        if (m_rows.size() <= kMarkedPoints) {
+            for (const QPointF& point : trace) {
                 painter.fillRect(QRectF(point - QPointF(3, 3), QSizeF(6, 6)), QColor(colour));
             }
-            if (i == 0) {
-                if (point.y() >= area.top() && point.y() <= area.bottom()) {
-                    piece.append(point);
-                }
-            } else {
-                QPointF a = previous;
-                QPointF b = point;
-                if (!ClipToRows(a, b, area.top(), area.bottom())) {
-                    flush();
-                } else {
-                    if (piece.isEmpty() || piece.back() != a) {
-                        flush();
-                        piece.append(a);
-                    }
-                    piece.append(b);
-                    if (b != point) {
-                        flush();
-                    }
-                }
-            }
-            previous = point;
         }
-        flush();
     }
 
     void DrawLegend(QPainter& painter, const QFontMetricsF& metrics) const
