@@ -77,23 +77,28 @@ void CVornView::InitCommandMap()
     OnCommand(
         ID_EDIT_CUT, [this] { cut(); },
         [this](CCmdUI& ui) { ui.Enable(textCursor().hasSelection() && !isReadOnly()); });
-    OnCommand(ID_EDIT_COPY, [this] { copy(); }, needSelection);
+    OnCommand(
+        ID_EDIT_COPY, [this] { copy(); }, needSelection);
     OnCommand(
         ID_EDIT_PASTE, [this] { paste(); },
         [this](CCmdUI& ui) {
             const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
-            ui.Enable(!isReadOnly() && mime != nullptr && mime->hasText() && !mime->text().isEmpty());
+            ui.Enable(
+                !isReadOnly() && mime != nullptr && mime->hasText() && !mime->text().isEmpty());
         });
-    OnCommand(ID_EDIT_SELECT_ALL, [this] { selectAll(); }, needText);
-    OnCommand(ID_EDIT_FIND, [this] { OnEditFind(); }, needText);
-    OnCommand(ID_EDIT_REPLACE, [this] { OnEditReplace(); }, needText);
+    OnCommand(
+        ID_EDIT_SELECT_ALL, [this] { selectAll(); }, needText);
+    OnCommand(
+        ID_EDIT_FIND, [this] { OnEditFind(); }, needText);
+    OnCommand(
+        ID_EDIT_REPLACE, [this] { OnEditReplace(); }, needText);
     OnCommand(
         ID_EDIT_REPEAT, [this] { OnEditRepeat(); },
         [this](CCmdUI& ui) { ui.Enable(!document()->isEmpty() && !LastFind().strFind.isEmpty()); });
 
     // There are no split panes to move between.
-    OnCommand(ID_NEXT_PANE, [] { });
-    OnCommand(ID_PREV_PANE, [] { });
+    OnCommand(ID_NEXT_PANE, [] {});
+    OnCommand(ID_PREV_PANE, [] {});
 }
 
 void CVornView::DrawTrace()
@@ -109,7 +114,9 @@ void CVornView::OnPaint()
 
 void CVornView::paintEvent(QPaintEvent* event)
 {
-    if (!m_surface.IsCurrent()) {
+    // What Draw drew is shown by the paint it asked for; every other paint shows OnPaint's
+    // picture, drawn anew unless the kept one is exactly that.
+    if (m_surface.NeedsRepaint()) {
         OnPaint();
     }
     QPainter painter(viewport());
