@@ -128,6 +128,9 @@ inline constexpr int IDS_DOCUMENT_FILTER = 632;
 inline constexpr int IDS_IS_A_FOLDER = 633;
 // The per-user settings key under which the recent-file list is kept.
 inline constexpr int IDS_REGISTRY_KEY = 634;
+// Print setup: the print dialog's caption and its accepting button there.
+inline constexpr int IDS_PRINT_SETUP_CAPTION = 646;
+inline constexpr int IDS_PRINT_SETUP_OK = 647;
 
 // Window, button, static and edit styles of the dialog templates (the desktop's values).
 inline constexpr unsigned WS_POPUP = 0x80000000u;

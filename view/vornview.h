@@ -48,7 +48,8 @@ public:
     void SetDocument(CDocument* pDocument);
     [[nodiscard]] CDocument* GetDocument() const { return m_pDocument; }
 
-    // The printer that Print and Print preview use (the application's, set up by Print setup).
+    // The printer that Print, Print direct and Print preview use (the application's, chosen and
+    // set up by Print setup).
     void SetPrinter(QPrinter* pPrinter) { m_pPrinter = pPrinter; }
 
     // Printing lays out the view's text in pages, never the plot.

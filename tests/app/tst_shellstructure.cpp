@@ -575,7 +575,7 @@ private slots:
         QTest::addColumn<QString>("dialogClass");
         QTest::newRow("Print") << 57607 << "QPrintDialog";
         QTest::newRow("Print preview") << 57609 << "QPrintPreviewDialog";
-        QTest::newRow("Printer setup") << 57606 << "QPageSetupDialog";
+        QTest::newRow("Printer setup") << 57606 << "QPrintDialog";
         QTest::newRow("Open") << 57601 << "QFileDialog";
         QTest::newRow("Save as") << 57604 << "QFileDialog";
     }
