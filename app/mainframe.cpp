@@ -1,6 +1,7 @@
 #include "mainframe.h"
 
 #include "childframe.h"
+#include "framemenubar.h"
 #include "resources.h"
 #include "shellkeystate.h"
 #include "vornapp.h"
@@ -136,6 +137,8 @@ QMenu* CMainFrame::BuildPopup(const MenuItemTemplate& popup)
 
 bool CMainFrame::OnCreate()
 {
+    m_pMenuBar = new CFrameMenuBar(this);
+    setMenuBar(m_pMenuBar);
     m_pMdiArea = new QMdiArea(this);
     m_pMdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_pMdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -475,6 +478,9 @@ void CMainFrame::UpdateIndicators()
 
 bool CMainFrame::IsPointerOnCommand() const
 {
+    if (m_pMenuBar != nullptr && m_pMenuBar->HighlightedAction() != nullptr) {
+        return true;
+    }
     if (auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
         if (QAction* action = popup->activeAction(); action && !action->isSeparator()) {
             return true;

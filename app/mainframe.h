@@ -18,6 +18,7 @@ class QToolBar;
 namespace vorn {
 
 class CChildFrame;
+class CFrameMenuBar;
 class CVornApp;
 class CVornDoc;
 class CVornView;
@@ -47,6 +48,7 @@ public:
     // The action that carries a command id (menus, toolbar and accelerators share it).
     [[nodiscard]] QAction* CommandAction(int nID) const;
     [[nodiscard]] QToolBar* ToolBar() const { return m_wndToolBar; }
+    [[nodiscard]] CFrameMenuBar* MenuBar() const { return m_pMenuBar; }
     [[nodiscard]] QLabel* MessagePane() const { return m_pMessagePane; }
     [[nodiscard]] QLabel* IndicatorPane(int nID) const;
     // The menu resource shown now: 128 or 130.
@@ -83,6 +85,7 @@ private:
     CVornApp* m_pApp;
     CCommandRouter m_router;
     QMdiArea* m_pMdiArea = nullptr;
+    CFrameMenuBar* m_pMenuBar = nullptr;
     QToolBar* m_wndToolBar = nullptr;
     QLabel* m_pMessagePane = nullptr;
     std::map<int, QLabel*> m_indicators;
