@@ -1,7 +1,8 @@
 // The shell at the real keyboard and pointer of a private X server (Xvfb, started by the
-// wrapper): menu mnemonics. Keys and pointer moves go through the X server (XTest), as a user's
-// would.
+// wrapper): menu mnemonics, the prompts of a floating toolbar and of a document window's system
+// menu. Keys and pointer moves go through the X server (XTest), as a user's would.
 
+#include "childframe.h"
 #include "framemenubar.h"
 #include "mainframe.h"
 #include "resources.h"
@@ -16,7 +17,10 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMenu>
+#include <QStyleOptionToolBar>
 #include <QTest>
+#include <QToolBar>
+#include <QToolButton>
 
 #include <memory>
 
@@ -159,6 +163,80 @@ private slots:
         QVERIFY(frame()->MenuBar()->HighlightedAction() == nullptr);
         QVERIFY(xinput::pressKeys({ QStringLiteral("Escape") }));
         QVERIFY(xinput::pressKeys({ QStringLiteral("Escape") }));
+    }
+
+    void floatingToolbarShowsPrompts()
+    {
+        QToolBar* bar = frame()->ToolBar();
+        QVERIFY(!bar->isFloating());
+        // Drag the toolbar by its handle well below the frame's top edge, into the document area:
+        // it floats there as a window of its own.
+        QStyleOptionToolBar option;
+        option.initFrom(bar);
+        option.features = QStyleOptionToolBar::Movable;
+        option.state |= QStyle::State_Horizontal;
+        const QRect handle = bar->style()->subElementRect(QStyle::SE_ToolBarHandle, &option, bar);
+        QVERIFY(handle.isValid());
+        const QPoint target = frame()->MdiArea()->mapToGlobal(QPoint(400, 350));
+        QVERIFY(xinput::drag(bar, handle.center(), target));
+        QTRY_VERIFY(bar->isFloating());
+        QVERIFY(bar->isWindow());
+
+        auto* save = qobject_cast<QToolButton*>(bar->widgetForAction(action(ID_FILE_SAVE)));
+        QVERIFY(save);
+        QVERIFY(xinput::movePointer(save, save->rect().center()));
+        QTRY_COMPARE(message(), QStringLiteral("作業中のファイルを上書きして保存"));
+        auto* about = qobject_cast<QToolButton*>(bar->widgetForAction(action(ID_APP_ABOUT)));
+        QVERIFY(xinput::movePointer(about, about->rect().center()));
+        QTRY_COMPARE(message(), QStringLiteral("プログラム情報、バージョン、著作権を表示します。"));
+        QVERIFY(xinput::movePointer(frame()->MdiArea(), QPoint(20, 20)));
+        QTRY_COMPARE(message(), QStringLiteral("レディ"));
+    }
+
+    void systemMenuShowsPrompts()
+    {
+        auto* window = qobject_cast<CChildFrame*>(frame()->MdiArea()->subWindowList().front());
+        QVERIFY(window);
+        QMenu* menu = window->systemMenu();
+        // Opened with the pointer on the window's menu button at the left of its title bar.
+        QStyleOptionTitleBar option;
+        option.initFrom(window);
+        option.titleBarFlags = window->windowFlags();
+        option.subControls = QStyle::SC_All;
+        option.rect = QRect(0, 0, window->width(),
+            window->style()->pixelMetric(QStyle::PM_TitleBarHeight, &option, window));
+        const QRect button = window->style()->subControlRect(
+            QStyle::CC_TitleBar, &option, QStyle::SC_TitleBarSysMenu, window);
+        QVERIFY(button.isValid());
+        QVERIFY(xinput::movePointer(window, button.center()));
+        QVERIFY(xinput::pressButton());
+        QVERIFY(xinput::releaseButton());
+        QTRY_VERIFY(menu->isVisible());
+
+        const auto itemNamed = [menu](const QString& text) -> QAction* {
+            for (QAction* item : menu->actions()) {
+                if (item->text() == text) {
+                    return item;
+                }
+            }
+            return nullptr;
+        };
+        const std::pair<QString, QString> items[] {
+            { QStringLiteral("移動(&M)"), QStringLiteral("ウィンドウの位置を変更") },
+            { QStringLiteral("最大化(&X)"), QStringLiteral("ウィンドウを最大化する") },
+            { QStringLiteral("次のウィンドウ(&T)"), QStringLiteral("次のウィンドウに切り替える") },
+            { QStringLiteral("閉じる(&C)"),
+                QStringLiteral("作業中のウィンドウを閉じ、変更したファイルの保存を指示") },
+        };
+        for (const auto& [text, prompt] : items) {
+            QAction* item = itemNamed(text);
+            QVERIFY2(item, qPrintable(text));
+            QVERIFY(xinput::movePointer(menu, menu->actionGeometry(item).center()));
+            QTRY_COMPARE(message(), prompt);
+        }
+        QVERIFY(xinput::pressKeys({ QStringLiteral("Escape") }));
+        QTRY_VERIFY(!menu->isVisible());
+        QTRY_COMPARE(message(), QStringLiteral("レディ"));
     }
 };
 
