@@ -101,6 +101,12 @@ private slots:
         QCOMPARE(message(), QStringLiteral("レディ"));
         QVERIFY(xinput::pressKeys({ QStringLiteral("x") }));
         QCOMPARE(view->toPlainText(), QStringLiteral("x"));
+        // A lone Alt leaves it as well.
+        QVERIFY(xinput::pressKeys({ QStringLiteral("alt+f") }));
+        QCOMPARE(bar->HighlightedAction(), fileMenu());
+        QVERIFY(xinput::pressKeys({ QStringLiteral("alt") }));
+        QVERIFY(bar->HighlightedAction() == nullptr);
+        QTRY_VERIFY(view->hasFocus());
     }
 
     void enterRunsTheHighlightedCommand()
@@ -163,6 +169,23 @@ private slots:
         QVERIFY(frame()->MenuBar()->HighlightedAction() == nullptr);
         QVERIFY(xinput::pressKeys({ QStringLiteral("Escape") }));
         QVERIFY(xinput::pressKeys({ QStringLiteral("Escape") }));
+    }
+
+    void captionOfAMaximizedWindow()
+    {
+        // Maximized with a double click on its title bar, the window's buttons join the menu bar;
+        // the caption on the X server still names the document once.
+        QMdiSubWindow* window = frame()->MdiArea()->subWindowList().front();
+        QVERIFY(xinput::movePointer(window, QPoint(window->width() / 2, 8)));
+        QVERIFY(xinput::xdotool({ QStringLiteral("click"), QStringLiteral("--repeat"),
+            QStringLiteral("2"), QStringLiteral("1") }));
+        QTRY_VERIFY(window->isMaximized());
+        QTRY_COMPARE(xinput::windowName(frame()), QStringLiteral("Vorn - Vorn1"));
+        QVERIFY(frame()->SendCommand(ID_WINDOW_NEW));
+        QTRY_COMPARE(
+            frame()->MdiArea()->activeSubWindow()->windowTitle(), QStringLiteral("Vorn1:2"));
+        QVERIFY(frame()->MdiArea()->activeSubWindow()->isMaximized());
+        QTRY_COMPARE(xinput::windowName(frame()), QStringLiteral("Vorn - Vorn1"));
     }
 
     void floatingToolbarShowsPrompts()

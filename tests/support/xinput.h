@@ -26,6 +26,19 @@ inline bool xdotool(const QStringList& arguments)
     return process.exitCode() == 0;
 }
 
+// The title that the X server holds for a top-level window of this process (what a window
+// manager or a task bar shows).
+inline QString windowName(const QWidget* window)
+{
+    QProcess process;
+    process.start(QStringLiteral("xdotool"),
+        { QStringLiteral("getwindowname"), QString::number(window->winId()) });
+    if (!process.waitForFinished(10000) || process.exitCode() != 0) {
+        return QStringLiteral("<no name>");
+    }
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
 // Gives a top-level window of this process the input focus and waits until Qt sees it active.
 inline bool focusWindow(QWidget* window)
 {
