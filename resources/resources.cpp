@@ -171,6 +171,14 @@ const std::map<int, QString>& StringTable()
             { IDS_REGISTRY_KEY,
                 QStringLiteral(
                     "アプリケーション ウィザードで生成されたローカル アプリケーション") },
+            { IDS_SC_NEXTWINDOW_ITEM, QStringLiteral("次のウィンドウ(&T)") },
+            { IDS_SC_PREVWINDOW_ITEM, QStringLiteral("前のウィンドウ(&P)") },
+            { IDS_SC_TASKLIST_ITEM, QStringLiteral("ウィンドウの一覧(&W)...") },
+            { IDS_MORE_WINDOWS, QStringLiteral("その他のウィンドウ(&M)...") },
+            { IDS_SELECT_WINDOW_CAPTION, QStringLiteral("ウィンドウの選択") },
+            { IDS_SELECT_WINDOW_PROMPT, QStringLiteral("アクティブにするウィンドウ:") },
+            { IDS_PRINT_SETUP_CAPTION, QStringLiteral("プリンターの設定") },
+            { IDS_PRINT_SETUP_OK, QStringLiteral("OK") },
         };
         for (int id = ID_FILE_MRU_FILE1; id <= ID_FILE_MRU_FILE16; ++id) {
             s[id] = QStringLiteral("指定のファイルを開く");

@@ -17,7 +17,6 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
-#include <QPrinterInfo>
 #include <QTextDocument>
 
 namespace vorn {
@@ -114,7 +113,9 @@ void CVornView::OnPaint()
 
 void CVornView::paintEvent(QPaintEvent* event)
 {
-    if (!m_surface.IsCurrent()) {
+    // What Draw drew is shown by the paint it asked for; every other paint shows OnPaint's
+    // picture, drawn anew unless the kept one is exactly that.
+    if (m_surface.NeedsRepaint()) {
         OnPaint();
     }
     QPainter painter(viewport());
@@ -194,13 +195,17 @@ void CVornView::OnFilePrint()
 
 void CVornView::OnFilePrintDirect()
 {
-    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-    if (info.isNull()) {
+    // Without a dialog, to the printer as Print setup left it: a printer of the system, or a
+    // PDF file once one has been named.
+    const bool hasDestination = m_pPrinter != nullptr
+        && (m_pPrinter->outputFormat() == QPrinter::PdfFormat
+                ? !m_pPrinter->outputFileName().isEmpty()
+                : !m_pPrinter->printerName().isEmpty());
+    if (!hasDestination) {
         AfxMessageBox(LoadStringResource(IDS_NO_PRINTER), MB_OK | MB_ICONEXCLAMATION);
         return;
     }
-    QPrinter printer(info, QPrinter::HighResolution);
-    PrintText(&printer);
+    PrintText(m_pPrinter);
 }
 
 void CVornView::OnFilePrintPreview()
