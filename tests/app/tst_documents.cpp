@@ -9,7 +9,7 @@
 #include "vorndoc.h"
 #include "vornview.h"
 
-#include "isolatedsettings.h"
+#include "apptestcase.h"
 #include "modalscript.h"
 
 #include <QAction>
@@ -97,37 +97,21 @@ void appendText(CVornView* view, const QString& text)
 
 } // namespace
 
-class TestDocuments : public QObject
+class TestDocuments : public AppTestCase
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_settings;
     std::unique_ptr<QTemporaryDir> m_files;
-    std::unique_ptr<CVornApp> m_app;
 
-    CMainFrame* frame() const { return m_app->GetMainWnd(); }
     QString file(const QString& name) const { return m_files->filePath(name); }
-    void startApp(const QStringList& args = { QStringLiteral("vorn") })
-    {
-        m_app = std::make_unique<CVornApp>();
-        QVERIFY(m_app->InitInstance(args));
-        QCoreApplication::processEvents();
-    }
-    void stopApp()
-    {
-        m_app.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
 
 private slots:
-    void initTestCase() { m_settings = isolateSettings(); }
-
     void init()
     {
         m_files = std::make_unique<QTemporaryDir>();
         QVERIFY(m_files->isValid());
-        startApp();
+        QVERIFY(startApp());
     }
 
     void cleanup()
@@ -323,7 +307,7 @@ private slots:
         QCOMPARE(m_app->RecentFiles(), expected);
 
         stopApp();
-        startApp();
+        QVERIFY(startApp());
         QCOMPARE(m_app->RecentFiles(), expected);
         QAction* first = frame()->CommandAction(57616);
         QCOMPARE(first->text(), QStringLiteral("&1 ") + expected[0]);
@@ -345,7 +329,7 @@ private slots:
     {
         writeAll(file("arg.txt"), "from the command line");
         stopApp();
-        startApp({ QStringLiteral("vorn"), file("arg.txt") });
+        QVERIFY(startApp({ QStringLiteral("vorn"), file("arg.txt") }));
         QCOMPARE(frame()->MdiArea()->subWindowList().size(), 1);
         QCOMPARE(frame()->windowTitle(), QStringLiteral("Vorn - arg.txt"));
         QCOMPARE(frame()->GetActiveView()->toPlainText(), QStringLiteral("from the command line"));

@@ -9,7 +9,7 @@
 #include "vorndoc.h"
 #include "vornview.h"
 
-#include "isolatedsettings.h"
+#include "apptestcase.h"
 #include "modalscript.h"
 
 #include <QAction>
@@ -52,17 +52,12 @@ bool overlap(const QRect& a, const QRect& b)
 
 } // namespace
 
-class TestDocumentWindows : public QObject
+class TestDocumentWindows : public AppTestCase
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_settings;
-    std::unique_ptr<CVornApp> m_app;
-
-    CMainFrame* frame() const { return m_app->GetMainWnd(); }
     QMdiArea* area() const { return frame()->MdiArea(); }
-    QList<QMdiSubWindow*> windows() const { return area()->subWindowList(); }
     QString caption() const { return frame()->windowTitle(); }
     QString message() const { return frame()->MessagePane()->text(); }
 
@@ -99,21 +94,8 @@ private:
     }
 
 private slots:
-    void initTestCase() { m_settings = isolateSettings(); }
-
-    void init()
-    {
-        m_app = std::make_unique<CVornApp>();
-        QVERIFY(m_app->InitInstance({ QStringLiteral("vorn") }));
-        QVERIFY(QTest::qWaitForWindowExposed(frame()));
-        QCoreApplication::processEvents();
-    }
-
-    void cleanup()
-    {
-        m_app.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
+    void init() { QVERIFY(startApp()); }
+    void cleanup() { stopApp(); }
 
     void captionNamesTheActiveDocument()
     {

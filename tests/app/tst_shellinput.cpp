@@ -9,7 +9,7 @@
 #include "vornapp.h"
 #include "vornview.h"
 
-#include "isolatedsettings.h"
+#include "apptestcase.h"
 #include "modalscript.h"
 #include "xinput.h"
 
@@ -26,42 +26,27 @@
 
 using namespace vorn;
 
-class TestShellInput : public QObject
+class TestShellInput : public AppTestCase
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_settings;
-    std::unique_ptr<CVornApp> m_app;
-
-    CMainFrame* frame() const { return m_app->GetMainWnd(); }
-    QAction* action(int id) const { return frame()->CommandAction(id); }
     QAction* fileMenu() const { return frame()->menuBar()->actions().front(); }
     QString message() const { return frame()->MessagePane()->text(); }
 
 private slots:
-    void initTestCase()
-    {
-        m_settings = isolateSettings();
-        QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
-    }
+    void initTestCase() { QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb")); }
 
     void init()
     {
-        m_app = std::make_unique<CVornApp>();
-        QVERIFY(m_app->InitInstance({ QStringLiteral("vorn") }));
-        QVERIFY(QTest::qWaitForWindowExposed(frame()));
+        QVERIFY(startApp());
         QVERIFY(xinput::focusWindow(frame()));
         // Start with the pointer away from every command.
         QVERIFY(xinput::movePointer(frame()->MdiArea(), QPoint(600, 500)));
         QTRY_COMPARE(message(), QStringLiteral("レディ"));
     }
 
-    void cleanup()
-    {
-        m_app.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
+    void cleanup() { stopApp(); }
 
     void sharedMnemonicOnlyMovesTheHighlight()
     {

@@ -7,7 +7,7 @@
 #include "vorndoc.h"
 #include "vornview.h"
 
-#include "isolatedsettings.h"
+#include "apptestcase.h"
 #include "modalscript.h"
 
 #include <QAction>
@@ -127,21 +127,11 @@ void compareMenu(
 
 } // namespace
 
-class TestShellStructure : public QObject
+class TestShellStructure : public AppTestCase
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_settings;
-    std::unique_ptr<CVornApp> m_app;
-
-    CMainFrame* frame() const { return m_app->GetMainWnd(); }
-    QAction* action(int id) const { return frame()->CommandAction(id); }
-    bool enabled(int id) const
-    {
-        frame()->UpdateCommandUI();
-        return action(id)->isEnabled();
-    }
     void closeAllWindows()
     {
         for (QMdiSubWindow* window : frame()->MdiArea()->subWindowList()) {
@@ -153,21 +143,8 @@ private:
     }
 
 private slots:
-    void initTestCase() { m_settings = isolateSettings(); }
-
-    void init()
-    {
-        m_app = std::make_unique<CVornApp>();
-        QVERIFY(m_app->InitInstance({ QStringLiteral("vorn") }));
-        QVERIFY(QTest::qWaitForWindowExposed(frame()));
-        QCoreApplication::processEvents();
-    }
-
-    void cleanup()
-    {
-        m_app.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
+    void init() { QVERIFY(startApp()); }
+    void cleanup() { stopApp(); }
 
     void startsWithOneDocumentWindow()
     {
