@@ -9,3 +9,5 @@ CAboutDlg::CAboutDlg(QWidget* pParent)
 { }
 
 } // namespace vorn
+
+#include "moc_aboutdlg.cpp"

@@ -115,3 +115,5 @@ void CChildFrame::closeEvent(QCloseEvent* event)
 }
 
 } // namespace vorn
+
+#include "moc_childframe.cpp"

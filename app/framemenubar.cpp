@@ -282,3 +282,5 @@ void CFrameMenuBar::Activate(QAction* pAction)
 }
 
 } // namespace vorn
+
+#include "moc_framemenubar.cpp"

@@ -673,3 +673,5 @@ void CMainFrame::closeEvent(QCloseEvent* event)
 }
 
 } // namespace vorn
+
+#include "moc_mainframe.cpp"

@@ -290,3 +290,5 @@ void CVornApp::CloseAllDocuments()
 }
 
 } // namespace vorn
+
+#include "moc_vornapp.cpp"

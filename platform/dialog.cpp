@@ -210,3 +210,5 @@ std::vector<QAbstractButton*> CDialogEx::RadioGroup(int nFirstID) const
 }
 
 } // namespace vorn
+
+#include "moc_dialog.cpp"

@@ -248,3 +248,5 @@ bool CVornView::FindText(const QString& strFind, bool bMatchCase, bool bForward)
 }
 
 } // namespace vorn
+
+#include "moc_vornview.cpp"
