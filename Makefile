@@ -1,5 +1,5 @@
 # The two commands of the README: `make run` and `make test`. Both set everything up first.
-.PHONY: all deps configure build run test test-default test-asan bench bench-audio lint format clean
+.PHONY: all deps configure build run test test-default test-asan package bench bench-audio lint format clean
 
 all: build
 
@@ -33,6 +33,14 @@ test-asan:
 	cmake --preset asan
 	cmake --build --preset asan
 	ctest --preset asan
+
+# The Debian package build/package/vorn_<version>_<arch>.deb (install it with
+# `apt install ./build/package/vorn_*.deb`), from the default build: only what the package installs
+# is built. tests/packaging checks the package and runs lintian on it.
+package: configure
+	cmake --build --preset default --target vorn_package_contents
+	rm -f build/package/*.deb
+	cpack --config build/default/CPackConfig.cmake -B $(CURDIR)/build/package
 
 # The speed figures: numeric core, drawing, the renderer, start-up. `make bench-audio` adds the
 # streaming and idle figures (about twelve minutes on private PulseAudio and PipeWire servers).

@@ -6,7 +6,8 @@ namespace vorn {
 
 CAboutDlg::CAboutDlg(QWidget* pParent)
     : CDialogEx(IDD_ABOUTBOX, pParent)
-{
-}
+{ }
 
 } // namespace vorn
+
+#include "moc_aboutdlg.cpp"

@@ -1,6 +1,7 @@
 #include "mainframe.h"
 
 #include "childframe.h"
+#include "framemenubar.h"
 #include "resources.h"
 #include "shellkeystate.h"
 #include "vornapp.h"
@@ -13,20 +14,33 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QIcon>
+#include <QInputDialog>
 #include <QLabel>
+#include <QListView>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
+
+#include <algorithm>
 
 namespace vorn {
 
 namespace {
 
 constexpr int kMaxWindowListEntries = 9;
+// The Window popup's item after the ninth window, which opens the list of all windows.
+constexpr int kMoreWindowsId = AFX_IDM_FIRST_MDICHILD + kMaxWindowListEntries;
+
+// A file name or title as a menu shows it: an ampersand is itself, not a mnemonic mark.
+QString MenuText(QString text)
+{
+    return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
 
 } // namespace
 
@@ -123,18 +137,23 @@ QMenu* CMainFrame::BuildPopup(const MenuItemTemplate& popup)
         connect(menu, &QMenu::aboutToShow, this, [this, menu] { RebuildWindowList(menu); });
     }
     connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
-    connect(menu, &QMenu::aboutToHide, this, [this] {
-        QTimer::singleShot(0, this, [this] {
-            if (!IsPointerOnCommand()) {
-                SetIdleMessage();
-            }
-        });
-    });
+    connect(menu, &QMenu::aboutToHide, this, &CMainFrame::OnMenuHidden);
     return menu;
+}
+
+void CMainFrame::OnMenuHidden()
+{
+    QTimer::singleShot(0, this, [this] {
+        if (!IsPointerOnCommand()) {
+            SetIdleMessage();
+        }
+    });
 }
 
 bool CMainFrame::OnCreate()
 {
+    m_pMenuBar = new CFrameMenuBar(this);
+    setMenuBar(m_pMenuBar);
     m_pMdiArea = new QMdiArea(this);
     m_pMdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_pMdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -187,6 +206,8 @@ bool CMainFrame::OnCreate()
         m_wndToolBar->addAction(action);
     }
     addToolBar(Qt::TopToolBarArea, m_wndToolBar);
+    // A floating toolbar is a window of its own: its prompts are taken here (see eventFilter).
+    m_wndToolBar->installEventFilter(this);
 
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("m_wndStatusBar"));
@@ -237,17 +258,18 @@ void CMainFrame::InitCommandMap()
     OnCommand(
         ID_WINDOW_CASCADE, [this] { m_pMdiArea->cascadeSubWindows(); }, needWindow);
     OnCommand(
-        ID_WINDOW_TILE_HORZ, [this] { m_pMdiArea->tileSubWindows(); }, needWindow);
+        ID_WINDOW_TILE_HORZ, [this] { TileHorizontally(); }, needWindow);
     OnCommand(
         ID_WINDOW_ARRANGE, [this] { ArrangeIcons(); }, needWindow);
     OnCommandRange(AFX_IDM_FIRST_MDICHILD, AFX_IDM_FIRST_MDICHILD + kMaxWindowListEntries - 1,
         [this](int nID) {
-            const QList<QMdiSubWindow*> windows = m_pMdiArea->subWindowList();
-            const int index = nID - AFX_IDM_FIRST_MDICHILD;
-            if (index < windows.size()) {
-                m_pMdiArea->setActiveSubWindow(windows[index]);
+            const auto index = static_cast<std::size_t>(nID - AFX_IDM_FIRST_MDICHILD);
+            if (index < m_windowListFrames.size() && m_windowListFrames[index]) {
+                m_pMdiArea->setActiveSubWindow(m_windowListFrames[index]);
             }
         });
+    OnCommand(
+        kMoreWindowsId, [this] { ShowWindowSelection(); }, needWindow);
 }
 
 void CMainFrame::AddFrame(CChildFrame* pFrame)
@@ -258,20 +280,25 @@ void CMainFrame::AddFrame(CChildFrame* pFrame)
     connect(view, &QPlainTextEdit::undoAvailable, this, &CMainFrame::ScheduleUpdate);
     connect(view, &QPlainTextEdit::textChanged, this, &CMainFrame::ScheduleUpdate);
     connect(view, &CVornView::statusMessage, this, &CMainFrame::SetMessageText);
-    connect(pFrame, &CChildFrame::frameClosed, this, &CMainFrame::ScheduleUpdate);
-    connect(pFrame, &QMdiSubWindow::windowStateChanged, this, [this] {
-        if (!m_bDestroying) {
-            OnUpdateFrameTitle();
-        }
+    connect(pFrame, &CChildFrame::frameClosed, this, [this] {
+        ScheduleUpdate();
+        QTimer::singleShot(0, this, &CMainFrame::OnUpdateFrameTitle);
     });
-    connect(pFrame, &QWidget::windowTitleChanged, this, [this] {
-        if (!m_bDestroying) {
-            OnUpdateFrameTitle();
-        }
-    });
+    if (CVornDoc* doc = CVornDoc::FromView(view)) {
+        connect(doc, &CVornDoc::titleChanged, this, &CMainFrame::OnUpdateFrameTitle,
+            Qt::UniqueConnection);
+    }
+    // The system menu is a popup of its own: its prompts are taken here (see eventFilter).
+    if (QMenu* systemMenu = pFrame->systemMenu()) {
+        systemMenu->installEventFilter(this);
+        connect(systemMenu, &QMenu::aboutToHide, this, &CMainFrame::OnMenuHidden);
+    }
+    connect(
+        pFrame, &CChildFrame::windowListRequested, this, [this] { SendCommand(kMoreWindowsId); });
     // New windows take three quarters of the area (of the frame's first size before it is shown).
     const QSize area = m_pMdiArea->isVisible() ? m_pMdiArea->viewport()->size() : QSize(880, 560);
     pFrame->resize(area * 3 / 4);
+    pFrame->move(NextFramePosition(pFrame->size()));
     pFrame->show();
     m_pMdiArea->setActiveSubWindow(pFrame);
     view->setFocus();
@@ -354,7 +381,6 @@ void CMainFrame::UpdateCommandUI()
         return;
     }
     OnUpdateFrameMenu();
-    OnUpdateFrameTitle();
     for (const auto& [id, action] : m_actions) {
         const CCmdUI state = m_router.Query(id);
         action->setEnabled(state.m_bEnabled);
@@ -378,10 +404,16 @@ void CMainFrame::OnUpdateFrameMenu()
 
 void CMainFrame::OnUpdateFrameTitle()
 {
+    if (m_bDestroying) {
+        return;
+    }
+    // The document's title, not the window's: its second window "Vorn1:2" shows "Vorn - Vorn1".
     const QString appTitle = LoadStringResource(IDR_MAINFRAME);
-    CChildFrame* frame = MDIGetActive();
-    setWindowTitle(
-        frame ? QStringLiteral("%1 - %2").arg(appTitle, frame->windowTitle()) : appTitle);
+    const CVornDoc* doc = GetActiveDocument();
+    const QString title = doc ? QStringLiteral("%1 - %2").arg(appTitle, doc->GetTitle()) : appTitle;
+    if (windowTitle() != title) {
+        setWindowTitle(title);
+    }
 }
 
 void CMainFrame::UpdateRecentFileMenu()
@@ -390,8 +422,8 @@ void CMainFrame::UpdateRecentFileMenu()
     for (int i = 0; i < kMaxRecentFiles; ++i) {
         QAction* action = m_actions[ID_FILE_MRU_FILE1 + i];
         if (i < files.size()) {
-            action->setText(
-                QStringLiteral("&%1 %2").arg(i + 1).arg(QDir::toNativeSeparators(files[i])));
+            action->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(
+                MenuText(QDir::toNativeSeparators(files[i]))));
             action->setVisible(true);
         } else if (i == 0) {
             action->setText(LoadStringResource(IDS_RECENT_FILE_PLACEHOLDER));
@@ -410,22 +442,124 @@ void CMainFrame::RebuildWindowList(QMenu* pMenu)
         action->deleteLater();
     }
     m_windowListActions.clear();
+    m_windowListFrames.clear();
     const QList<QMdiSubWindow*> windows = m_pMdiArea->subWindowList();
     if (windows.isEmpty()) {
         return;
     }
     m_windowListActions.push_back(pMenu->addSeparator());
     QMdiSubWindow* active = MDIGetActive();
-    for (int i = 0; i < windows.size() && i < kMaxWindowListEntries; ++i) {
+    // The first nine windows in the order they were opened; the active one is always listed, in
+    // the ninth place when it comes later.
+    QList<QMdiSubWindow*> listed = windows.mid(0, kMaxWindowListEntries);
+    if (active != nullptr && !listed.contains(active)) {
+        listed.back() = active;
+    }
+    for (int i = 0; i < listed.size(); ++i) {
         const int id = AFX_IDM_FIRST_MDICHILD + i;
-        auto* action
-            = pMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(windows[i]->windowTitle()));
+        auto* action = pMenu->addAction(
+            QStringLiteral("&%1 %2").arg(i + 1).arg(MenuText(listed[i]->windowTitle())));
         action->setData(id);
         action->setCheckable(true);
-        action->setChecked(windows[i] == active);
-        action->setStatusTip(CommandPrompt(61215));
+        action->setChecked(listed[i] == active);
+        action->setStatusTip(CommandPrompt(AFX_IDS_MDICHILD));
         connect(action, &QAction::triggered, this, [this, id] { SendCommand(id); });
         m_windowListActions.push_back(action);
+        m_windowListFrames.emplace_back(listed[i]);
+    }
+    if (windows.size() > kMaxWindowListEntries) {
+        auto* more = pMenu->addAction(LoadStringResource(IDS_MORE_WINDOWS));
+        more->setData(kMoreWindowsId);
+        connect(more, &QAction::triggered, this, [this] { SendCommand(kMoreWindowsId); });
+        m_windowListActions.push_back(more);
+    }
+}
+
+void CMainFrame::ShowWindowSelection()
+{
+    std::vector<QPointer<QMdiSubWindow>> windows;
+    QStringList titles;
+    for (QMdiSubWindow* window : m_pMdiArea->subWindowList()) {
+        windows.emplace_back(window);
+        titles.append(window->windowTitle());
+    }
+    if (windows.empty()) {
+        return;
+    }
+    QInputDialog dialog(this);
+    dialog.setWindowTitle(LoadStringResource(IDS_SELECT_WINDOW_CAPTION));
+    dialog.setLabelText(LoadStringResource(IDS_SELECT_WINDOW_PROMPT));
+    dialog.setOption(QInputDialog::UseListViewForComboBoxItems);
+    dialog.setComboBoxEditable(false);
+    dialog.setComboBoxItems(titles);
+    // Titles may repeat (files of one name from two folders): the rows of the list decide.
+    auto* list = dialog.findChild<QListView*>();
+    const auto active = std::find(windows.begin(), windows.end(), MDIGetActive());
+    if (list != nullptr && active != windows.end()) {
+        list->setCurrentIndex(list->model()->index(static_cast<int>(active - windows.begin()), 0));
+    }
+    if (dialog.exec() != QDialog::Accepted || list == nullptr) {
+        return;
+    }
+    const int row = list->currentIndex().row();
+    if (row >= 0 && static_cast<std::size_t>(row) < windows.size() && windows[row]) {
+        m_pMdiArea->setActiveSubWindow(windows[row]);
+    }
+}
+
+QPoint CMainFrame::NextFramePosition(QSize size)
+{
+    const QSize area = m_pMdiArea->isVisible() ? m_pMdiArea->viewport()->size() : QSize(880, 560);
+    const int step = style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    QPoint position(m_nCascade * step, m_nCascade * step);
+    if (position.x() + size.width() > area.width()
+        || position.y() + size.height() > area.height()) {
+        m_nCascade = 0;
+        position = QPoint(0, 0);
+    }
+    ++m_nCascade;
+    return position;
+}
+
+void CMainFrame::TileHorizontally()
+{
+    // Minimized windows keep their icons along the bottom; the others share the space above,
+    // the topmost window first.
+    const QList<QMdiSubWindow*> stacking = m_pMdiArea->subWindowList(QMdiArea::StackingOrder);
+    QList<QMdiSubWindow*> windows;
+    int iconRow = 0;
+    int minHeight = 1;
+    for (auto it = stacking.rbegin(); it != stacking.rend(); ++it) {
+        QMdiSubWindow* window = *it;
+        if (window->isMinimized()) {
+            iconRow = std::max(iconRow, window->height());
+            continue;
+        }
+        if (window->isMaximized()) {
+            window->showNormal();
+        }
+        minHeight = std::max(minHeight, window->minimumSizeHint().height());
+        windows.append(window);
+    }
+    const int count = static_cast<int>(windows.size());
+    if (count == 0) {
+        return;
+    }
+    const QSize area = m_pMdiArea->viewport()->size();
+    const int height = std::max(area.height() - iconRow, minHeight);
+    // As many rows as fit; the rest in further columns.
+    const int rowsThatFit = std::max(1, height / minHeight);
+    const int columns = (count + rowsThatFit - 1) / rowsThatFit;
+    const int rows = (count + columns - 1) / columns;
+    for (int i = 0; i < count; ++i) {
+        const int column = i / rows;
+        const int row = i % rows;
+        const int rowsHere = std::min(rows, count - column * rows);
+        const int left = area.width() * column / columns;
+        const int right = area.width() * (column + 1) / columns;
+        const int top = height * row / rowsHere;
+        const int bottom = height * (row + 1) / rowsHere;
+        windows[i]->setGeometry(left, top, right - left, bottom - top);
     }
 }
 
@@ -470,8 +604,24 @@ void CMainFrame::UpdateIndicators()
     }
 }
 
+void CMainFrame::OnStatusTip(const QString& strTip)
+{
+    // The prompt of the command under the pointer, blank for one without a prompt, and the idle
+    // text otherwise.
+    if (!strTip.isEmpty()) {
+        SetMessageText(strTip);
+    } else if (IsPointerOnCommand()) {
+        SetMessageText(QString());
+    } else {
+        SetIdleMessage();
+    }
+}
+
 bool CMainFrame::IsPointerOnCommand() const
 {
+    if (m_pMenuBar != nullptr && m_pMenuBar->HighlightedAction() != nullptr) {
+        return true;
+    }
     if (auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
         if (QAction* action = popup->activeAction(); action && !action->isSeparator()) {
             return true;
@@ -483,19 +633,30 @@ bool CMainFrame::IsPointerOnCommand() const
 bool CMainFrame::event(QEvent* event)
 {
     if (event->type() == QEvent::StatusTip) {
-        // The message pane shows the prompt of the command under the pointer, blank for one
-        // without a prompt, and the idle text otherwise.
-        const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
-        if (!tip.isEmpty()) {
-            SetMessageText(tip);
-        } else if (IsPointerOnCommand()) {
-            SetMessageText(QString());
-        } else {
-            SetIdleMessage();
-        }
+        OnStatusTip(static_cast<QStatusTipEvent*>(event)->tip());
         return true;
     }
     return QMainWindow::event(event);
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
+{
+    // Installed on the toolbar and on the document windows' system menus, whose prompts stop
+    // at their own window (a floating toolbar, a popup) before they could reach this one.
+    if (event->type() == QEvent::StatusTip && !m_bDestroying) {
+        OnStatusTip(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void CMainFrame::changeEvent(QEvent* event)
+{
+    // A maximized document window adds its title to the caption; the caption stays ours.
+    if (event->type() == QEvent::WindowTitleChange) {
+        OnUpdateFrameTitle();
+    }
+    QMainWindow::changeEvent(event);
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event)
@@ -509,3 +670,5 @@ void CMainFrame::closeEvent(QCloseEvent* event)
 }
 
 } // namespace vorn
+
+#include "moc_mainframe.cpp"

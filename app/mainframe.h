@@ -4,6 +4,8 @@
 #include "resources.h"
 
 #include <QMainWindow>
+#include <QMdiSubWindow>
+#include <QPointer>
 
 #include <map>
 #include <vector>
@@ -18,6 +20,7 @@ namespace vorn {
 
 class CChildFrame;
 class CLockKeyWatcher;
+class CFrameMenuBar;
 class CVornApp;
 class CVornDoc;
 class CVornView;
@@ -25,7 +28,8 @@ class CVornView;
 // The main window: the document windows in an MDI area, menu 130 while a document window is open
 // and menu 128 otherwise, the accelerators, the dockable toolbar and the status bar with its
 // message pane and lock indicators. Every command goes along the route active view, its
-// document, its frame, this frame, the application. Runs on the UI thread.
+// document, its frame, this frame, the application. The caption is the application title and
+// the active document's title. Runs on the UI thread.
 class CMainFrame : public QMainWindow, public CCmdTarget
 {
     Q_OBJECT
@@ -47,6 +51,7 @@ public:
     // The action that carries a command id (menus, toolbar and accelerators share it).
     [[nodiscard]] QAction* CommandAction(int nID) const;
     [[nodiscard]] QToolBar* ToolBar() const { return m_wndToolBar; }
+    [[nodiscard]] CFrameMenuBar* MenuBar() const { return m_pMenuBar; }
     [[nodiscard]] QLabel* MessagePane() const { return m_pMessagePane; }
     [[nodiscard]] QLabel* IndicatorPane(int nID) const;
     // The menu resource shown now: 128 or 130.
@@ -54,7 +59,7 @@ public:
 
     // Runs a command along the route; false when nothing enabled handled it.
     bool SendCommand(int nID);
-    // Recomputes menu, caption and the enabled and checked states of every command.
+    // Recomputes the menu and the enabled and checked states of every command.
     void UpdateCommandUI();
     // The same, once control returns to the event loop.
     void ScheduleUpdate();
@@ -65,8 +70,16 @@ public:
     // change.
     void UpdateIndicators();
 
+    // Window > Tile: the document windows one above the other, each as wide as the area (in
+    // columns side by side only where the rows would be lower than a window can be).
+    void TileHorizontally();
+    // The list of all document windows, to activate the one the user picks.
+    void ShowWindowSelection();
+
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -79,11 +92,19 @@ private:
     void UpdateRecentFileMenu();
     void RebuildWindowList(QMenu* pMenu);
     void ArrangeIcons();
+    // Where a new document window of this size goes: cascading from the top left, and back to
+    // the top left where it would reach beyond the area.
+    QPoint NextFramePosition(QSize size);
+    // The message pane for a prompt (empty: blank on a command, idle text elsewhere).
+    void OnStatusTip(const QString& strTip);
+    // Once a menu has closed: the idle text unless the pointer is on another command.
+    void OnMenuHidden();
     bool IsPointerOnCommand() const;
 
     CVornApp* m_pApp;
     CCommandRouter m_router;
     QMdiArea* m_pMdiArea = nullptr;
+    CFrameMenuBar* m_pMenuBar = nullptr;
     QToolBar* m_wndToolBar = nullptr;
     QLabel* m_pMessagePane = nullptr;
     std::map<int, QLabel*> m_indicators;
@@ -91,7 +112,9 @@ private:
     std::map<int, std::vector<QAction*>> m_menuBars; // top-level entries of menus 128 and 130
     std::vector<QAction*> m_windowListActions;
     CLockKeyWatcher* m_pLockKeys = nullptr;
+    std::vector<QPointer<QMdiSubWindow>> m_windowListFrames; // the windows those entries activate
     int m_nCurrentMenu = 0;
+    int m_nCascade = 0; // the place of the next new document window in the cascade
     bool m_bUpdatePending = false;
     bool m_bDestroying = false;
 };

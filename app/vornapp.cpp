@@ -10,13 +10,15 @@
 #include "vornview.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QMdiArea>
-#include <QPageSetupDialog>
+#include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
 #include <QSettings>
 #include <QTranslator>
 
@@ -204,7 +206,8 @@ CVornDoc* CVornApp::OpenDocumentFile(const QString& strPath)
     QString error;
     if (!doc->OnOpenDocument(path, &error)) {
         delete doc;
-        AfxMessageBox(LoadStringResource(IDS_FAILED_TO_OPEN).arg(QDir::toNativeSeparators(path), error),
+        AfxMessageBox(
+            LoadStringResource(IDS_FAILED_TO_OPEN).arg(QDir::toNativeSeparators(path), error),
             MB_OK | MB_ICONSTOP);
         return nullptr;
     }
@@ -241,7 +244,16 @@ QPrinter* CVornApp::Printer()
 
 void CVornApp::OnFilePrintSetup()
 {
-    QPageSetupDialog dialog(Printer(), m_pMainWnd.get());
+    // The printer (or a PDF file) and its page, in the print dialog without the choices of one
+    // print job; Print, Print direct and Print preview then use them.
+    QPrintDialog dialog(Printer(), m_pMainWnd.get());
+    dialog.setWindowTitle(LoadStringResource(IDS_PRINT_SETUP_CAPTION));
+    dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);
+    if (auto* buttons = dialog.findChild<QDialogButtonBox*>()) {
+        if (QPushButton* ok = buttons->button(QDialogButtonBox::Ok)) {
+            ok->setText(LoadStringResource(IDS_PRINT_SETUP_OK));
+        }
+    }
     dialog.exec();
 }
 
@@ -278,3 +290,5 @@ void CVornApp::CloseAllDocuments()
 }
 
 } // namespace vorn
+
+#include "moc_vornapp.cpp"

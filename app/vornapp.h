@@ -60,7 +60,8 @@ public:
     void AddToRecentFileList(const QString& strPath);
     [[nodiscard]] QStringList RecentFiles() const { return m_recentFiles; }
 
-    // The printer that Print setup configures and Print and Print preview use.
+    // The printer that Print setup chooses and configures, and that Print, Print direct and Print
+    // preview use.
     QPrinter* Printer();
 
     // The file dialog for Open (bOpen) or Save As; an empty string when cancelled.

@@ -262,3 +262,5 @@ void CVornDoc::UpdateFrameCounts()
 }
 
 } // namespace vorn
+
+#include "moc_vorndoc.cpp"

@@ -32,7 +32,6 @@ bool CCmdTarget::OnCmdMsg(int nID, CCmdUI* pCmdUI)
         return false;
     }
     if (pCmdUI != nullptr) {
-        pCmdUI->m_bHandled = true;
         pCmdUI->Enable(true);
         if (entry->update) {
             entry->update(*pCmdUI);

@@ -26,7 +26,6 @@ public:
     bool m_bEnabled = true;
     bool m_bCheckable = false;
     bool m_bChecked = false;
-    bool m_bHandled = false; // some object on the route has an entry for the command
 };
 
 // An object on the command route with its command map: each entry binds a command id (or a range)

@@ -182,8 +182,6 @@ public:
     bool LineTo(int x, int y);
     bool LineTo(CPoint point) { return LineTo(point.x, point.y); }
 
-    [[nodiscard]] CPoint GetCurrentPosition() const { return m_position; }
-
 protected:
     explicit CDC(CDrawTarget& target);
 

@@ -18,7 +18,6 @@ namespace vorn {
 
 namespace {
 
-const char* const kControlIdProperty = "vornControlId";
 constexpr unsigned kStaticTypeMask = 0x1Fu;
 constexpr int kIconSize = 32;
 
@@ -103,14 +102,14 @@ void CDialogEx::Build(const DialogTemplate& dialogTemplate)
         } else if ((item.style & kStaticTypeMask) == SS_ICON) {
             // The text names the icon resource; it shows at the desktop's icon size.
             auto* icon = new QLabel(this);
-            icon->setPixmap(QIcon(IconResourcePath(item.text.toInt())).pixmap(kIconSize, kIconSize));
+            icon->setPixmap(
+                QIcon(IconResourcePath(item.text.toInt())).pixmap(kIconSize, kIconSize));
             widget = icon;
         } else {
             auto* label = new QLabel(item.text, this);
             label->setTextFormat(Qt::PlainText);
             widget = label;
         }
-        widget->setProperty(kControlIdProperty, item.id);
         if (qobject_cast<QLabel*>(widget) != nullptr && (item.style & kStaticTypeMask) == SS_ICON) {
             widget->setGeometry(toX(item.x), toY(item.y), kIconSize, kIconSize);
         } else {
@@ -210,9 +209,6 @@ std::vector<QAbstractButton*> CDialogEx::RadioGroup(int nFirstID) const
     return buttons;
 }
 
-int CDialogEx::GetDlgCtrlID(const QWidget* control)
-{
-    return control != nullptr ? control->property(kControlIdProperty).toInt() : 0;
-}
-
 } // namespace vorn
+
+#include "moc_dialog.cpp"

@@ -36,8 +36,6 @@ public:
     [[nodiscard]] QWidget* GetDlgItem(int nID) const;
     // The radio buttons of the group that starts with the control of that id, in order.
     [[nodiscard]] std::vector<QAbstractButton*> RadioGroup(int nFirstID) const;
-    // The id a control was created with.
-    [[nodiscard]] static int GetDlgCtrlID(const QWidget* control);
 
     // The size of one horizontal and one vertical dialog unit in pixels, times 4 and 8.
     [[nodiscard]] int BaseUnitX() const { return m_nBaseUnitX; }

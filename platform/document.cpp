@@ -15,3 +15,5 @@ CDocument::CDocument(QObject* parent)
 CDocument::~CDocument() = default;
 
 } // namespace vorn
+
+#include "moc_document.cpp"

@@ -225,3 +225,5 @@ void CFindReplaceDlg::OnReplaceAll()
 }
 
 } // namespace vorn
+
+#include "moc_findreplacedlg.cpp"

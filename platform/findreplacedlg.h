@@ -35,9 +35,6 @@ public:
     // Shows (creating it if needed) the Find or the Replace dialog for the edit.
     static CFindReplaceDlg* Show(QPlainTextEdit* pEdit, bool bReplace);
 
-    [[nodiscard]] bool IsReplace() const { return m_bReplace; }
-    [[nodiscard]] QPlainTextEdit* Edit() const { return m_pEdit; }
-
     QLineEdit* m_pFindEdit = nullptr;
     QLineEdit* m_pReplaceEdit = nullptr;
     QCheckBox* m_pMatchCase = nullptr;

@@ -25,14 +25,24 @@ CRect CRetainedSurface::GetClientRect() const
     return { 0, 0, m_pWindow->width(), m_pWindow->height() };
 }
 
-bool CRetainedSurface::IsCurrent() const
+bool CRetainedSurface::FitsWindow() const
 {
-    if (!m_bValid || m_pWindow == nullptr) {
+    if (m_pWindow == nullptr) {
         return false;
     }
     const qreal ratio = m_pWindow->devicePixelRatioF();
     return m_image.devicePixelRatio() == ratio
         && m_image.size() == (QSizeF(m_pWindow->size()) * ratio).toSize();
+}
+
+bool CRetainedSurface::IsCurrent() const
+{
+    return m_bValid && FitsWindow();
+}
+
+bool CRetainedSurface::NeedsRepaint() const
+{
+    return !(m_bValid || m_bShowPending) || !FitsWindow();
 }
 
 void CRetainedSurface::FitToWindow()
@@ -50,6 +60,7 @@ void CRetainedSurface::FitToWindow()
     m_image.setDevicePixelRatio(ratio);
     m_image.fill(Qt::white);
     m_bValid = false;
+    m_bShowPending = false;
 }
 
 DrawSurface CRetainedSurface::Acquire()
@@ -65,7 +76,14 @@ DrawSurface CRetainedSurface::Acquire()
 
 void CRetainedSurface::Release(bool bShow)
 {
-    if (--m_nOpen == 0 && bShow && m_pWindow != nullptr) {
+    if (--m_nOpen != 0 || !bShow) {
+        return;
+    }
+    // A client context drew over the picture: it is no longer what the paint handler draws. A
+    // visible window shows the drawing at its next paint; a hidden one never sees it.
+    m_bValid = false;
+    m_bShowPending = m_pWindow != nullptr && m_pWindow->isVisible();
+    if (m_bShowPending) {
         m_pWindow->update();
     }
 }
@@ -83,8 +101,9 @@ void CRetainedSurface::MatchFormat(QImage::Format format)
     }
 }
 
-void CRetainedSurface::Show(QPainter& painter, const QRect& area) const
+void CRetainedSurface::Show(QPainter& painter, const QRect& area)
 {
+    m_bShowPending = false;
     if (m_image.isNull()) {
         return;
     }

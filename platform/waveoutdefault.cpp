@@ -45,15 +45,12 @@ struct WaitAtExit
     }
 } g_waitAtExit;
 
-// With only about two blocks buffered, the thread that feeds the server must run when the
-// server asks, even on a busy machine: real-time scheduling where the system allows it (the
-// threads the ALSA path creates inherit it), normal scheduling otherwise.
-constexpr int kRealtimePriority = 10;
-
+// Real-time scheduling where the system allows it (the threads the ALSA path creates inherit
+// it), normal scheduling otherwise.
 void RequestRealtimeScheduling()
 {
     sched_param parameter {};
-    parameter.sched_priority = kRealtimePriority;
+    parameter.sched_priority = kDeviceThreadPriority;
     pthread_setschedparam(pthread_self(), SCHED_RR, &parameter);
 }
 

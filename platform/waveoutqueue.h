@@ -15,6 +15,11 @@ class QObject;
 
 namespace vorn {
 
+// The priority the device threads ask for when the system allows real-time scheduling: with only
+// about two blocks buffered, the thread that feeds the server must run when the server asks, even
+// on a busy machine.
+inline constexpr int kDeviceThreadPriority = 10;
+
 // The blocks a device has been given and not yet handed back, shared by the UI thread, which
 // queues blocks, drops them and closes, and the device's own threads, which take samples out to
 // the server or card, hand blocks back when they have been played far enough, and post failures.

@@ -13,7 +13,6 @@ namespace {
 
 constexpr unsigned kPeriodFrames = 512;
 constexpr unsigned kPeriods = 2;
-constexpr int kRealtimePriority = 10;
 // Periods in a row that report an underflow: a device that never recovers is lost.
 constexpr int kMaxUnderflowsInARow = 40;
 
@@ -99,7 +98,7 @@ bool Start(RtAudio& audio, AlsaStream& stream, const WAVEFORMATEX& format)
         parameters.nChannels = format.nChannels;
         RtAudio::StreamOptions options;
         options.flags = RTAUDIO_ALSA_USE_DEFAULT | RTAUDIO_SCHEDULE_REALTIME;
-        options.priority = kRealtimePriority;
+        options.priority = kDeviceThreadPriority;
         options.numberOfBuffers = kPeriods;
         unsigned frames = kPeriodFrames;
         audio.openStream(&parameters, nullptr, RTAUDIO_SINT16, format.nSamplesPerSec, &frames,

@@ -18,8 +18,8 @@ DialogTemplate MakeAboutBox()
     t.pointSize = 9;
     const unsigned child = WS_CHILD | WS_VISIBLE;
     t.items = {
-        { IDC_STATIC, QStringLiteral("static"), QString::number(IDR_MAINFRAME), child | SS_ICON, 14, 14, 21,
-            20 },
+        { IDC_STATIC, QStringLiteral("static"), QString::number(IDR_MAINFRAME), child | SS_ICON, 14,
+            14, 21, 20 },
         { IDC_STATIC, QStringLiteral("static"), QStringLiteral("Vorn, Version 1.0"),
             child | SS_NOPREFIX | WS_GROUP, 42, 14, 114, 8 },
         { IDC_STATIC, QStringLiteral("static"), QStringLiteral("Copyright (C) 2026"),
@@ -76,11 +76,14 @@ const std::map<int, QString>& StringTable()
             { ID_FILE_OPEN, QStringLiteral("既存のファイルを開く\n開く") },
             { ID_FILE_CLOSE, QStringLiteral("作業中のファイルを閉じる\n閉じる") },
             { ID_FILE_SAVE, QStringLiteral("作業中のファイルを上書きして保存\n保存") },
-            { ID_FILE_SAVE_AS, QStringLiteral("作業中のファイルを新しい名前で保存\n名前を付けて保存") },
+            { ID_FILE_SAVE_AS,
+                QStringLiteral("作業中のファイルを新しい名前で保存\n名前を付けて保存") },
             { ID_FILE_PAGE_SETUP, QStringLiteral("印刷オプションの変更\nページ設定") },
-            { ID_FILE_PRINT_SETUP, QStringLiteral("プリンターおよび印刷オプションの変更\n印刷設定") },
+            { ID_FILE_PRINT_SETUP,
+                QStringLiteral("プリンターおよび印刷オプションの変更\n印刷設定") },
             { ID_FILE_PRINT, QStringLiteral("作業中のファイルを印刷\n印刷") },
-            { ID_FILE_PRINT_DIRECT, QStringLiteral("現在の設定でファイルを直接印刷\nクイック印刷") },
+            { ID_FILE_PRINT_DIRECT,
+                QStringLiteral("現在の設定でファイルを直接印刷\nクイック印刷") },
             { ID_FILE_PRINT_PREVIEW, QStringLiteral("印刷イメージを表示\n印刷プレビュー") },
             { ID_EDIT_CLEAR, QStringLiteral("選択範囲を消去\n消去") },
             { ID_EDIT_CLEAR_ALL, QStringLiteral("すべて消去\nすべて消去") },
@@ -105,7 +108,8 @@ const std::map<int, QString>& StringTable()
             { ID_APP_EXIT, QStringLiteral("アプリケーションを終了し、ファイルの保存を指示\n終了") },
             { ID_NEXT_PANE, QStringLiteral("次のウィンドウに切り替える\n次のペイン") },
             { ID_PREV_PANE, QStringLiteral("前のウィンドウに切り替える\n前のペイン") },
-            { ID_VIEW_TOOLBAR, QStringLiteral("ツール バーの表示/非表示\nツール バーの表示切り替え") },
+            { ID_VIEW_TOOLBAR,
+                QStringLiteral("ツール バーの表示/非表示\nツール バーの表示切り替え") },
             { ID_VIEW_STATUS_BAR,
                 QStringLiteral("ステータス バーの表示/非表示\nステータス バーの表示切り替え") },
             { AFX_IDS_SCSIZE, QStringLiteral("ウィンドウのサイズを変更") },
@@ -114,11 +118,13 @@ const std::map<int, QString>& StringTable()
             { AFX_IDS_SCMAXIMIZE, QStringLiteral("ウィンドウを最大化する") },
             { AFX_IDS_SCNEXTWINDOW, QStringLiteral("次のウィンドウに切り替える") },
             { AFX_IDS_SCPREVWINDOW, QStringLiteral("前のウィンドウに切り替える") },
-            { AFX_IDS_SCCLOSE, QStringLiteral("作業中のウィンドウを閉じ、変更したファイルの保存を指示") },
+            { AFX_IDS_SCCLOSE,
+                QStringLiteral("作業中のウィンドウを閉じ、変更したファイルの保存を指示") },
             { AFX_IDS_SCRESTORE, QStringLiteral("ウィンドウを通常のサイズに戻す") },
             { AFX_IDS_SCTASKLIST, QStringLiteral("タスク一覧をアクティブにする") },
             { AFX_IDS_MDICHILD, QStringLiteral("このウィンドウをアクティブにする") },
-            { AFX_IDS_PREVIEW_CLOSE, QStringLiteral("印刷プレビュー モードを閉じる\nプレビューのキャンセル") },
+            { AFX_IDS_PREVIEW_CLOSE,
+                QStringLiteral("印刷プレビュー モードを閉じる\nプレビューのキャンセル") },
             { ID_INDICATOR_EXT, QStringLiteral("EXT") },
             { ID_INDICATOR_CAPS, QStringLiteral("CAP") },
             { ID_INDICATOR_NUM, QStringLiteral("NUM") },
@@ -166,7 +172,16 @@ const std::map<int, QString>& StringTable()
             { IDS_DOCUMENT_FILTER, QStringLiteral("すべてのファイル (*)") },
             { IDS_IS_A_FOLDER, QStringLiteral("フォルダーはドキュメントとして開けません。") },
             { IDS_REGISTRY_KEY,
-                QStringLiteral("アプリケーション ウィザードで生成されたローカル アプリケーション") },
+                QStringLiteral(
+                    "アプリケーション ウィザードで生成されたローカル アプリケーション") },
+            { IDS_SC_NEXTWINDOW_ITEM, QStringLiteral("次のウィンドウ(&T)") },
+            { IDS_SC_PREVWINDOW_ITEM, QStringLiteral("前のウィンドウ(&P)") },
+            { IDS_SC_TASKLIST_ITEM, QStringLiteral("ウィンドウの一覧(&W)...") },
+            { IDS_MORE_WINDOWS, QStringLiteral("その他のウィンドウ(&M)...") },
+            { IDS_SELECT_WINDOW_CAPTION, QStringLiteral("ウィンドウの選択") },
+            { IDS_SELECT_WINDOW_PROMPT, QStringLiteral("アクティブにするウィンドウ:") },
+            { IDS_PRINT_SETUP_CAPTION, QStringLiteral("プリンターの設定") },
+            { IDS_PRINT_SETUP_OK, QStringLiteral("OK") },
         };
         for (int id = ID_FILE_MRU_FILE1; id <= ID_FILE_MRU_FILE16; ++id) {
             s[id] = QStringLiteral("指定のファイルを開く");
@@ -379,8 +394,8 @@ const std::vector<AcceleratorTemplate>& FindAcceleratorTable(int id)
 
 const std::vector<int>& FindToolBar(int id)
 {
-    static const std::vector<int> buttons { ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_SEPARATOR, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE,
-        ID_SEPARATOR, ID_FILE_PRINT, ID_APP_ABOUT };
+    static const std::vector<int> buttons { ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_SEPARATOR,
+        ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, ID_SEPARATOR, ID_FILE_PRINT, ID_APP_ABOUT };
     static const std::vector<int> none;
     return id == IDR_MAINFRAME ? buttons : none;
 }

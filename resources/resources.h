@@ -129,6 +129,17 @@ inline constexpr int IDS_DOCUMENT_FILTER = 632;
 inline constexpr int IDS_IS_A_FOLDER = 633;
 // The per-user settings key under which the recent-file list is kept.
 inline constexpr int IDS_REGISTRY_KEY = 634;
+// The items that a document window's system menu adds to the toolkit's own.
+inline constexpr int IDS_SC_NEXTWINDOW_ITEM = 640;
+inline constexpr int IDS_SC_PREVWINDOW_ITEM = 641;
+inline constexpr int IDS_SC_TASKLIST_ITEM = 642;
+// The Window popup's item after the first nine windows, and the list of all windows it opens.
+inline constexpr int IDS_MORE_WINDOWS = 643;
+inline constexpr int IDS_SELECT_WINDOW_CAPTION = 644;
+inline constexpr int IDS_SELECT_WINDOW_PROMPT = 645;
+// Print setup: the print dialog's caption and its accepting button there.
+inline constexpr int IDS_PRINT_SETUP_CAPTION = 646;
+inline constexpr int IDS_PRINT_SETUP_OK = 647;
 
 // Window, button, static and edit styles of the dialog templates (the desktop's values).
 inline constexpr unsigned WS_POPUP = 0x80000000u;

@@ -18,6 +18,8 @@ packages=(
     pipewire pipewire-pulse wireplumber pipewire-bin
     # make lint
     clang-format clang-tidy
+    # make package and its test
+    dpkg-dev lintian desktop-file-utils appstream man-db bsdextrautils x11-utils
 )
 
 missing=()

@@ -21,3 +21,5 @@ void CDrawDlg::DoDataExchange(CDataExchange* pDX)
 }
 
 } // namespace vorn
+
+#include "moc_drawdlg.cpp"

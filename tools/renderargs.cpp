@@ -33,9 +33,9 @@ RenderArgs::RenderArgs(const std::vector<std::string>& args,
             m_flags.insert(name);
         } else if (valueOptions.contains(name)) {
             if (inlineValue) {
-                m_values[name] = *inlineValue;
+                m_values[name].push_back(*inlineValue);
             } else if (i + 1 < args.size()) {
-                m_values[name] = args[++i];
+                m_values[name].push_back(args[++i]);
             } else {
                 throw UsageError("option --" + name + " needs a value");
             }
@@ -56,7 +56,13 @@ std::optional<std::string> RenderArgs::Value(const std::string& name) const
     if (it == m_values.end()) {
         return std::nullopt;
     }
-    return it->second;
+    return it->second.back();
+}
+
+std::vector<std::string> RenderArgs::Values(const std::string& name) const
+{
+    const auto it = m_values.find(name);
+    return it == m_values.end() ? std::vector<std::string> {} : it->second;
 }
 
 int RenderArgs::Input() const

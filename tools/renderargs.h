@@ -26,7 +26,10 @@ public:
         const std::set<std::string>& flagOptions = {});
 
     [[nodiscard]] bool Has(const std::string& name) const;
+    // The value of an option; the last one when it is given more than once.
     [[nodiscard]] std::optional<std::string> Value(const std::string& name) const;
+    // Every value of a repeatable option, in the order given.
+    [[nodiscard]] std::vector<std::string> Values(const std::string& name) const;
 
     // --input sine|step as the view's m_nInput (0 = sine, 1 = step); default sine.
     [[nodiscard]] int Input() const;
@@ -39,7 +42,7 @@ public:
     [[nodiscard]] std::string Required(const std::string& name) const;
 
 private:
-    std::map<std::string, std::string> m_values;
+    std::map<std::string, std::vector<std::string>> m_values;
     std::set<std::string> m_flags;
 };
 

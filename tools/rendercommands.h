@@ -13,5 +13,8 @@ void RenderWav(const std::vector<std::string>& args);
 // The points one Draw records, and the picture it shows (PNG or SVG).
 void RenderPoints(const std::vector<std::string>& args);
 void RenderPlot(const std::vector<std::string>& args);
+// The frequency response of the simulated chain and of its analogue prototype, as a table or a
+// picture.
+void RenderResponse(const std::vector<std::string>& args);
 
 } // namespace vorn

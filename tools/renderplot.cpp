@@ -5,6 +5,7 @@
 #include "dc.h"
 #include "plotcanvas.h"
 #include "renderargs.h"
+#include "renderpicture.h"
 #include "vornsimulation.h"
 
 #include <QBuffer>
@@ -83,20 +84,6 @@ QSize ParseSize(const std::string& text)
     return { width, height };
 }
 
-bool EndsWith(std::string_view text, std::string_view suffix)
-{
-    if (text.size() < suffix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < suffix.size(); ++i) {
-        const char c = text[text.size() - suffix.size() + i];
-        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != suffix[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
 QString Number(double value)
 {
     return QString::number(value, 'g', 3);
@@ -152,33 +139,6 @@ void DrawLabels(QPainter& painter, QPoint origin, QSize client, bool frequencyMo
     painter.restore();
 }
 
-// A Qt application for fonts and the SVG generator, on the offscreen platform unless told
-// otherwise; none is needed for the bare pixels.
-std::unique_ptr<QGuiApplication> StartQt()
-{
-    if (QGuiApplication::instance() != nullptr) {
-        return nullptr;
-    }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    // The tool's errors are its own single lines; Qt's notes about the environment stay quiet.
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
-        if (type == QtFatalMsg) {
-            std::fprintf(stderr, "vorn-render: %s\n", qPrintable(message));
-        }
-    });
-    static int argc = 1;
-    static char name[] = "vorn-render";
-    static char* argv[] = { name, nullptr };
-    return std::make_unique<QGuiApplication>(argc, argv);
-}
-
-std::string ToBytes(const QByteArray& bytes)
-{
-    return { bytes.constData(), static_cast<std::size_t>(bytes.size()) };
-}
-
 // One Draw of the view: the simulation's block (generated first in time mode), then the picture.
 void DrawOnce(CDrawTarget& target, CVornSimulation& simulation, std::vector<CPoint>& points)
 {
@@ -218,15 +178,15 @@ void RenderPlot(const std::vector<std::string>& args)
     const QSize client = options.Has("size") ? ParseSize(*options.Value("size"))
                                              : QSize(kCanvasWidth, kCanvasHeight);
     const std::string output = options.Required("output");
-    const bool svg = EndsWith(output, ".svg");
-    if (!svg && !EndsWith(output, ".png")) {
+    const bool svg = HasSuffix(output, ".svg");
+    if (!svg && !HasSuffix(output, ".png")) {
         throw UsageError("--output must name a .png or .svg file, not '" + output + "'");
     }
     const bool labels = options.Has("labels");
     const QPoint origin = labels ? QPoint(kLabelLeft, kLabelTop) : QPoint();
     const QSize whole
         = labels ? client + QSize(kLabelLeft + kLabelRight, kLabelTop + kLabelBottom) : client;
-    const auto application = StartQt();
+    const auto application = StartPictureApplication();
 
     std::vector<CPoint> points;
     QByteArray bytes;
@@ -268,7 +228,7 @@ void RenderPlot(const std::vector<std::string>& args)
             throw std::runtime_error("cannot encode the PNG image");
         }
     }
-    WriteFileAtomically(output, ToBytes(bytes));
+    WriteFileAtomically(output, ToStdString(bytes));
 }
 
 } // namespace vorn

@@ -1,6 +1,8 @@
 #include "rendercommands.h"
 
+#include "numbertext.h"
 #include "renderargs.h"
+#include "sweep.h"
 #include "vornsimulation.h"
 
 #include <algorithm>
@@ -9,6 +11,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -19,6 +23,9 @@ namespace {
 constexpr long long kMaxSkipBlocks = 10'000'000;
 constexpr long long kMaxPrintedBlocks = 100'000;
 constexpr double kMaxWavSeconds = 3600.0;
+constexpr double kDefaultSeconds = 5.0;
+constexpr double kSweepFromHz = 20.0;
+constexpr double kSweepToHz = 20000.0;
 
 // One decimal integer per line, written with one fwrite per block.
 void PrintBlock(const SampleBlock& block)
@@ -52,11 +59,101 @@ void AppendSamples(std::string& bytes, const SampleBlock& block)
     }
 }
 
+// --seconds: above 0 and at most an hour; 5 when absent.
+double Seconds(const RenderArgs& options)
+{
+    const auto text = options.Value("seconds");
+    if (!text) {
+        return kDefaultSeconds;
+    }
+    const auto seconds = ParseFiniteDecimal(*text);
+    if (!seconds || !(*seconds > 0.0 && *seconds <= kMaxWavSeconds)) {
+        throw UsageError(
+            "--seconds must be a number above 0 and at most 3600, not '" + *text + "'");
+    }
+    return *seconds;
+}
+
+// Whole blocks, at least the requested duration.
+std::uint32_t BlocksFor(double seconds)
+{
+    return static_cast<std::uint32_t>(std::ceil(seconds * kPlaybackRate / kBlockSamples));
+}
+
+// A sweep frequency: above 0 and below half the rate, where the samples can still carry it.
+double SweepFrequency(const RenderArgs& options, const std::string& name, double fallback)
+{
+    const auto text = options.Value(name);
+    if (!text) {
+        return fallback;
+    }
+    const auto hz = ParseFiniteDecimal(*text);
+    if (!hz || !(*hz > 0.0 && *hz < kPlaybackRate / 2.0)) {
+        throw UsageError(
+            "--" + name + " must be a frequency above 0 and below 22050 Hz, not '" + *text + "'");
+    }
+    return *hz;
+}
+
+// The options that only the sweep takes, refused for the other inputs.
+void RefuseSweepOptions(const RenderArgs& options, std::initializer_list<const char*> names)
+{
+    for (const char* name : names) {
+        if (options.Has(name)) {
+            throw UsageError(std::string("--") + name + " applies to --input sweep only");
+        }
+    }
+}
+
+// --input sweep: the sweep over `blocks` whole blocks from --from to --to, so that it ends at
+// --to on the last sample written.
+ExponentialSweep SweepOver(const RenderArgs& options, std::uint32_t blocks)
+{
+    if (options.Has("freq")) {
+        throw UsageError("--freq does not apply to --input sweep (it takes --from and --to)");
+    }
+    const double from = SweepFrequency(options, "from", kSweepFromHz);
+    const double to = SweepFrequency(options, "to", kSweepToHz);
+    return { from, to, static_cast<std::int64_t>(blocks) * kBlockSamples, kPlaybackRate };
+}
+
+bool IsSweep(const RenderArgs& options)
+{
+    return options.Value("input") == "sweep";
+}
+
 } // namespace
 
 void RenderSamples(const std::vector<std::string>& args)
 {
-    const RenderArgs options(args, { "input", "freq", "skip", "blocks" }, { "after-analysis" });
+    const RenderArgs options(
+        args, { "input", "freq", "skip", "blocks", "seconds", "from", "to" }, { "after-analysis" });
+    if (IsSweep(options)) {
+        // The sweep that wav writes for the same options, block by block.
+        const std::uint32_t total = BlocksFor(Seconds(options));
+        const ExponentialSweep sweep = SweepOver(options, total);
+        if (options.Has("after-analysis")) {
+            throw UsageError("--after-analysis does not apply to --input sweep");
+        }
+        const long long skip = options.Count("skip", 0, total);
+        const long long blocks = options.Count("blocks", total - skip, total);
+        if (skip + blocks > total) {
+            throw UsageError(
+                "--skip and --blocks reach past the sweep's " + std::to_string(total) + " blocks");
+        }
+        CVornSimulation simulation;
+        InputBlock input;
+        for (long long i = 0; i < skip + blocks; ++i) {
+            sweep.Fill(i * kBlockSamples, input);
+            simulation.FilterBlock(input, 0);
+            if (i >= skip) {
+                PrintBlock(simulation.m_samples[0]);
+            }
+        }
+        return;
+    }
+    RefuseSweepOptions(options, { "seconds", "from", "to" });
+
     CVornSimulation simulation;
     simulation.m_nInput = options.Input();
     simulation.m_dFreq = options.Frequency();
@@ -85,28 +182,18 @@ void RenderSpectrum(const std::vector<std::string>& args)
 
 void RenderWav(const std::vector<std::string>& args)
 {
-    const RenderArgs options(args, { "output", "input", "freq", "seconds" });
+    const RenderArgs options(args, { "output", "input", "freq", "seconds", "from", "to" });
     const std::string output = options.Required("output");
+    const std::uint32_t blocks = BlocksFor(Seconds(options));
     CVornSimulation simulation;
-    simulation.m_nInput = options.Input();
-    simulation.m_dFreq = options.Frequency();
-    double seconds = 5.0;
-    if (const auto text = options.Value("seconds")) {
-        const RenderArgs probe({ "--freq", *text }, { "freq" });
-        try {
-            seconds = probe.Frequency();
-        } catch (const UsageError&) {
-            seconds = -1.0;
-        }
-        if (!(seconds > 0.0 && seconds <= kMaxWavSeconds)) {
-            throw UsageError(
-                "--seconds must be a number above 0 and at most 3600, not '" + *text + "'");
-        }
+    std::optional<ExponentialSweep> sweep;
+    if (IsSweep(options)) {
+        sweep = SweepOver(options, blocks);
+    } else {
+        RefuseSweepOptions(options, { "from", "to" });
+        simulation.m_nInput = options.Input();
+        simulation.m_dFreq = options.Frequency();
     }
-
-    // Whole blocks, at least the requested duration.
-    const auto blocks
-        = static_cast<std::uint32_t>(std::ceil(seconds * kPlaybackRate / kBlockSamples));
     const std::uint32_t dataBytes = blocks * kBlockSamples * 2;
 
     std::string bytes;
@@ -130,18 +217,22 @@ void RenderWav(const std::vector<std::string>& args)
     std::vector<InputBlock> current;
     std::vector<InputBlock> next;
     double phase = simulation.m_filter[7];
-    const auto fillChunk
-        = [&simulation](std::vector<InputBlock>& chunk, std::uint32_t count, double& chunkPhase) {
-              chunk.resize(count);
-              for (InputBlock& input : chunk) {
-                  simulation.FillInput(input, chunkPhase);
-              }
-          };
-    fillChunk(current, std::min(kChunkBlocks, blocks), phase);
+    std::int64_t filled = 0; // blocks of input made so far
+    const auto fillChunk = [&](std::vector<InputBlock>& chunk, std::uint32_t count) {
+        chunk.resize(count);
+        for (InputBlock& input : chunk) {
+            if (sweep) {
+                sweep->Fill(filled * kBlockSamples, input);
+            } else {
+                simulation.FillInput(input, phase);
+            }
+            ++filled;
+        }
+    };
+    fillChunk(current, std::min(kChunkBlocks, blocks));
     for (std::uint32_t done = 0; done < blocks;) {
         const std::uint32_t after = done + static_cast<std::uint32_t>(current.size());
-        std::thread producer(
-            [&] { fillChunk(next, std::min(kChunkBlocks, blocks - after), phase); });
+        std::thread producer([&] { fillChunk(next, std::min(kChunkBlocks, blocks - after)); });
         for (const InputBlock& input : current) {
             simulation.FilterBlock(input, 0);
             AppendSamples(bytes, simulation.m_samples[0]);

@@ -24,27 +24,49 @@ constexpr Subcommand kSubcommands[] = {
     { "wav", vorn::RenderWav },
     { "points", vorn::RenderPoints },
     { "plot", vorn::RenderPlot },
+    { "response", vorn::RenderResponse },
 };
 
 constexpr std::string_view kUsage = R"(usage:
   vorn-render samples  [--input sine|step] [--freq HZ] [--skip K] [--blocks N] [--after-analysis]
+  vorn-render samples  --input sweep [--from HZ] [--to HZ] [--seconds S] [--skip K] [--blocks N]
   vorn-render spectrum
   vorn-render wav      --output FILE.wav [--input sine|step] [--freq HZ] [--seconds S]
+  vorn-render wav      --output FILE.wav --input sweep [--from HZ] [--to HZ] [--seconds S]
   vorn-render points   --mode time|freq [--input sine|step] [--freq HZ] [--skip K]
   vorn-render plot     --mode time|freq [--input sine|step] [--freq HZ] [--skip K] [--size WxH]
                        [--labels] --output FILE.png|FILE.svg
+  vorn-render response [--rate HZ] [--from HZ] [--to HZ] [--points N] [--linear] [--at HZ]...
+                       [--format text|csv]
+  vorn-render response ... --plot FILE.png|FILE.svg [--labels]
   vorn-render --help | --version
 
 Simulates a 6th-order 1 kHz Butterworth low-pass followed by a 1 Hz high-pass, driven by a sine
 (amplitude 10000, default 1000 Hz) or a step, in blocks of 2000 samples at 44100 Hz.
   samples   a fresh simulation: skip K blocks (default 0), then print N blocks (default 1), one
-            16-bit sample per line; --after-analysis first runs the frequency-response analysis
+            16-bit sample per line; --after-analysis first runs the frequency-response analysis.
+            With --input sweep: the blocks of the sweep that wav writes for the same --from, --to
+            and --seconds, all of them unless --skip and --blocks choose a part
   spectrum  the 2000 whole-decibel entries of the frequency response (20 Hz per bin)
-  wav       16-bit mono PCM at 44100 Hz, whole blocks, at least S seconds (default 5)
+  wav       16-bit mono PCM at 44100 Hz, whole blocks, at least S seconds (default 5).
+            --input sweep: an exponential sine sweep of amplitude 10000, phase-continuous, from
+            --from (default 20 Hz) to --to (default 20000 Hz), both below 22050 Hz; it spans
+            exactly the samples written, so it starts at --from on the first sample and reaches
+            --to on the last
   points    the canvas points (x y per line, 760 x 640 canvas) that one Draw records: time mode
             after K blocks, frequency mode after the frequency-response analysis
   plot      the picture that Draw shows in a client area of WxH pixels (default 760x640);
             --labels adds the scales (ms and sample units, or kHz and dB) around it
+  response  per frequency, the level [dB], phase [degrees] and group delay [ms] of the chain as
+            simulated at --rate HZ (default 44100, from 1000 to 10000000), exact from its
+            discrete-time transfer function, then the same for its analogue prototype. The
+            frequencies: --points N (default 200, up to 1000000) from --from (default 10) to --to
+            (default 20000), spaced logarithmically unless --linear, or exactly those given with
+            --at (repeatable, not with the others); each from 0.001 Hz to below half the rate.
+            The phase is unwrapped along the list, its first value within +-180 degrees.
+            --format text (aligned columns, default) or csv (a header line, then the rows);
+            --plot writes a picture instead: level and phase against frequency, simulated and
+            analogue in two colours, with legend and scales; --labels adds the group delay
 )";
 
 } // namespace

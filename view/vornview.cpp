@@ -17,7 +17,6 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
-#include <QPrinterInfo>
 #include <QStyleHints>
 #include <QTextDocument>
 
@@ -82,23 +81,28 @@ void CVornView::InitCommandMap()
     OnCommand(
         ID_EDIT_CUT, [this] { cut(); },
         [this](CCmdUI& ui) { ui.Enable(textCursor().hasSelection() && !isReadOnly()); });
-    OnCommand(ID_EDIT_COPY, [this] { copy(); }, needSelection);
+    OnCommand(
+        ID_EDIT_COPY, [this] { copy(); }, needSelection);
     OnCommand(
         ID_EDIT_PASTE, [this] { paste(); },
         [this](CCmdUI& ui) {
             const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
-            ui.Enable(!isReadOnly() && mime != nullptr && mime->hasText() && !mime->text().isEmpty());
+            ui.Enable(
+                !isReadOnly() && mime != nullptr && mime->hasText() && !mime->text().isEmpty());
         });
-    OnCommand(ID_EDIT_SELECT_ALL, [this] { selectAll(); }, needText);
-    OnCommand(ID_EDIT_FIND, [this] { OnEditFind(); }, needText);
-    OnCommand(ID_EDIT_REPLACE, [this] { OnEditReplace(); }, needText);
+    OnCommand(
+        ID_EDIT_SELECT_ALL, [this] { selectAll(); }, needText);
+    OnCommand(
+        ID_EDIT_FIND, [this] { OnEditFind(); }, needText);
+    OnCommand(
+        ID_EDIT_REPLACE, [this] { OnEditReplace(); }, needText);
     OnCommand(
         ID_EDIT_REPEAT, [this] { OnEditRepeat(); },
         [this](CCmdUI& ui) { ui.Enable(!document()->isEmpty() && !LastFind().strFind.isEmpty()); });
 
     // There are no split panes to move between.
-    OnCommand(ID_NEXT_PANE, [] { });
-    OnCommand(ID_PREV_PANE, [] { });
+    OnCommand(ID_NEXT_PANE, [] {});
+    OnCommand(ID_PREV_PANE, [] {});
 }
 
 void CVornView::DrawTrace()
@@ -114,7 +118,9 @@ void CVornView::OnPaint()
 
 void CVornView::paintEvent(QPaintEvent* event)
 {
-    if (!m_surface.IsCurrent()) {
+    // What Draw drew is shown by the paint it asked for; every other paint shows OnPaint's
+    // picture, drawn anew unless the kept one is exactly that.
+    if (m_surface.NeedsRepaint()) {
         OnPaint();
     }
     QPainter painter(viewport());
@@ -216,13 +222,17 @@ void CVornView::OnFilePrint()
 
 void CVornView::OnFilePrintDirect()
 {
-    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-    if (info.isNull()) {
+    // Without a dialog, to the printer as Print setup left it: a printer of the system, or a
+    // PDF file once one has been named.
+    const bool hasDestination = m_pPrinter != nullptr
+        && (m_pPrinter->outputFormat() == QPrinter::PdfFormat
+                ? !m_pPrinter->outputFileName().isEmpty()
+                : !m_pPrinter->printerName().isEmpty());
+    if (!hasDestination) {
         AfxMessageBox(LoadStringResource(IDS_NO_PRINTER), MB_OK | MB_ICONEXCLAMATION);
         return;
     }
-    QPrinter printer(info, QPrinter::HighResolution);
-    PrintText(&printer);
+    PrintText(m_pPrinter);
 }
 
 void CVornView::OnFilePrintPreview()
@@ -265,3 +275,5 @@ bool CVornView::FindText(const QString& strFind, bool bMatchCase, bool bForward)
 }
 
 } // namespace vorn
+
+#include "moc_vornview.cpp"

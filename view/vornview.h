@@ -38,8 +38,9 @@ public:
 
     // The canvas points of the segments drawn by the last DrawTrace, replayed by OnPaint.
     std::vector<CPoint> m_points;
-    // The retained picture of the viewport: Draw paints into it at once, a real repaint renews it
-    // through OnPaint, and the viewport shows it in place of the text.
+    // The retained picture of the viewport: Draw paints into it at once and the next paint shows
+    // that; every other paint shows OnPaint's picture (renewed through OnPaint unless the kept
+    // picture is exactly that). The viewport shows it in place of the text.
     CRetainedSurface m_surface { viewport() };
 
     // The document whose text this view edits (its text is shared by all views of it); nullptr
@@ -47,7 +48,8 @@ public:
     void SetDocument(CDocument* pDocument);
     [[nodiscard]] CDocument* GetDocument() const { return m_pDocument; }
 
-    // The printer that Print and Print preview use (the application's, set up by Print setup).
+    // The printer that Print, Print direct and Print preview use (the application's, chosen and
+    // set up by Print setup).
     void SetPrinter(QPrinter* pPrinter) { m_pPrinter = pPrinter; }
 
     // Printing lays out the view's text in pages, never the plot.
@@ -69,8 +71,8 @@ signals:
     void statusMessage(const QString& text);
 
 protected:
-    // The viewport shows the retained plot; a stale picture (first show, resize) is repainted
-    // by OnPaint first.
+    // The viewport shows the retained plot; a stale picture (first show, resize, a Draw already
+    // shown) is repainted by OnPaint first.
     void paintEvent(QPaintEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     // The text cursor is never seen here (the viewport shows the plot), so it does not blink

@@ -14,7 +14,14 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+# On failure the program's own output says more (it is deleted with the work directory).
+fail() {
+    echo "FAIL: $*" >&2
+    for log in "$work"/out*.log; do
+        [ -s "$log" ] && { echo "--- $(basename "$log"):" >&2; cat "$log" >&2; }
+    done
+    exit 1
+}
 
 # Polls (every 50 ms, at most 20 s) for a visible window whose name matches; prints its id.
 wait_window() {

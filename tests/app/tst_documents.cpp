@@ -9,14 +9,22 @@
 #include "vorndoc.h"
 #include "vornview.h"
 
-#include "isolatedsettings.h"
+#include "apptestcase.h"
 #include "modalscript.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFile>
+#include <QLineEdit>
 #include <QMdiArea>
+#include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTextCursor>
 
@@ -53,6 +61,32 @@ QByteArray allByteValues()
     return bytes;
 }
 
+// The text of a PDF file, as pdftotext reads it.
+QString pdfText(const QString& pdf)
+{
+    QProcess process;
+    process.start(QStringLiteral("pdftotext"),
+        { QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-") });
+    if (!process.waitForFinished(30000) || process.exitCode() != 0) {
+        return QStringLiteral("<pdftotext failed>");
+    }
+    // The font maps some ideographs to their radical code points; compatibility normalisation
+    // brings them back.
+    return QString::fromUtf8(process.readAllStandardOutput())
+        .normalized(QString::NormalizationForm_KC);
+}
+
+// The first item of a combo box whose text contains the part.
+int itemContaining(const QComboBox* combo, const QString& part)
+{
+    for (int i = 0; i < combo->count(); ++i) {
+        if (combo->itemText(i).contains(part)) {
+            return i;
+        }
+    }
+    return -1;
+}
+
 void appendText(CVornView* view, const QString& text)
 {
     QTextCursor cursor = view->textCursor();
@@ -63,37 +97,21 @@ void appendText(CVornView* view, const QString& text)
 
 } // namespace
 
-class TestDocuments : public QObject
+class TestDocuments : public AppTestCase
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_settings;
     std::unique_ptr<QTemporaryDir> m_files;
-    std::unique_ptr<CVornApp> m_app;
 
-    CMainFrame* frame() const { return m_app->GetMainWnd(); }
     QString file(const QString& name) const { return m_files->filePath(name); }
-    void startApp(const QStringList& args = { QStringLiteral("vorn") })
-    {
-        m_app = std::make_unique<CVornApp>();
-        QVERIFY(m_app->InitInstance(args));
-        QCoreApplication::processEvents();
-    }
-    void stopApp()
-    {
-        m_app.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
 
 private slots:
-    void initTestCase() { m_settings = isolateSettings(); }
-
     void init()
     {
         m_files = std::make_unique<QTemporaryDir>();
         QVERIFY(m_files->isValid());
-        startApp();
+        QVERIFY(startApp());
     }
 
     void cleanup()
@@ -289,7 +307,7 @@ private slots:
         QCOMPARE(m_app->RecentFiles(), expected);
 
         stopApp();
-        startApp();
+        QVERIFY(startApp());
         QCOMPARE(m_app->RecentFiles(), expected);
         QAction* first = frame()->CommandAction(57616);
         QCOMPARE(first->text(), QStringLiteral("&1 ") + expected[0]);
@@ -311,7 +329,7 @@ private slots:
     {
         writeAll(file("arg.txt"), "from the command line");
         stopApp();
-        startApp({ QStringLiteral("vorn"), file("arg.txt") });
+        QVERIFY(startApp({ QStringLiteral("vorn"), file("arg.txt") }));
         QCOMPARE(frame()->MdiArea()->subWindowList().size(), 1);
         QCOMPARE(frame()->windowTitle(), QStringLiteral("Vorn - arg.txt"));
         QCOMPARE(frame()->GetActiveView()->toPlainText(), QStringLiteral("from the command line"));
@@ -352,6 +370,96 @@ private slots:
         QVERIFY2(text.contains(QStringLiteral("Vorn print check")), qPrintable(text));
         QVERIFY2(text.contains(QStringLiteral("日本語の行")), qPrintable(text));
         QVERIFY2(text.contains(QStringLiteral("third line")), qPrintable(text));
+    }
+
+    void printSetupChoosesWhereAndHowPrintDirectPrints()
+    {
+        CVornView* view = frame()->GetActiveView();
+        view->setPlainText(QStringLiteral("Vorn print setup check\n二行目"));
+        if (QPrinterInfo::availablePrinterNames().isEmpty()) {
+            // Nothing chosen yet and no printer on the system: Print direct says so.
+            QString said;
+            auto seen = pressOnNextMessageBox(QMessageBox::Ok, &said);
+            QVERIFY(frame()->SendCommand(ID_FILE_PRINT_DIRECT));
+            QVERIFY(seen->finished());
+            QVERIFY2(
+                said.startsWith(QStringLiteral("プリンターが見つかりません")), qPrintable(said));
+        }
+
+        // Print setup: a PDF file as the printer, and its page A5 landscape (in the dialog's
+        // printer properties).
+        const QString pdf = file("setup.pdf");
+        QString caption;
+        QString okText;
+        ModalScript script({
+            [&](QWidget* modal) {
+                auto* dialog = qobject_cast<QPrintDialog*>(modal);
+                if (dialog == nullptr) {
+                    return false;
+                }
+                caption = dialog->windowTitle();
+                okText
+                    = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->text();
+                auto* printers = dialog->findChild<QComboBox*>(QStringLiteral("printers"));
+                printers->setCurrentIndex(itemContaining(printers, QStringLiteral("PDF")));
+                dialog->findChild<QLineEdit*>(QStringLiteral("filename"))->setText(pdf);
+                ModalScript::press(dialog->findChild<QPushButton*>(QStringLiteral("properties")));
+                return true;
+            },
+            [](QWidget* modal) {
+                if (qstrcmp(modal->metaObject()->className(), "QPrintPropertiesDialog") != 0) {
+                    return false;
+                }
+                auto* size = modal->findChild<QComboBox*>(QStringLiteral("pageSizeCombo"));
+                size->setCurrentIndex(itemContaining(size, QStringLiteral("A5")));
+                modal->findChild<QRadioButton*>(QStringLiteral("landscape"))->click();
+                ModalScript::press(
+                    modal->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok));
+                return true;
+            },
+            [](QWidget* modal) {
+                auto* dialog = qobject_cast<QPrintDialog*>(modal);
+                if (dialog == nullptr) {
+                    return false;
+                }
+                ModalScript::press(
+                    dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok));
+                return true;
+            },
+        });
+        QVERIFY(frame()->SendCommand(ID_FILE_PRINT_SETUP));
+        QVERIFY(script.finished());
+        QCOMPARE(caption, QStringLiteral("プリンターの設定"));
+        QCOMPARE(okText, QStringLiteral("OK"));
+        // Setting up prints nothing.
+        QVERIFY(!QFile::exists(pdf));
+
+        // Print direct prints there at once, on that page.
+        QVERIFY(frame()->SendCommand(ID_FILE_PRINT_DIRECT));
+        QVERIFY(readAll(pdf).startsWith("%PDF"));
+        const QString text = pdfText(pdf);
+        QVERIFY2(text.contains(QStringLiteral("Vorn print setup check")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("二行目")), qPrintable(text));
+        QProcess pdfinfo;
+        pdfinfo.start(QStringLiteral("pdfinfo"), { pdf });
+        QVERIFY(pdfinfo.waitForFinished(30000));
+        const QString info = QString::fromUtf8(pdfinfo.readAllStandardOutput());
+        // A5 (420 x 595 points), lying on its side.
+        const QRegularExpressionMatch page
+            = QRegularExpression(QStringLiteral("Page size: +([\\d.]+) x ([\\d.]+) pts \\(A5\\)"))
+                  .match(info);
+        QVERIFY2(page.hasMatch(), qPrintable(info));
+        QVERIFY(page.captured(1).toDouble() > page.captured(2).toDouble());
+
+        // Print offers the same printer and file.
+        QString offered;
+        auto seen = onNextModal([&offered](QWidget* modal) {
+            offered = modal->findChild<QLineEdit*>(QStringLiteral("filename"))->text();
+            qobject_cast<QDialog*>(modal)->reject();
+        });
+        QVERIFY(frame()->SendCommand(ID_FILE_PRINT));
+        QVERIFY(seen->finished());
+        QCOMPARE(offered, pdf);
     }
 };
 

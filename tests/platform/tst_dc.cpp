@@ -1,10 +1,10 @@
 // The drawing context and the message box service: pens handed back on selection, the mapping
 // of logical units to device pixels, contexts open at the same time on one surface, the
 // retained picture of a window, and the application's message box.
-#include "modalscript.h"
 #include "dc.h"
-#include "retainedsurface.h"
 #include "messagebox.h"
+#include "modalscript.h"
+#include "retainedsurface.h"
 
 #include <QMainWindow>
 #include <QPainter>

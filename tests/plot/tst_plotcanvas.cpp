@@ -112,6 +112,8 @@ private slots:
     void linesEquallyThickAtAnyScale();
 };
 
+// Golden values: the reference points of the canvas conversion (the evaluation-order cases among
+// them), the others computed by hand from x = u 240 + 20 and y = v 30 + 20, truncated toward zero.
 void TestPlotCanvas::canvasPoint_data()
 {
     QTest::addColumn<bool>("frequency");
@@ -396,6 +398,8 @@ void TestPlotCanvas::replayBreaks()
     QCOMPARE(std::vector<DcOp>(lines.begin() + 86, lines.end()), expected);
 }
 
+// Golden values: pixel positions read off the grid geometry by hand (a 760 x 640 client area maps
+// one canvas unit to one pixel).
 void TestPlotCanvas::pixelsOf760x640()
 {
     CVornSimulation simulation;

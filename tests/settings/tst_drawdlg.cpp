@@ -1,8 +1,8 @@
 // The settings dialog as a user meets it: built from its template, opened modally with DoModal,
 // its fields exchanged both ways, wrong numbers refused with the standard message, and closed
 // by its buttons, Esc or the close box.
-#include "modalscript.h"
 #include "drawdlg.h"
+#include "modalscript.h"
 #include "resources.h"
 
 #include <QFontMetrics>

@@ -127,6 +127,24 @@ bool runFrequencyResponse(
     return script.finished();
 }
 
+// A filter state whose next time block holds samples from 21267 to 21399, which truncate to
+// y = 0 and so break the replayed line: the high-pass's own state lifts the 1 kHz sine by a
+// nearly constant offset.
+FilterState stateWithBreakPoints()
+{
+    for (int offset = 14000; offset < 30000; offset += 37) {
+        CVornSimulation probe;
+        probe.m_filter[0] = -offset;
+        const FilterState state = probe.m_filter;
+        probe.GenerateBlock(0);
+        if (std::any_of(probe.m_samples[0].begin(), probe.m_samples[0].end(),
+                [](std::int16_t s) { return s >= 21267 && s <= 21399; })) {
+            return state;
+        }
+    }
+    return {};
+}
+
 class PostedEventCounter : public QObject
 {
 public:
@@ -148,6 +166,8 @@ private slots:
     void repaintAfterResize();
     void widthThreshold_data();
     void widthThreshold();
+    void everyRepaintFollowsTheReplayRule_data();
+    void everyRepaintFollowsTheReplayRule();
     void repeatedDrawContinuesTheSignal();
     void frequencyResponseSequence();
     void drawInFrequencyModeKeepsTheSpectrum();
@@ -257,6 +277,62 @@ void TestViewPlot::widthThreshold()
     } else {
         QVERIFY(sameImage(repainted, expected));
     }
+}
+
+void TestViewPlot::everyRepaintFollowsTheReplayRule_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::newRow("199") << 199;
+    QTest::newRow("200") << 200;
+}
+
+void TestViewPlot::everyRepaintFollowsTheReplayRule()
+{
+    QFETCH(int, width);
+    auto view = showView({ width, 300 });
+    QVERIFY(view);
+    const FilterState state = stateWithBreakPoints();
+    QVERIFY(state != FilterState {});
+    view->m_filter = state;
+    CVornSimulation twin;
+    twin.m_filter = state;
+    const QImage drawn = referenceDraw(*view, twin);
+
+    view->OnCmdMsg(ID_DRAW, nullptr);
+    QCOMPARE(view->m_samples[0], twin.m_samples[0]);
+    const auto breaks = std::count_if(view->m_points.begin(), view->m_points.end(),
+        [](const CPoint& p) { return p.x == 0 || p.y == 0; });
+    QCOMPARE(breaks > 0, width >= 200);
+    const QImage replayed = referenceRepaint(*view, view->m_points);
+    // The two pictures differ: at 199 pixels Draw shows grid and axis and a repaint nothing, at
+    // 200 the replay leaves out both segments at every break.
+    QVERIFY(!sameImage(drawn, replayed));
+    if (width < 200) {
+        QImage white = blank(*view);
+        white.fill(Qt::white);
+        QVERIFY(sameImage(replayed, white));
+    }
+
+    // The paint that Draw asked for shows what Draw drew.
+    QVERIFY(sameImage(grabShown(*view), drawn));
+    // Any later paint shows the replay, whether the kept picture is renewed or reused.
+    std::vector<DcOp> ops;
+    view->m_surface.SetLog(&ops);
+    QVERIFY(sameImage(grabShown(*view), replayed));
+    QCOMPARE(ops.empty(), width < 200); // a narrow repaint draws nothing at all
+    ops.clear();
+    QCoreApplication::processEvents();
+    view->viewport()->repaint(QRect(0, 0, width / 2, 100));
+    QVERIFY(sameImage(grabShown(*view), replayed));
+    QVERIFY(ops.empty());
+    view->m_surface.SetLog(nullptr);
+
+    // A Draw on a hidden view is never shown: the next paint is a replay too.
+    view->hide();
+    view->OnCmdMsg(ID_DRAW, nullptr);
+    view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+    QVERIFY(sameImage(grabShown(*view), referenceRepaint(*view, view->m_points)));
 }
 
 void TestViewPlot::repeatedDrawContinuesTheSignal()

@@ -1,0 +1,235 @@
+#!/usr/bin/env bash
+# usage: check_deb.sh <cpack> <build dir> <source dir> <project version>   (run under with-xvfb.sh)
+# Builds the Debian package from the build tree with CPack, checks its control fields and
+# contents, validates the desktop entry, the AppStream metadata and the manual pages, unpacks it
+# with dpkg -x into a private root and runs the unpacked programs from there: vorn-render renders,
+# vorn shows its window "Vorn - Vorn1" with Qt's Japanese translation and the SVG icon engine of
+# the system. Last, lintian.
+set -u
+cpack=$1 build=$2 source=$3 version=$4
+work=$(mktemp -d)
+export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+pid=""
+cleanup() {
+    [ -n "$pid" ] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+failures=0
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+die() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+# --- Build the package from this tree.
+"$cpack" --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1 \
+    || { cat "$work/cpack.log" >&2; die "cpack failed"; }
+debs=("$work"/out/*.deb)
+[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || die "cpack made ${#debs[@]} packages: ${debs[*]}"
+deb=${debs[0]}
+echo "package: $(basename "$deb"), $(stat -c %s "$deb") bytes"
+
+# --- Control fields.
+field() { dpkg-deb -f "$deb" "$1"; }
+arch=$(dpkg --print-architecture)
+deb_version=$(field Version)
+[[ $deb_version == "$version-"* ]] || fail "Version '$deb_version' is not $version with a revision"
+[ "$(basename "$deb")" = "vorn_${deb_version}_${arch}.deb" ] || fail "file name $(basename "$deb")"
+[ "$(field Package)" = vorn ] || fail "Package '$(field Package)'"
+[ "$(field Section)" = sound ] || fail "Section '$(field Section)'"
+[ "$(field Priority)" = optional ] || fail "Priority '$(field Priority)'"
+[ "$(field Architecture)" = "$arch" ] || fail "Architecture '$(field Architecture)'"
+[[ $(field Maintainer) =~ ^[^\<]+\ \<[^@\>]+@[^\>]+\>$ ]] || fail "Maintainer '$(field Maintainer)'"
+[ "$(field Description | wc -l)" -ge 3 ] || fail "no long description"
+# The names of a relation field, one a line, without versions and alternatives.
+relation_names() { field "$1" | tr ',|' '\n\n' | sed -e 's/(.*)//' -e 's/[[:space:]]//g' | sed '/^$/d'; }
+depends=$(relation_names Depends)
+echo "Depends: $(field Depends)"
+# Linked (found by dpkg-shlibdeps) and loaded without linking (the translation, the ALSA plug-in).
+for name in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6 libqt6svg6 \
+    librtaudio6 libx11-6 qt6-translations-l10n libasound2-plugins; do
+    grep -qx "$name" <<<"$depends" || fail "Depends lacks $name"
+done
+grep -qx fonts-noto-cjk <<<"$(relation_names Recommends)" || fail "Recommends lacks fonts-noto-cjk"
+# Every dependency is a package this machine knows and has installed.
+for name in $depends; do
+    [ "$(dpkg-query -W -f '${db:Status-Status}' "$name" 2>/dev/null)" = installed ] \
+        || fail "dependency $name is not an installed package here"
+done
+dupes=$(sort <<<"$depends" | uniq -d)
+[ -z "$dupes" ] || fail "Depends names a package twice: $dupes"
+
+# --- Contents: the files, their owners and modes.
+dpkg-deb -c "$deb" >"$work/contents" || die "dpkg-deb -c failed"
+expected=(
+    usr/bin/vorn
+    usr/bin/vorn-render
+    usr/share/applications/Vorn.AppID.NoVersion.desktop
+    usr/share/icons/hicolor/scalable/apps/vorn.svg
+    usr/share/metainfo/Vorn.AppID.NoVersion.metainfo.xml
+    usr/share/man/man1/vorn.1.gz
+    usr/share/man/man1/vorn-render.1.gz
+    usr/share/doc/vorn/copyright
+    usr/share/doc/vorn/changelog.Debian.gz
+)
+sizes=(16 24 32 48 64 128 256)
+for size in "${sizes[@]}"; do
+    expected+=("usr/share/icons/hicolor/${size}x${size}/apps/vorn.png")
+done
+for path in "${expected[@]}"; do
+    grep -q " \./$path\$" "$work/contents" || fail "the package lacks /$path"
+done
+while read -r mode owner _ _ _ path _; do
+    [ "$owner" = root/root ] || fail "$path is owned by $owner"
+    case $path in
+    ./ | ./usr/ | ./usr/bin/* | ./usr/share/*) ;;
+    *) fail "$path lies outside /usr/bin and /usr/share" ;;
+    esac
+    case $mode in
+    d*) [ "$mode" = drwxr-xr-x ] || fail "$path has mode $mode" ;;
+    *)
+        case $path in
+        ./usr/bin/*) want=-rwxr-xr-x ;;
+        *) want=-rw-r--r-- ;;
+        esac
+        [ "$mode" = "$want" ] || fail "$path has mode $mode, not $want"
+        ;;
+    esac
+done <"$work/contents"
+
+# --- Unpacked: the files themselves.
+root=$work/root
+dpkg -x "$deb" "$root" || die "dpkg -x failed"
+for program in vorn vorn-render; do
+    binary=$root/usr/bin/$program
+    readelf -S "$binary" | grep -q '\.symtab' && fail "$program is not stripped"
+    readelf -d "$binary" | grep -qE 'RPATH|RUNPATH' && fail "$program carries a library search path"
+done
+if grep -rlF -e "$build" -e "$source" "$root" >"$work/refs"; then
+    fail "files refer to the build or source tree: $(tr '\n' ' ' <"$work/refs")"
+fi
+for size in "${sizes[@]}"; do
+    png=$root/usr/share/icons/hicolor/${size}x${size}/apps/vorn.png
+    [ "$(identify -format '%wx%h' "$png" 2>/dev/null)" = "${size}x${size}" ] \
+        || fail "$png is not ${size}x${size}"
+done
+
+desktop=$root/usr/share/applications/Vorn.AppID.NoVersion.desktop
+desktop-file-validate "$desktop" >"$work/desktop.log" 2>&1 || fail "desktop-file-validate failed"
+grep -E ': (error|warning):' "$work/desktop.log" && fail "desktop-file-validate complains"
+desktop_key() { sed -n "s/^$1=//p" "$desktop"; }
+categories=";$(desktop_key Categories)"
+for category in AudioVideo Audio Education Science; do
+    [[ $categories == *";$category;"* ]] || fail "Categories lack $category"
+done
+exec_program=$(desktop_key Exec | cut -d' ' -f1)
+[ -x "$root/usr/bin/$exec_program" ] || fail "Exec names '$exec_program', not an installed program"
+icon=$(desktop_key Icon)
+[ -f "$root/usr/share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "Icon '$icon' has no SVG"
+for size in "${sizes[@]}"; do
+    [ -f "$root/usr/share/icons/hicolor/${size}x${size}/apps/$icon.png" ] \
+        || fail "Icon '$icon' has no ${size}x${size} PNG"
+done
+
+metainfo=$root/usr/share/metainfo/Vorn.AppID.NoVersion.metainfo.xml
+appstreamcli validate --no-net "$metainfo" >"$work/appstream.log" 2>&1 \
+    || { cat "$work/appstream.log" >&2; fail "appstreamcli validate failed"; }
+grep -q '<launchable type="desktop-id">Vorn.AppID.NoVersion.desktop</launchable>' "$metainfo" \
+    || fail "the metadata does not launch the desktop entry"
+grep -q "<release version=\"$version\"" "$metainfo" || fail "the metadata has no release $version"
+
+zcat "$root/usr/share/doc/vorn/changelog.Debian.gz" >"$work/changelog" || fail "changelog unreadable"
+changelog_version=$(dpkg-parsechangelog -l "$work/changelog" -S Version 2>&1)
+[ "$changelog_version" = "$deb_version" ] || fail "changelog version '$changelog_version'"
+head -n1 "$root/usr/share/doc/vorn/copyright" \
+    | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
+    || fail "copyright is not in the machine-readable format"
+
+# Manual pages: the sections, no formatter warnings, and vorn-render's page names every
+# subcommand and option of its --help.
+render_page() {
+    LC_ALL=C.UTF-8 MANWIDTH=${2:-80} man --warnings -E UTF-8 -l "$1" 2>"$work/man.err" | col -b
+    [ -s "$work/man.err" ] && fail "$(basename "$1"): $(head -n3 "$work/man.err")"
+}
+for page in vorn vorn-render; do
+    render_page "$root/usr/share/man/man1/$page.1.gz" >"$work/$page.txt"
+    for section in NAME SYNOPSIS DESCRIPTION OPTIONS 'EXIT STATUS'; do
+        grep -qx "$section" "$work/$page.txt" || fail "$page.1 has no $section section"
+    done
+done
+render_page "$root/usr/share/man/man1/vorn-render.1.gz" 1000 >"$work/vorn-render.wide"
+help=$(env -u QT_QPA_PLATFORM "$root/usr/bin/vorn-render" --help) || fail "vorn-render --help failed"
+synopsis=$(sed -n '/^SYNOPSIS$/,/^DESCRIPTION$/p' "$work/vorn-render.wide")
+options=$(sed -n '/^OPTIONS$/,/^EXIT STATUS$/p' "$work/vorn-render.wide")
+subcommands=$(sed -n 's/^  vorn-render \([a-z][a-z-]*\).*/\1/p' <<<"$help" | sort -u)
+[ -n "$subcommands" ] || fail "no subcommands found in --help"
+for subcommand in $subcommands; do
+    grep -qE "vorn-render $subcommand( |\$)" <<<"$synopsis" || fail "vorn-render.1 SYNOPSIS lacks $subcommand"
+    grep -qE "^ +$subcommand( |\$)" "$work/vorn-render.wide" \
+        || fail "vorn-render.1 DESCRIPTION lacks $subcommand"
+done
+for option in $(grep -oE -- '--[a-z][a-z-]*' <<<"$help" | sort -u); do
+    grep -qE -- "^ +(-h, )?$option( |\$)" <<<"$options" || fail "vorn-render.1 OPTIONS lacks $option"
+done
+
+# --- The unpacked renderer, run from outside the tree.
+cd "$work" || die "cd failed"
+render() { env -u QT_QPA_PLATFORM "$root/usr/bin/vorn-render" "$@"; }
+[ "$(render --version)" = "vorn-render $version" ] || fail "vorn-render --version: $(render --version)"
+step=$(render samples --input step | head -n 12 | tr '\n' ' ')
+[ "$step" = "0 0 0 1 3 8 16 30 51 83 128 189 " ] || fail "step response starts '$step'"
+render plot --mode freq --labels --output "$work/response.png" || fail "vorn-render plot failed"
+colours=$(identify -format '%k' "$work/response.png" 2>/dev/null)
+[ "${colours:-0}" -ge 8 ] || fail "the rendered plot has ${colours:-no} colours"
+
+# --- The unpacked program under this private X server.
+"$root/usr/bin/vorn" >"$work/vorn.log" 2>&1 &
+pid=$!
+win=""
+for _ in $(seq 1 400); do
+    win=$(xdotool search --onlyvisible --name '^Vorn - Vorn1$' 2>/dev/null | head -n1)
+    [ -n "$win" ] && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.05
+done
+if [ -z "$win" ]; then
+    cat "$work/vorn.log" >&2
+    die "the unpacked vorn showed no window 'Vorn - Vorn1'"
+fi
+sleep 0.5
+# The desktop entry's StartupWMClass is the window's class, so the desktop groups the window
+# under the entry.
+wm_class=$(desktop_key StartupWMClass)
+window_class=$(xprop -id "$win" WM_CLASS | sed -n 's/^WM_CLASS(STRING) = "[^"]*", "\([^"]*\)"$/\1/p')
+[ "$window_class" = "$wm_class" ] \
+    || fail "the window's class is '$window_class', the desktop entry's StartupWMClass '$wm_class'"
+# What the program loaded comes from the system: Qt's Japanese translation, the SVG icon engine.
+maps=$(cat "/proc/$pid/maps")
+grep -q '/usr/share/qt6/translations/qtbase_ja\.qm' <<<"$maps" \
+    || fail "the program did not load Qt's Japanese translation from the system"
+grep -q 'plugins/iconengines/libqsvgicon\.so' <<<"$maps" || fail "the SVG icon engine is not loaded"
+grep -F -e "$build" -e "$source" <<<"$maps" && fail "the program maps files of the build tree"
+import -window root "$work/shot.png" 2>/dev/null || fail "screenshot failed"
+eval "$(xdotool getwindowgeometry --shell "$win")"
+colours=$(convert "$work/shot.png" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -format '%k' info:)
+[ "${colours:-0}" -ge 16 ] || fail "the window looks blank (${colours:-no} colours)"
+kill "$pid"
+wait "$pid" 2>/dev/null
+pid=""
+
+# --- lintian: no error and no warning, except the one about an upload to Debian's archive,
+# which this package is not for.
+lintian --fail-on error,warning --suppress-tags initial-upload-closes-no-bugs "$deb" \
+    >"$work/lintian.log" 2>&1 || { cat "$work/lintian.log" >&2; fail "lintian reports problems"; }
+grep -E '^[EW]: ' "$work/lintian.log" >&2
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures check(s) failed" >&2
+    exit 1
+fi
+echo "PASS: $(basename "$deb") ($(stat -c %s "$deb") bytes): control fields, contents, desktop entry, metadata, manual pages and lintian are clean; the unpacked vorn-render renders and vorn shows its window"

@@ -1,0 +1,22 @@
+# cmake -DBINARY=<executable> -DFORBIDDEN=<regex> -P check_links.cmake
+# Fails when the executable records a shared library matching FORBIDDEN among the libraries it
+# needs.
+execute_process(COMMAND readelf -d ${BINARY} OUTPUT_VARIABLE dynamic RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "readelf could not read ${BINARY}")
+endif()
+string(REGEX MATCHALL "\\(NEEDED\\)[^\n]*\\[[^]\n]+\\]" needed "${dynamic}")
+if(NOT needed)
+    message(FATAL_ERROR "${BINARY} needs no shared library at all: not a dynamic executable?")
+endif()
+set(found "")
+foreach(entry IN LISTS needed)
+    string(REGEX REPLACE ".*\\[([^]]+)\\]" "\\1" library "${entry}")
+    if(library MATCHES "${FORBIDDEN}")
+        list(APPEND found ${library})
+    endif()
+endforeach()
+if(found)
+    message(FATAL_ERROR "${BINARY} needs ${found}")
+endif()
+message(STATUS "${BINARY} needs none of ${FORBIDDEN}")

@@ -1,0 +1,46 @@
+#include "renderpicture.h"
+
+#include <cstdio>
+
+namespace vorn {
+
+std::unique_ptr<QGuiApplication> StartPictureApplication()
+{
+    if (QGuiApplication::instance() != nullptr) {
+        return nullptr;
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+        if (type == QtFatalMsg) {
+            std::fprintf(stderr, "vorn-render: %s\n", qPrintable(message));
+        }
+    });
+    static int argc = 1;
+    static char name[] = "vorn-render";
+    static char* argv[] = { name, nullptr };
+    return std::make_unique<QGuiApplication>(argc, argv);
+}
+
+bool HasSuffix(std::string_view path, std::string_view suffix)
+{
+    if (path.size() < suffix.size()) {
+        return false;
+    }
+    const std::string_view tail = path.substr(path.size() - suffix.size());
+    for (std::size_t i = 0; i < suffix.size(); ++i) {
+        const char c = tail[i];
+        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != suffix[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string ToStdString(const QByteArray& bytes)
+{
+    return { bytes.constData(), static_cast<std::size_t>(bytes.size()) };
+}
+
+} // namespace vorn

@@ -1,0 +1,23 @@
+#pragma once
+
+// What the subcommands that write pictures share: the Qt application for fonts and the SVG
+// generator, and the choice of the format by the file name.
+#include <QByteArray>
+#include <QGuiApplication>
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace vorn {
+
+// A Qt application on the offscreen platform unless QT_QPA_PLATFORM says otherwise, with Qt's
+// own notes silenced (the tool's errors are its own single lines); nullptr if one exists.
+[[nodiscard]] std::unique_ptr<QGuiApplication> StartPictureApplication();
+
+// Whether `path` ends with `suffix` (lower case), in any case: ".png" matches "PLOT.PNG".
+[[nodiscard]] bool HasSuffix(std::string_view path, std::string_view suffix);
+
+[[nodiscard]] std::string ToStdString(const QByteArray& bytes);
+
+} // namespace vorn
