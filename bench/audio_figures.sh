@@ -2,7 +2,7 @@
 # The audio figures, on fresh private PulseAudio and PipeWire servers in turn:
 #   a 60 s soak with a Draw every 100 ms and a settings change every 5 s (underruns, dropped
 #   samples, bit-exactness, settings-to-sink delay), on an idle machine and with two busy loops;
-#   the CPU share of one streaming window against aplay's and paplay's in the same run;
+#   the CPU share of one streaming window against aplay's and paplay's, side by side;
 #   Run, Stop and closing a window with the server hung (SIGSTOP); two windows at once;
 # and the idle program's CPU share under a private Xvfb.
 # usage: bench/audio_figures.sh [build dir]   (default build/default)
@@ -35,7 +35,7 @@ for sound in pulseaudio pipewire; do
     start_busy
     "$server" --server "$sound" "$bin" soak 60 2>/dev/null | grep '^soak:' || status=1
     stop_busy
-    "$server" --server "$sound" bash "$here/audio_cpu.sh" "$build" 15 2 || status=1
+    "$server" --server "$sound" bash "$here/audio_cpu.sh" "$build" 15 5 || status=1
     "$server" --server "$sound" "$bin" stall 2>/dev/null | grep '^stall:' || status=1
     "$server" --server "$sound" "$bin" two 10 2>/dev/null | grep '^two:' || status=1
 done
