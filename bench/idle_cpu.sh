@@ -8,13 +8,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 vorn=${1:-$here/../build/default/app/vorn}
 seconds=${2:-30}
 [ -x "$vorn" ] || { echo "idle_cpu.sh: no executable at $vorn" >&2; exit 1; }
-if [ -z "${VORN_IDLE_UNDER_XVFB:-}" ]; then
-    VORN_IDLE_UNDER_XVFB=1 exec "$here/../tests/support/with-xvfb.sh" "$0" "$vorn" "$seconds"
-fi
-
-work=$(mktemp -d)
-export HOME=$work XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime
-mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+. "$here/xvfb_session.sh" "$vorn" "$seconds"
 "$vorn" >/dev/null 2>&1 &
 pid=$!
 trap 'kill $pid 2>/dev/null; rm -rf "$work"' EXIT

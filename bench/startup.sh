@@ -8,13 +8,7 @@ vorn=${1:-$here/../build/default/app/vorn}
 runs=${2:-10}
 [ -x "$vorn" ] || { echo "startup.sh: no executable at $vorn" >&2; exit 1; }
 
-if [ -z "${VORN_STARTUP_UNDER_XVFB:-}" ]; then
-    VORN_STARTUP_UNDER_XVFB=1 exec "$here/../tests/support/with-xvfb.sh" "$0" "$vorn" "$runs"
-fi
-
-work=$(mktemp -d)
-export HOME=$work XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime
-mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+. "$here/xvfb_session.sh" "$vorn" "$runs"
 pid=""
 trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
 
