@@ -19,20 +19,11 @@ run: configure
 	./build/default/app/vorn
 
 # The whole suite in the normal build, then once more under AddressSanitizer and
-# UndefinedBehaviorSanitizer. The sanitized build compiles, at a lower priority, while the normal
-# build's tests run: most of their time is real time (sound, X), not the processor's, and the
-# tests hold on a busy machine. Its output goes to build/asan-build.log, shown if it fails.
+# UndefinedBehaviorSanitizer. One after the other: the sound tests are real-time, and a compiler
+# running beside them is a load they are not meant to measure.
 test: deps
-	cmake --preset default
-	cmake --build --preset default
-	cmake --preset asan
-	@echo "The sanitized build compiles meanwhile (build/asan-build.log)."
-	@nice -n 10 cmake --build --preset asan >build/asan-build.log 2>&1 & build=$$!; \
-	ctest --preset default; tested=$$?; \
-	wait $$build; built=$$?; \
-	if [ $$built -ne 0 ]; then cat build/asan-build.log; exit $$built; fi; \
-	exit $$tested
-	ctest --preset asan
+	$(MAKE) test-default
+	$(MAKE) test-asan
 
 test-default:
 	cmake --preset default
