@@ -238,6 +238,12 @@ private slots:
         // ALSA decides once per process, when it first reads its configuration, whether its
         // default device is that plugin (only if a server runs then): so this test comes before
         // any test that stops the server.
+        // Under PipeWire the plugin's stream is no path a user takes (the server's own protocol
+        // always answers there), and the plugin's small cycles make PipeWire itself drop samples
+        // now and then on a small machine: the fallback is proven through PulseAudio.
+        if (qEnvironmentVariable("VORN_SOUND_SERVER") == QStringLiteral("pipewire")) {
+            QSKIP("the fallback is played through PulseAudio's ALSA plugin");
+        }
         m_tap->makeDevice
             = [] { return std::make_unique<CDefaultWaveOut>(CDefaultWaveOut::Backends::AlsaOnly); };
         QSignalSpy messages(m_view.get(), &CVornView::statusMessage);
