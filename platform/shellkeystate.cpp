@@ -92,3 +92,5 @@ bool CLockKeyWatcher::nativeEventFilter(const QByteArray& eventType, void* messa
 }
 
 } // namespace vorn
+
+#include "moc_shellkeystate.cpp"
