@@ -1,6 +1,12 @@
 #include "renderpicture.h"
 
+#include <QBuffer>
+#include <QImage>
+#include <QPainter>
+#include <QSvgGenerator>
+
 #include <cstdio>
+#include <stdexcept>
 
 namespace vorn {
 
@@ -41,6 +47,32 @@ bool HasSuffix(std::string_view path, std::string_view suffix)
 std::string ToStdString(const QByteArray& bytes)
 {
     return { bytes.constData(), static_cast<std::size_t>(bytes.size()) };
+}
+
+QByteArray PaintSvg(QSize size, const QString& title, const std::function<void(QPainter&)>& paint)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    QSvgGenerator generator;
+    generator.setOutputDevice(&buffer);
+    generator.setSize(size);
+    generator.setViewBox(QRect(QPoint(0, 0), size));
+    generator.setTitle(title);
+    QPainter painter(&generator);
+    paint(painter);
+    painter.end();
+    return bytes;
+}
+
+QByteArray EncodePng(const QImage& image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG")) {
+        throw std::runtime_error("cannot encode the PNG image");
+    }
+    return bytes;
 }
 
 } // namespace vorn

@@ -4,10 +4,16 @@
 // generator, and the choice of the format by the file name.
 #include <QByteArray>
 #include <QGuiApplication>
+#include <QSize>
+#include <QString>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+
+class QImage;
+class QPainter;
 
 namespace vorn {
 
@@ -19,5 +25,12 @@ namespace vorn {
 [[nodiscard]] bool HasSuffix(std::string_view path, std::string_view suffix);
 
 [[nodiscard]] std::string ToStdString(const QByteArray& bytes);
+
+// The SVG document of what `paint` draws on a canvas of `size`, with `title`.
+[[nodiscard]] QByteArray PaintSvg(
+    QSize size, const QString& title, const std::function<void(QPainter&)>& paint);
+
+// The image as a PNG file's bytes; throws std::runtime_error if it cannot be encoded.
+[[nodiscard]] QByteArray EncodePng(const QImage& image);
 
 } // namespace vorn

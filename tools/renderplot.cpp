@@ -8,12 +8,10 @@
 #include "renderpicture.h"
 #include "vornsimulation.h"
 
-#include <QBuffer>
 #include <QByteArray>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
-#include <QSvgGenerator>
 
 #include <charconv>
 #include <cstdio>
@@ -191,23 +189,17 @@ void RenderPlot(const std::vector<std::string>& args)
     std::vector<CPoint> points;
     QByteArray bytes;
     if (svg) {
-        QBuffer buffer(&bytes);
-        QSvgGenerator generator;
-        generator.setOutputDevice(&buffer);
-        generator.setSize(whole);
-        generator.setViewBox(QRect(QPoint(0, 0), whole));
-        generator.setTitle(QStringLiteral("Vorn plot"));
-        QPainter painter(&generator);
-        painter.fillRect(QRect(QPoint(0, 0), whole), Qt::white);
-        {
-            CPainterTarget target(&painter, client, origin);
-            DrawOnce(target, request.simulation, points);
-        }
-        painter.setViewTransformEnabled(false);
-        if (labels) {
-            DrawLabels(painter, origin, client, request.frequencyMode);
-        }
-        painter.end();
+        bytes = PaintSvg(whole, QStringLiteral("Vorn plot"), [&](QPainter& painter) {
+            painter.fillRect(QRect(QPoint(0, 0), whole), Qt::white);
+            {
+                CPainterTarget target(&painter, client, origin);
+                DrawOnce(target, request.simulation, points);
+            }
+            painter.setViewTransformEnabled(false);
+            if (labels) {
+                DrawLabels(painter, origin, client, request.frequencyMode);
+            }
+        });
     } else {
         QImage plot(client, QImage::Format_RGB32);
         {
@@ -222,11 +214,7 @@ void RenderPlot(const std::vector<std::string>& args)
             painter.drawImage(origin, plot);
             DrawLabels(painter, origin, client, request.frequencyMode);
         }
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        if (!picture.save(&buffer, "PNG")) {
-            throw std::runtime_error("cannot encode the PNG image");
-        }
+        bytes = EncodePng(picture);
     }
     WriteFileAtomically(output, ToStdString(bytes));
 }

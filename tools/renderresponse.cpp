@@ -7,12 +7,10 @@
 #include "renderpicture.h"
 #include "response.h"
 
-#include <QBuffer>
 #include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
 #include <QPolygonF>
-#include <QSvgGenerator>
 
 #include <algorithm>
 #include <charconv>
@@ -489,26 +487,16 @@ void WritePicture(const std::string& output, const std::vector<ResponseRow>& row
     const ResponsePicture picture(rows, request.rate, request.logarithmic);
 
     QByteArray bytes;
-    QBuffer buffer(&bytes);
     if (svg) {
-        QSvgGenerator generator;
-        generator.setOutputDevice(&buffer);
-        generator.setSize(size);
-        generator.setViewBox(QRect(QPoint(0, 0), size));
-        generator.setTitle(QStringLiteral("Vorn frequency response"));
-        QPainter painter(&generator);
-        picture.Draw(painter, panels);
-        painter.end();
+        bytes = PaintSvg(size, QStringLiteral("Vorn frequency response"),
+            [&](QPainter& painter) { picture.Draw(painter, panels); });
     } else {
         QImage image(size, QImage::Format_RGB32);
         {
             QPainter painter(&image);
             picture.Draw(painter, panels);
         }
-        buffer.open(QIODevice::WriteOnly);
-        if (!image.save(&buffer, "PNG")) {
-            throw std::runtime_error("cannot encode the PNG image");
-        }
+        bytes = EncodePng(image);
     }
     WriteFileAtomically(output, ToStdString(bytes));
 }
