@@ -104,9 +104,8 @@ void CWaveOutDevice::CheckProgress()
 {
     // The device's own count decides, not the completions this thread has handled: after a
     // busy moment of the UI thread they may still be waiting in its queue. Progress is expected
-    // only while the device holds samples it has not played: a UI thread that queued nothing
-    // is no fault of the device.
-    if (BackendProgress() != m_lastProgress || !BackendHasQueued()) {
+    // only while blocks are queued: a UI thread that queued nothing is no fault of the device.
+    if (BackendProgress() != m_lastProgress || m_queued.empty()) {
         RearmWatchdog();
         return;
     }

@@ -188,10 +188,9 @@ protected:
     // Drops every queued block; the backend never hands them back.
     virtual void BackendReset() = 0;
     virtual void BackendClose() = 0;
-    // Samples of the blocks the backend has handed back so far (any thread), and whether it
-    // holds blocks it has not handed back: the watchdog's view of progress.
+    // Samples of the blocks the backend has handed back so far (any thread): the watchdog's
+    // view of progress.
     [[nodiscard]] virtual std::uint64_t BackendProgress() const = 0;
-    [[nodiscard]] virtual bool BackendHasQueued() const = 0;
 
     // For the backend, on the UI thread: posts the completion of a block to the target.
     void PostDone(WAVEHDR* header, std::uint64_t writeSerial) const;

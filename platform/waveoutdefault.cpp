@@ -104,7 +104,7 @@ std::uint64_t CDefaultWaveOut::Underruns() const
 
 MMRESULT CDefaultWaveOut::BackendOpen(const WAVEFORMATEX& format)
 {
-    m_queue = std::make_shared<CWaveOutQueue>(this, Target(), Session(), format.nChannels);
+    m_queue = std::make_shared<CWaveOutQueue>(this, Target(), Session());
     ThreadRegistry& registry = Registry();
     {
         const std::lock_guard lock(registry.mutex);
@@ -143,11 +143,6 @@ void CDefaultWaveOut::BackendClose()
 std::uint64_t CDefaultWaveOut::BackendProgress() const
 {
     return m_queue ? m_queue->HandedBack() : 0;
-}
-
-bool CDefaultWaveOut::BackendHasQueued() const
-{
-    return m_queue && m_queue->HasQueued();
 }
 
 std::unique_ptr<CWaveOutDevice> CreateDefaultWaveOut()

@@ -39,7 +39,6 @@ protected:
     void BackendReset() override;
     void BackendClose() override;
     [[nodiscard]] std::uint64_t BackendProgress() const override;
-    [[nodiscard]] bool BackendHasQueued() const override;
 
 private:
     const Backends m_backends;

@@ -60,7 +60,6 @@ protected:
     void BackendReset() override;
     void BackendClose() override;
     [[nodiscard]] std::uint64_t BackendProgress() const override { return m_handedBack; }
-    [[nodiscard]] bool BackendHasQueued() const override { return !m_queue.empty(); }
 
 private:
     MMRESULT Logged(const char* op, const WAVEHDR* header, MMRESULT result);

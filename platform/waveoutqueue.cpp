@@ -7,11 +7,9 @@
 
 namespace vorn {
 
-CWaveOutQueue::CWaveOutQueue(
-    const void* device, QObject* target, std::uint64_t session, unsigned channels)
+CWaveOutQueue::CWaveOutQueue(const void* device, QObject* target, std::uint64_t session)
     : m_device(device)
     , m_session(session)
-    , m_channels(channels)
     , m_pTarget(target)
 { }
 
@@ -57,12 +55,6 @@ void CWaveOutQueue::Detach()
     m_taken = m_queuedEnd;
     m_commands.bClose = true;
     WakeLocked();
-}
-
-bool CWaveOutQueue::HasQueued() const
-{
-    const std::lock_guard lock(m_mutex);
-    return !m_blocks.empty();
 }
 
 bool CWaveOutQueue::Fed() const

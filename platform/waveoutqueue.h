@@ -39,7 +39,7 @@ public:
         bool bClose = false; // finish: close the stream and end the thread
     };
 
-    CWaveOutQueue(const void* device, QObject* target, std::uint64_t session, unsigned channels);
+    CWaveOutQueue(const void* device, QObject* target, std::uint64_t session);
 
     // UI thread: queues a copy of a block.
     void Push(WAVEHDR* header, std::uint64_t writeSerial, const char* data, std::uint32_t bytes);
@@ -48,12 +48,9 @@ public:
     // UI thread: nothing is posted from now on; asks the device thread to finish.
     void Detach();
 
-    // Any thread: samples of the blocks handed back so far, and whether blocks are waiting to be
-    // handed back (the device is expected to make progress).
+    // Any thread: samples of the blocks handed back so far, and gaps in the sound.
     [[nodiscard]] std::uint64_t HandedBack() const { return m_handedBack.load(); }
-    [[nodiscard]] bool HasQueued() const;
     [[nodiscard]] std::uint64_t Gaps() const { return m_gaps.load(); }
-    [[nodiscard]] unsigned Channels() const { return m_channels; }
 
     // Device threads: copies up to `wanted` samples not taken yet, in queue order. Returns the
     // number copied.
@@ -97,7 +94,6 @@ private:
 
     const void* const m_device;
     const std::uint64_t m_session;
-    const unsigned m_channels;
 
     mutable std::mutex m_mutex; // guards everything below
     std::condition_variable m_wake;
