@@ -1,5 +1,5 @@
 // The one message box of the program: its button sets, what each answer returns, Esc, the icon
-// of each kind of message, and the caption.
+// of each kind of message, the caption, the line break of the text and the owner.
 #include "messagebox.h"
 #include "modalscript.h"
 #include "resources.h"
@@ -21,6 +21,7 @@ private slots:
     void answers();
     void icons_data();
     void icons();
+    void captionTextAndOwner();
 
 private:
     QMainWindow m_mainWindow;
@@ -127,6 +128,21 @@ void TestMessageBox::icons()
     AfxMessageBox(QStringLiteral("!"), type);
     QVERIFY(script.finished());
     QCOMPARE(shownIcon, icon);
+}
+
+void TestMessageBox::captionTextAndOwner()
+{
+    QWidget* owner = nullptr;
+    ModalScript script({ ModalScript::acceptMessageBox([&](QMessageBox* box) {
+        QCOMPARE(box->text(), QStringLiteral("first line \nsecond line"));
+        QCOMPARE(box->windowTitle(), QStringLiteral("Vorn"));
+        QCOMPARE(box->buttons().size(), 1);
+        QVERIFY(box->isModal());
+        owner = box->parentWidget();
+    }) });
+    QCOMPARE(AfxMessageBox(QStringLiteral("first line \r\nsecond line"), MB_OK, 0), 1);
+    QVERIFY(script.finished());
+    QCOMPARE(owner, &m_mainWindow);
 }
 
 QTEST_MAIN(TestMessageBox)

@@ -1,12 +1,7 @@
-// The drawing context and the message box service: pens handed back on selection, the mapping
-// of logical units to device pixels, contexts open at the same time on one surface, the
-// retained picture of a window, and the application's message box.
+// The drawing context: pens handed back on selection, the mapping of logical units to device
+// pixels, contexts open at the same time on one surface.
 #include "dc.h"
-#include "messagebox.h"
-#include "modalscript.h"
-#include "retainedsurface.h"
 
-#include <QMainWindow>
 #include <QPainter>
 #include <QTest>
 
@@ -29,8 +24,6 @@ private slots:
     void mapping_data();
     void mapping();
     void contextsOpenTogetherDrawAsIfAlone();
-    void retainedSurfaceFollowsItsWindow();
-    void messageBox();
 };
 
 void TestDc::selectObjectReturnsThePrevious()
@@ -149,58 +142,6 @@ void TestDc::contextsOpenTogetherDrawAsIfAlone()
     QCOMPARE(together.pixel(100, 149), kWhite);
     QCOMPARE(together.pixel(100, 100), kBlue);
     QCOMPARE(together.pixel(100, 99), kBlue);
-}
-
-void TestDc::retainedSurfaceFollowsItsWindow()
-{
-    QWidget window;
-    window.resize(300, 200);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    CRetainedSurface surface(&window);
-    QVERIFY(!surface.IsCurrent());
-    QCOMPARE(surface.GetClientRect(), (CRect { 0, 0, 300, 200 }));
-    {
-        CClientDC dc(surface);
-        dc.FillSolidRect({ 0, 0, 300, 200 }, 0xFF0000);
-    }
-    // Drawn at once at the window's size in device pixels, but not a repaint.
-    const qreal ratio = window.devicePixelRatioF();
-    QCOMPARE(surface.Image().size(), (QSizeF(300, 200) * ratio).toSize());
-    QCOMPARE(surface.Image().pixel(10, 10), kBlue);
-    QVERIFY(!surface.IsCurrent());
-    {
-        CPaintDC dc(surface);
-    }
-    QVERIFY(surface.IsCurrent());
-    QCOMPARE(surface.Image().pixel(10, 10), kWhite);
-    window.resize(320, 200);
-    QVERIFY(!surface.IsCurrent());
-    surface.Invalidate();
-    {
-        CPaintDC dc(surface);
-    }
-    QCOMPARE(surface.Image().size(), (QSizeF(320, 200) * ratio).toSize());
-    QVERIFY(surface.IsCurrent());
-}
-
-void TestDc::messageBox()
-{
-    QMainWindow mainWindow;
-    mainWindow.show();
-    AfxSetMainWnd(&mainWindow);
-    QWidget* owner = nullptr;
-    ModalScript script({ ModalScript::acceptMessageBox([&](QMessageBox* box) {
-        QCOMPARE(box->text(), QStringLiteral("first line \nsecond line"));
-        QCOMPARE(box->windowTitle(), QStringLiteral("Vorn"));
-        QCOMPARE(box->buttons().size(), 1);
-        QVERIFY(box->isModal());
-        owner = box->parentWidget();
-    }) });
-    QCOMPARE(AfxMessageBox(QStringLiteral("first line \r\nsecond line"), MB_OK, 0), 1);
-    QVERIFY(script.finished());
-    QCOMPARE(owner, &mainWindow);
-    AfxSetMainWnd(nullptr);
 }
 
 QTEST_MAIN(TestDc)
