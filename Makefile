@@ -1,5 +1,5 @@
 # The two commands of the README: `make run` and `make test`. Both set everything up first.
-.PHONY: all deps configure build run test test-default test-asan package bench bench-audio lint format clean
+.PHONY: all deps configure build run test test-default test-asan test-tsan package bench bench-audio lint format clean
 
 all: build
 
@@ -19,11 +19,14 @@ run: configure
 	./build/default/app/vorn
 
 # The whole suite in the normal build, then once more under AddressSanitizer and
-# UndefinedBehaviorSanitizer. One after the other: the sound tests are real-time, and a compiler
-# running beside them is a load they are not meant to measure.
+# UndefinedBehaviorSanitizer, then the sound tests (the device's queue and owner, the streaming
+# scheme on the fake device, a real view on a private PulseAudio) under ThreadSanitizer. One after
+# the other: the sound tests are real-time, and a compiler running beside them is a load they are
+# not meant to measure.
 test: deps
 	$(MAKE) test-default
 	$(MAKE) test-asan
+	$(MAKE) test-tsan
 
 test-default:
 	cmake --preset default
@@ -34,6 +37,12 @@ test-asan:
 	cmake --preset asan
 	cmake --build --preset asan
 	ctest --preset asan
+
+# Only what the sound tests need is built here.
+test-tsan:
+	cmake --preset tsan
+	cmake --build --preset tsan
+	ctest --preset tsan
 
 # The Debian package build/package/vorn_<version>_<arch>.deb (install it with
 # `apt install ./build/package/vorn_*.deb`), from the default build: only what the package installs

@@ -6,8 +6,7 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     vorn::CVornApp theApp;
-    if (!theApp.InitInstance(QApplication::arguments())) {
-        return 1;
-    }
-    return QApplication::exec();
+    const int code = theApp.InitInstance(QApplication::arguments()) ? QApplication::exec() : 1;
+    theApp.ExitInstance();
+    return code;
 }

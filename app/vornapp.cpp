@@ -8,6 +8,7 @@
 #include "vorndoc.h"
 #include "vornversion.h"
 #include "vornview.h"
+#include "waveoutdefault.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -43,10 +44,7 @@ CVornApp::CVornApp()
 
 CVornApp::~CVornApp()
 {
-    if (m_pMainWnd) {
-        CloseAllDocuments();
-        m_pMainWnd.reset();
-    }
+    ExitInstance();
     // Documents still waiting for deletion go with this object, their parent.
     m_documents.clear();
     if (m_pQtTranslator) {
@@ -105,6 +103,15 @@ bool CVornApp::InitInstance(const QStringList& arguments)
     return true;
 }
 
+void CVornApp::ExitInstance()
+{
+    if (m_pMainWnd) {
+        CloseAllDocuments();
+        m_pMainWnd.reset();
+    }
+    m_waveOutOwner.Shutdown();
+}
+
 void CVornApp::LoadStdProfileSettings()
 {
     QSettings settings;
@@ -160,6 +167,7 @@ CChildFrame* CVornApp::CreateNewFrame(CVornDoc* pDocument)
 {
     auto* view = new CVornView;
     view->SetPrinter(Printer());
+    view->SetWaveOutFactory(CDefaultWaveOut::Factory(m_waveOutOwner));
     auto* frame = new CChildFrame(view);
     pDocument->AddView(view);
     m_pMainWnd->AddFrame(frame);

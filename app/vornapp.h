@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cmdtarget.h"
+#include "waveoutowner.h"
 
 #include <QObject>
 #include <QStringList>
@@ -35,6 +36,10 @@ public:
     // command line (or a new document) and shows the frame. Returns false when the program must
     // end (a file that cannot be opened, after the message saying why).
     bool InitInstance(const QStringList& arguments);
+    // Closes every window, then shuts the sound devices' threads down: at most half a second for
+    // one held by a sound server that does not answer, which is then left to end with the
+    // process. main() calls it after the event loop; the destructor, if that was not done.
+    void ExitInstance();
 
     [[nodiscard]] CMainFrame* GetMainWnd() const { return m_pMainWnd.get(); }
     [[nodiscard]] const std::vector<CVornDoc*>& Documents() const { return m_documents; }
@@ -77,6 +82,8 @@ private:
     void OnOpenRecentFile(int nID);
     void AddDocument(CVornDoc* pDocument);
 
+    // Outlives every view: they play through devices whose threads it owns.
+    CWaveOutOwner m_waveOutOwner;
     std::unique_ptr<CMainFrame> m_pMainWnd;
     std::vector<CVornDoc*> m_documents;
     int m_nUntitledCount = 0;

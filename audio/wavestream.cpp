@@ -2,9 +2,7 @@
 
 namespace vorn {
 
-CWaveStream::CWaveStream()
-    : m_waveOutFactory(&CreateDefaultWaveOut)
-{ }
+CWaveStream::CWaveStream() = default;
 
 CWaveStream::~CWaveStream()
 {
@@ -34,7 +32,7 @@ void CWaveStream::OnRun()
     // The stream counts as running only once the device is open: a failed open leaves it
     // stopped, so the next Run tries again instead of being ignored until a Stop. A device that
     // finishes opening on its thread reports a late failure as an event (DispatchWaveOutEvent).
-    std::unique_ptr<CWaveOutDevice> device = m_waveOutFactory();
+    std::unique_ptr<CWaveOutDevice> device = m_waveOutFactory ? m_waveOutFactory() : nullptr;
     if (!device || device->Open(m_waveFormat, m_pWaveOutTarget) != MMSYSERR_NOERROR) {
         OnWaveOutOpenFailed();
         return;
@@ -90,6 +88,7 @@ void CWaveStream::OnStop()
 
 bool CWaveStream::DispatchWaveOutEvent(QEvent* event)
 {
+    MarkWaveOutEventTaken(event);
     if (event->type() == CWaveOutDoneEvent::EventType()) {
         const auto& done = static_cast<const CWaveOutDoneEvent&>(*event);
         // The done flag is set here, on the UI thread, and only for a block of the open session.

@@ -42,7 +42,9 @@ public:
     // stops the stream and is then reported through OnWaveOutOpenFailed or OnWaveOutLost.
     bool DispatchWaveOutEvent(QEvent* event);
 
-    // Where the device's events go (the view); the device used by the next Run.
+    // Where the device's events go (the view); the device used by the next Run. Without a
+    // factory no device opens: the application hands every view the factory of the devices
+    // whose threads it owns.
     void SetWaveOutTarget(QObject* target) { m_pWaveOutTarget = target; }
     void SetWaveOutFactory(WaveOutFactory factory) { m_waveOutFactory = std::move(factory); }
 

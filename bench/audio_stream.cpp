@@ -11,6 +11,8 @@
 #include "capture.h"
 #include "vornview.h"
 #include "waveout.h"
+#include "waveoutdefault.h"
+#include "waveoutowner.h"
 
 #include <QApplication>
 #include <QDir>
@@ -34,6 +36,9 @@ using namespace vorn;
 using namespace vorn::capture;
 
 namespace {
+
+// The owner of the devices' threads, held by main() as the application holds its own.
+CWaveOutOwner* g_pWaveOutOwner = nullptr;
 
 double CpuSeconds()
 {
@@ -82,6 +87,7 @@ struct Window
     explicit Window(const QElapsedTimer& clock)
     {
         tap.clock = &clock;
+        tap.makeDevice = CDefaultWaveOut::Factory(*g_pWaveOutOwner);
         view.SetWaveOutFactory(tap.factory());
         view.resize(500, 400);
         view.show();
@@ -435,6 +441,8 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
+    CWaveOutOwner owner;
+    g_pWaveOutOwner = &owner;
     const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("soak");
     const int seconds = argc > 2 ? std::atoi(argv[2])
                                  : (mode == QStringLiteral("two")        ? 10

@@ -7,6 +7,10 @@
 #include <algorithm>
 #include <atomic>
 
+#if defined(__SANITIZE_THREAD__)
+#include <sanitizer/tsan_interface.h>
+#endif
+
 namespace vorn {
 
 namespace {
@@ -18,6 +22,20 @@ std::atomic<std::uint64_t> g_nextSession { 1 };
 std::atomic<std::uint64_t> g_totalUnderruns { 0 };
 
 } // namespace
+
+void MarkWaveOutEventPosted([[maybe_unused]] const QEvent* event)
+{
+#if defined(__SANITIZE_THREAD__)
+    __tsan_release(const_cast<QEvent*>(event));
+#endif
+}
+
+void MarkWaveOutEventTaken([[maybe_unused]] const QEvent* event)
+{
+#if defined(__SANITIZE_THREAD__)
+    __tsan_acquire(const_cast<QEvent*>(event));
+#endif
+}
 
 QEvent::Type CWaveOutDoneEvent::EventType()
 {

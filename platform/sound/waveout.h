@@ -90,6 +90,13 @@ private:
     std::uint64_t m_writeSerial;
 };
 
+// Qt hands a posted event to its receiver's thread under a lock of its own that
+// ThreadSanitizer does not see (Qt is not built with it). A device thread marks every event it
+// posts, and the receiver marks every event it takes before reading it, so that a ThreadSanitizer
+// build sees that hand-off; in other builds both do nothing.
+void MarkWaveOutEventPosted(const QEvent* event);
+void MarkWaveOutEventTaken(const QEvent* event);
+
 // Why a device gave up on its stream.
 enum class WaveOutFailure {
     OpenFailed, // the output turned out not to open (no sound server, no device)
@@ -188,8 +195,8 @@ protected:
     // Drops every queued block; the backend never hands them back.
     virtual void BackendReset() = 0;
     virtual void BackendClose() = 0;
-    // Samples of the blocks the backend has handed back so far (any thread): the watchdog's
-    // view of progress.
+    // Samples of the blocks the backend has handed back so far: the watchdog's view of
+    // progress, read on the UI thread.
     [[nodiscard]] virtual std::uint64_t BackendProgress() const = 0;
 
     // For the backend, on the UI thread: posts the completion of a block to the target.
@@ -220,11 +227,8 @@ private:
     std::uint64_t m_lastProgress = 0; // the device's progress when the watchdog was armed
 };
 
-// Creates the device the streaming scheme opens: the sound card by default, a fake in tests.
+// Creates the device the streaming scheme opens: the default output under the owner of its
+// threads (CDefaultWaveOut::Factory), a fake in tests.
 using WaveOutFactory = std::function<std::unique_ptr<CWaveOutDevice>()>;
-
-// The default output device: the sound server's default sink through its PulseAudio protocol
-// (PulseAudio itself or PipeWire), or the ALSA "default" device where no such server answers.
-std::unique_ptr<CWaveOutDevice> CreateDefaultWaveOut();
 
 } // namespace vorn

@@ -1,49 +1,16 @@
 #include "waveoutdefault.h"
 
+#include "waveoutowner.h"
 #include "waveoutpulse.h"
 #include "waveoutqueue.h"
 #include "waveoutrtaudio.h"
 
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <pthread.h>
 #include <sched.h>
-#include <system_error>
-#include <thread>
 
 namespace vorn {
 
 namespace {
-
-// The device threads still running. Never freed: a thread stuck in a hung server may finish
-// after the program's static objects are gone.
-struct ThreadRegistry
-{
-    std::mutex mutex;
-    std::condition_variable done;
-    int running = 0;
-};
-
-ThreadRegistry& Registry()
-{
-    static auto* registry = new ThreadRegistry;
-    return *registry;
-}
-
-// At exit, threads that are closing their streams get a moment to finish; one stuck in a hung
-// server is left behind, and ends with the process.
-struct WaitAtExit
-{
-    WaitAtExit() { Registry(); }
-    ~WaitAtExit()
-    {
-        ThreadRegistry& registry = Registry();
-        std::unique_lock lock(registry.mutex);
-        registry.done.wait_for(
-            lock, std::chrono::milliseconds(500), [&] { return registry.running == 0; });
-    }
-} g_waitAtExit;
 
 // Real-time scheduling where the system allows it (the threads the ALSA path creates inherit
 // it), normal scheduling otherwise.
@@ -55,31 +22,27 @@ void RequestRealtimeScheduling()
 }
 
 void RunDeviceThread(
-    std::shared_ptr<CWaveOutQueue> queue, WAVEFORMATEX format, CDefaultWaveOut::Backends backends)
+    CWaveOutQueue& queue, const WAVEFORMATEX& format, CDefaultWaveOut::Backends backends)
 {
     RequestRealtimeScheduling();
     StreamOutcome outcome = StreamOutcome::Unavailable;
     if (backends != CDefaultWaveOut::Backends::AlsaOnly) {
-        outcome = RunPulseAudioStream(*queue, format);
+        outcome = RunPulseAudioStream(queue, format);
     }
     if (outcome == StreamOutcome::Unavailable && backends != CDefaultWaveOut::Backends::PulseOnly
-        && !queue->CloseRequested()) {
-        outcome = RunAlsaStream(*queue, format);
+        && !queue.CloseRequested()) {
+        outcome = RunAlsaStream(queue, format);
     }
     if (outcome == StreamOutcome::Unavailable) {
-        queue->PostFailed(WaveOutFailure::OpenFailed);
+        queue.PostFailed(WaveOutFailure::OpenFailed);
     }
-    queue.reset();
-    ThreadRegistry& registry = Registry();
-    const std::lock_guard lock(registry.mutex);
-    --registry.running;
-    registry.done.notify_all();
 }
 
 } // namespace
 
-CDefaultWaveOut::CDefaultWaveOut(Backends backends)
-    : m_backends(backends)
+CDefaultWaveOut::CDefaultWaveOut(CWaveOutOwner& owner, Backends backends)
+    : m_owner(owner)
+    , m_backends(backends)
 { }
 
 CDefaultWaveOut::~CDefaultWaveOut()
@@ -90,35 +53,35 @@ CDefaultWaveOut::~CDefaultWaveOut()
     }
 }
 
-int CDefaultWaveOut::RunningThreads()
+WaveOutFactory CDefaultWaveOut::Factory(CWaveOutOwner& owner, Backends backends)
 {
-    ThreadRegistry& registry = Registry();
-    const std::lock_guard lock(registry.mutex);
-    return registry.running;
+    return [&owner, backends] { return std::make_unique<CDefaultWaveOut>(owner, backends); };
 }
 
 std::uint64_t CDefaultWaveOut::Underruns() const
 {
-    return m_queue ? m_queue->Gaps() : m_closedUnderruns;
+    if (const std::shared_ptr<const CWaveOutQueue> queue = m_observed.load()) {
+        return queue->Gaps();
+    }
+    return m_closedUnderruns.load();
 }
 
 MMRESULT CDefaultWaveOut::BackendOpen(const WAVEFORMATEX& format)
 {
-    m_queue = std::make_shared<CWaveOutQueue>(this, Target(), Session());
-    ThreadRegistry& registry = Registry();
-    {
-        const std::lock_guard lock(registry.mutex);
-        ++registry.running;
+    if (m_owner.IsShutDown()) {
+        return MMSYSERR_NODRIVER;
     }
-    // The thread holds the queue for as long as it runs; nobody waits for it.
-    try {
-        std::thread(RunDeviceThread, m_queue, format, m_backends).detach();
-    } catch (const std::system_error&) {
-        const std::lock_guard lock(registry.mutex);
-        --registry.running;
-        m_queue.reset();
+    auto queue = std::make_shared<CWaveOutQueue>(this, Target(), Session());
+    // The thread holds the queue for as long as it runs; the owner joins it.
+    const bool started = m_owner.Start(
+        [queue, format, backends = m_backends] { RunDeviceThread(*queue, format, backends); },
+        [queue] { queue->Detach(); });
+    if (!started) {
         return MMSYSERR_NOMEM;
     }
+    m_queue = queue;
+    m_closedUnderruns.store(0);
+    m_observed.store(queue);
     return MMSYSERR_NOERROR;
 }
 
@@ -136,18 +99,14 @@ void CDefaultWaveOut::BackendReset()
 void CDefaultWaveOut::BackendClose()
 {
     m_queue->Detach();
-    m_closedUnderruns = m_queue->Gaps();
+    m_closedUnderruns.store(m_queue->Gaps());
+    m_observed.store(nullptr);
     m_queue.reset();
 }
 
 std::uint64_t CDefaultWaveOut::BackendProgress() const
 {
     return m_queue ? m_queue->HandedBack() : 0;
-}
-
-std::unique_ptr<CWaveOutDevice> CreateDefaultWaveOut()
-{
-    return std::make_unique<CDefaultWaveOut>();
 }
 
 } // namespace vorn

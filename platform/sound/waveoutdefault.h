@@ -2,18 +2,25 @@
 
 #include "waveout.h"
 
+#include <atomic>
 #include <memory>
 
 namespace vorn {
 
+class CWaveOutOwner;
 class CWaveOutQueue;
 
-// The wave-out device on the default output. Open starts a thread of the device's own, which
-// connects to the sound server's default sink through the PulseAudio protocol (served by
-// PulseAudio and by PipeWire) or, where no such server answers, opens the ALSA "default"
-// device. Everything that may wait for the server (connecting, opening, starting, flushing,
-// closing) happens on that thread; the UI thread only queues blocks, so no call here ever
-// blocks it. The thread ends on its own after Close, even if the server hangs by then.
+// The wave-out device on the default output. Open starts a thread of the device's own under its
+// owner, which connects to the sound server's default sink through the PulseAudio protocol
+// (served by PulseAudio and by PipeWire) or, where no such server answers, opens the ALSA
+// "default" device. Everything that may wait for the server (connecting, opening, starting,
+// flushing, closing) happens on that thread; the UI thread only queues blocks, so no call here
+// ever blocks it. The thread ends on its own after Close, even if the server hangs by then.
+//
+// Reset cuts what the server or card still holds: Stop is the user ending the sound. Close cuts
+// it as well (a close that follows a Reset flushes first): in the streaming scheme Close comes
+// right after Reset, and a stream closed while the server plays on its tail would overlap the
+// next Run and keep the thread talking to the server after Close.
 class CDefaultWaveOut final : public CWaveOutDevice
 {
 public:
@@ -23,14 +30,17 @@ public:
         AlsaOnly,
     };
 
-    explicit CDefaultWaveOut(Backends backends = Backends::PulseThenAlsa);
+    // A device whose threads run under owner; the owner outlives it. After the owner has shut
+    // down the device no longer opens.
+    explicit CDefaultWaveOut(CWaveOutOwner& owner, Backends backends = Backends::PulseThenAlsa);
     ~CDefaultWaveOut() override;
+
+    // Makes such devices; the owner outlives every device made.
+    static WaveOutFactory Factory(
+        CWaveOutOwner& owner, Backends backends = Backends::PulseThenAlsa);
 
     // Any thread.
     [[nodiscard]] std::uint64_t Underruns() const override;
-
-    // Device threads still running (closing, or stuck in a hung server). Any thread.
-    static int RunningThreads();
 
 protected:
     MMRESULT BackendOpen(const WAVEFORMATEX& format) override;
@@ -41,9 +51,13 @@ protected:
     [[nodiscard]] std::uint64_t BackendProgress() const override;
 
 private:
+    CWaveOutOwner& m_owner;
     const Backends m_backends;
-    std::shared_ptr<CWaveOutQueue> m_queue; // while open
-    std::uint64_t m_closedUnderruns = 0; // of the last session, for Underruns() after Close
+    std::shared_ptr<CWaveOutQueue> m_queue; // while open; UI thread
+    // The same queue for Underruns() on other threads, and the gaps of the last session after
+    // Close.
+    std::atomic<std::shared_ptr<const CWaveOutQueue>> m_observed;
+    std::atomic<std::uint64_t> m_closedUnderruns { 0 };
 };
 
 } // namespace vorn

@@ -34,7 +34,7 @@ struct PulseStream
     pa_stream* stream = nullptr;
     bool bServerAnswered = false;
     bool bStreamReady = false;
-    std::vector<std::int16_t> scratch;
+    std::vector<std::int16_t> scratch; // as large as the server's buffer, made once
     std::size_t bufferBytes = 0; // what the server holds at most (its tlength)
     std::uint64_t lead = kLeadFrames;
     std::uint64_t request = kRequestFrames;
@@ -78,39 +78,34 @@ bool ConnectStream(PulseStream& pulse)
 }
 
 // Writes whatever is queued and not written yet, as far as the server takes it, and hands back
-// the blocks the server has played all but the lead of. When the queue runs short, the next
-// block queued wakes the thread to go on.
+// the blocks the server has played all but the lead of, in one exchange with the queue. When the
+// queue runs short, the next block queued wakes the thread to go on.
 void Feed(PulseStream& pulse)
 {
-    std::size_t writable = pa_stream_writable_size(pulse.stream);
+    const std::size_t writable = pa_stream_writable_size(pulse.stream);
     if (writable == static_cast<std::size_t>(-1)) {
         return;
     }
-    pulse.scratch.resize(4096);
-    while (writable >= 2) {
-        const std::size_t chunk = std::min(writable / 2, pulse.scratch.size());
-        const std::size_t taken = pulse.queue.Take(pulse.scratch.data(), chunk);
-        if (taken == 0
-            || pa_stream_write(
-                   pulse.stream, pulse.scratch.data(), taken * 2, nullptr, 0, PA_SEEK_RELATIVE)
-                < 0) {
-            break;
-        }
-        writable -= taken * 2;
-        if (taken < chunk) {
-            break;
-        }
-    }
-    // What the server holds now is what it has not asked for yet; the rest of what was written
-    // it has played.
+    // What the server holds is what it has not asked for yet; the rest of what was written it
+    // has played. A block queued now is written at the server's next request, a fragment from
+    // now, if the server holds enough to wait for it (it plays at most a fragment until then);
+    // otherwise the block wakes the thread at once.
     const std::uint64_t held = (pulse.bufferBytes - std::min(pulse.bufferBytes, writable)) / 2;
-    const std::uint64_t written = pulse.queue.TakenPosition();
-    const std::uint64_t played = written - std::min(written, held);
-    pulse.queue.HandBackUpTo(played + pulse.lead);
-    // A block queued now is written at the server's next request, a fragment from now, if the
-    // server holds enough to wait for it (it plays at most a fragment until then); otherwise the
-    // block wakes the thread at once.
-    pulse.queue.SetStarved(held < pulse.lead + pulse.request);
+    const std::size_t wanted = std::min(writable / 2, pulse.scratch.size());
+    const CWaveOutQueue::Period period = pulse.queue.Exchange(
+        pulse.scratch.data(), wanted, held, pulse.lead, pulse.lead + pulse.request);
+    if (period.taken > 0) {
+        pa_stream_write(
+            pulse.stream, pulse.scratch.data(), period.taken * 2, nullptr, 0, PA_SEEK_RELATIVE);
+    }
+}
+
+// Drops what the server holds and has not played.
+void Flush(PulseStream& pulse)
+{
+    if (pa_operation* operation = pa_stream_flush(pulse.stream, nullptr, nullptr)) {
+        pa_operation_unref(operation);
+    }
 }
 
 StreamOutcome Serve(PulseStream& pulse)
@@ -155,11 +150,11 @@ StreamOutcome Serve(PulseStream& pulse)
             pulse.bStreamReady = true;
             const pa_buffer_attr* attributes = pa_stream_get_buffer_attr(pulse.stream);
             pulse.bufferBytes = attributes != nullptr ? attributes->tlength : 0;
+            pulse.scratch.resize(std::max<std::size_t>(pulse.bufferBytes / 2,
+                std::size_t { kServerBufferFrames } * pulse.format.nChannels));
         }
         if (commands.bFlush) {
-            if (pa_operation* operation = pa_stream_flush(pulse.stream, nullptr, nullptr)) {
-                pa_operation_unref(operation);
-            }
+            Flush(pulse);
         }
         Feed(pulse);
     }
@@ -187,11 +182,13 @@ StreamOutcome RunConnection(CWaveOutQueue& queue, const WAVEFORMATEX& format)
     }
 
     queue.SetWaker(nullptr);
-    // Nothing here waits for the server: the stream's end is sent if the socket takes it, and
-    // the connection is closed either way.
+    // Closing cuts what the server still holds, whether or not a flush was asked for with it.
+    // Nothing here waits for the server: the flush and the stream's end are sent if the socket
+    // takes them, and the connection is closed either way.
     if (pulse.stream != nullptr) {
         pa_stream_set_underflow_callback(pulse.stream, nullptr, nullptr);
         if (pa_stream_get_state(pulse.stream) == PA_STREAM_READY) {
+            Flush(pulse);
             pa_stream_disconnect(pulse.stream);
             pa_mainloop_iterate(pulse.loop, 0, nullptr);
         }

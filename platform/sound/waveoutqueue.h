@@ -6,7 +6,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <mutex>
 #include <vector>
@@ -27,8 +26,10 @@ inline constexpr int kDeviceThreadPriority = 10;
 // after Detach nothing is posted any more.
 //
 // Positions count the samples of the session: a block ends at the position of its last sample
-// plus one. Taking samples out and handing blocks back are separate, so a backend whose server
-// holds the blocks can hand a block back only once the server has played most of it.
+// plus one. Taking samples out and handing blocks back happen in one exchange per period of the
+// server or card, under one lock; the completions are posted and the device thread is woken
+// outside that lock. The buffers of blocks handed back are used again, so steady streaming
+// allocates nothing, and the UI thread never allocates while it holds the lock.
 class CWaveOutQueue
 {
 public:
@@ -39,30 +40,37 @@ public:
         bool bClose = false; // finish: close the stream and end the thread
     };
 
+    // What one exchange came to.
+    struct Period
+    {
+        std::size_t taken = 0; // samples copied out
+        bool bFed = false; // a block was queued since the stream opened or the last drop
+    };
+
+    // Blocks handed back by one exchange at most; the rest go at the next one.
+    static constexpr std::size_t kMaxHandBack = 16;
+
     CWaveOutQueue(const void* device, QObject* target, std::uint64_t session);
 
     // UI thread: queues a copy of a block.
     void Push(WAVEHDR* header, std::uint64_t writeSerial, const char* data, std::uint32_t bytes);
     // UI thread: drops every queued block (they are never handed back) and asks for a flush.
     void Drop();
-    // UI thread: nothing is posted from now on; asks the device thread to finish.
+    // UI thread: asks the device thread to finish; nothing is posted once this returns (it waits
+    // for a posting under way, never for the server).
     void Detach();
 
     // Any thread: samples of the blocks handed back so far, and gaps in the sound.
     [[nodiscard]] std::uint64_t HandedBack() const { return m_handedBack.load(); }
     [[nodiscard]] std::uint64_t Gaps() const { return m_gaps.load(); }
 
-    // Device threads: copies up to `wanted` samples not taken yet, in queue order. Returns the
-    // number copied.
-    std::size_t Take(std::int16_t* out, std::size_t wanted);
-    // Device thread: whether the next Push must wake the thread (it is running short), or may
-    // wait until the thread wakes for its own reasons.
-    void SetStarved(bool bStarved);
-    // Device threads: the position up to which samples have been taken.
-    [[nodiscard]] std::uint64_t TakenPosition() const;
-    // Device threads: hands back (posts the completion of) every block that ends at or before
-    // position, in queue order.
-    void HandBackUpTo(std::uint64_t position);
+    // Device threads, once per period of the server or card: copies up to `wanted` samples not
+    // taken yet to out, in queue order, and hands back (posts the completion of) every block
+    // that has no more than `lead` samples left to play, in queue order. `held` is what the
+    // server or card held before this copy; what is copied now is held too. The next Push wakes
+    // the thread if the server then holds fewer than `starvedBelow` samples.
+    Period Exchange(std::int16_t* out, std::size_t wanted, std::uint64_t held, std::uint64_t lead,
+        std::uint64_t starvedBelow);
     // Device threads: true if a block was queued since the stream opened or the last drop, so
     // running dry is a gap in the sound.
     [[nodiscard]] bool Fed() const;
@@ -78,37 +86,61 @@ public:
     void WaitForCommand();
     bool WaitForCommandFor(std::chrono::milliseconds timeout);
     // Device thread: how the thread is woken besides WaitForCommand (for instance an event
-    // loop's wake-up call); called with the queue's lock held. Clear it before its target goes.
+    // loop's wake-up call). The UI thread calls it outside the queue's lock. Clear it before its
+    // target goes: once this returns, the old waker is not running and is not called again.
     void SetWaker(std::function<void()> waker);
 
 private:
+    using Buffer = std::vector<std::int16_t>;
     struct Block
     {
         WAVEHDR* header;
         std::uint64_t writeSerial;
-        std::vector<std::int16_t> samples;
+        Buffer samples;
         std::uint64_t end; // position after its last sample
     };
+    struct Done
+    {
+        WAVEHDR* header;
+        std::uint64_t writeSerial;
+    };
 
-    void WakeLocked();
+    // UI thread: gives both lists under the lock room for every buffer there is.
+    void MakeRoom();
+    // Sets the wake-up due; the waker is called after the lock is released.
+    void SignalLocked();
+    void RunWaker();
+    void Post(const Done* done, std::size_t count);
 
     const void* const m_device;
     const std::uint64_t m_session;
 
-    mutable std::mutex m_mutex; // guards everything below
+    mutable std::mutex m_mutex; // guards what is below, up to m_outMutex
     std::condition_variable m_wake;
-    QObject* m_pTarget;
-    std::deque<Block> m_blocks; // not handed back yet, in queue order
-    std::vector<std::vector<std::int16_t>> m_spare; // buffers of blocks handed back, for reuse
+    std::vector<Block> m_blocks; // not handed back yet, in queue order
+    std::vector<Buffer> m_spare; // buffers of blocks handed back or dropped, for reuse
     std::uint64_t m_queuedEnd = 0; // position after the last sample queued
     std::uint64_t m_taken = 0; // position up to which samples were taken
     bool m_bFed = false;
     bool m_bStarved = true; // the device thread wants to be woken by the next Push
-    bool m_bFailed = false;
     Commands m_commands;
     bool m_bWakePending = false;
+
+    // What reaches outside the queue (the target's event queue, the device thread's event loop)
+    // is guarded by a lock of its own, never taken together with m_mutex.
+    std::mutex m_outMutex;
+    QObject* m_pTarget;
+    bool m_bFailed = false;
     std::function<void()> m_waker;
 
+    // UI thread only: every buffer there is lives in m_blocks, m_spare or m_nextBuffer, and both
+    // lists have room for all of them, so nothing under the lock allocates.
+    Buffer m_nextBuffer; // for the next Push, taken from the spares
+    bool m_bNextBuffer = false;
+    std::size_t m_nBuffers = 0;
+    std::size_t m_nRoom = 0;
+
+    std::atomic<bool> m_bSignalled { false }; // commands or a wake-up since the last take
     std::atomic<std::uint64_t> m_handedBack { 0 };
     std::atomic<std::uint64_t> m_gaps { 0 };
 };

@@ -23,8 +23,8 @@ struct AlsaStream
     unsigned channels = 1;
     // Errors reported since the last period: a recovered underrun is followed by a period that
     // carries the underflow status; an error that is not is the end of the stream.
-    int errorsPending = 0;
-    int underflowsInARow = 0;
+    std::atomic<int> errorsPending { 0 };
+    std::atomic<int> underflowsInARow { 0 };
     std::atomic<bool> bLost { false };
 };
 
@@ -61,12 +61,11 @@ int Render(void* output, void*, unsigned frames, double, RtAudioStreamStatus sta
         std::fill_n(out, wanted, std::int16_t { 0 });
         return 2; // abort: the thread stops spinning on a dead device
     }
-    const bool fed = stream->queue.Fed();
-    const std::size_t taken = stream->queue.Take(out, wanted);
-    std::fill(out + taken, out + wanted, std::int16_t { 0 });
-    // A block is handed back once it is in the card's buffer, two short periods from playing.
-    stream->queue.HandBackUpTo(stream->queue.TakenPosition());
-    if (fed && (taken < wanted || underflow)) {
+    // One exchange with the queue a period. A block is handed back once it is in the card's
+    // buffer, two short periods from playing: what is copied now may be left to play.
+    const CWaveOutQueue::Period period = stream->queue.Exchange(out, wanted, 0, wanted, 0);
+    std::fill(out + period.taken, out + wanted, std::int16_t { 0 });
+    if (period.bFed && (period.taken < wanted || underflow)) {
         stream->queue.CountGap();
     }
     return 0;
@@ -131,11 +130,22 @@ StreamOutcome RunAlsaStream(CWaveOutQueue& queue, const WAVEFORMATEX& format)
     if (!Start(*audio, stream, format)) {
         return StreamOutcome::Unavailable;
     }
-    while (!queue.TakeCommands().bClose) {
-        // Dropped blocks are gone from the queue already; the two short periods the card
-        // still holds play out.
+    for (;;) {
+        const CWaveOutQueue::Commands commands = queue.TakeCommands();
+        if (commands.bClose) {
+            break;
+        }
+        if (commands.bFlush && !stream.bLost && audio->isStreamRunning()) {
+            // Dropped blocks are gone from the queue already; the two short periods the card
+            // still holds are cut as well, and the stream starts again for what comes next.
+            try {
+                audio->abortStream();
+                audio->startStream();
+            } catch (const RtAudioError&) { }
+        }
         queue.WaitForCommand();
     }
+    // Aborting, not stopping, cuts what the card still holds.
     try {
         if (audio->isStreamRunning()) {
             audio->abortStream();

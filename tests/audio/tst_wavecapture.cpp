@@ -6,8 +6,10 @@
 #include "drawdlg.h"
 #include "modalscript.h"
 #include "resources.h"
+#include "stderrcapture.h"
 #include "vornview.h"
 #include "waveoutdefault.h"
+#include "waveoutowner.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -145,7 +147,7 @@ void dumpForDiagnosis(const std::vector<std::int16_t>& recording,
 }
 
 // Checks the recording against what was queued, session by session.
-void verifyBitExact(
+Match verifyBitExact(
     const SinkRecorder& recorder, const QueueTap& tap, const std::vector<std::size_t>& minimum)
 {
     const std::vector<std::int16_t> recording = recorder.samples();
@@ -153,7 +155,8 @@ void verifyBitExact(
     if (!match.ok) {
         dumpForDiagnosis(recording, tap.sessions);
     }
-    QVERIFY2(match.ok, qPrintable(match.failure));
+    [&] { QVERIFY2(match.ok, qPrintable(match.failure)); }();
+    return match;
 }
 
 } // namespace
@@ -166,6 +169,7 @@ private slots:
     void init()
     {
         m_tap = std::make_unique<QueueTap>();
+        m_tap->makeDevice = CDefaultWaveOut::Factory(m_owner);
         m_view = std::make_unique<CVornView>();
         m_view->SetWaveOutFactory(m_tap->factory());
         m_view->resize(400, 320);
@@ -221,8 +225,20 @@ private slots:
         recorder.stop();
 
         QCOMPARE(m_tap->sessions.size(), std::size_t { 2 });
-        verifyBitExact(recorder, *m_tap, minimum);
+        const Match match = verifyBitExact(recorder, *m_tap, minimum);
+        if (QTest::currentTestFailed()) {
+            return;
+        }
         QCOMPARE(CWaveOutDevice::TotalUnderruns() - m_underrunsBefore, std::uint64_t { 0 });
+        // Stop cuts what the server still held: the two blocks queued at the time were not
+        // heard (it holds them and a short lead of the block before).
+        for (std::size_t s = 0; s < 2; ++s) {
+            QVERIFY2(match.played[s] + kBlockSamples <= m_tap->sessions[s].size(),
+                qPrintable(QStringLiteral("session %1: %2 of %3 samples heard after Stop")
+                               .arg(s)
+                               .arg(match.played[s])
+                               .arg(m_tap->sessions[s].size())));
+        }
         // The second session goes on from the filter state the first one left, not from rest.
         CVornSimulation fromRest;
         fromRest.m_dFreq = 440.0;
@@ -244,8 +260,7 @@ private slots:
         if (qEnvironmentVariable("VORN_SOUND_SERVER") == QStringLiteral("pipewire")) {
             QSKIP("the fallback is played through PulseAudio's ALSA plugin");
         }
-        m_tap->makeDevice
-            = [] { return std::make_unique<CDefaultWaveOut>(CDefaultWaveOut::Backends::AlsaOnly); };
+        m_tap->makeDevice = CDefaultWaveOut::Factory(m_owner, CDefaultWaveOut::Backends::AlsaOnly);
         QSignalSpy messages(m_view.get(), &CVornView::statusMessage);
         SinkRecorder recorder;
         QVERIFY2(recorder.start(), "parec did not record the sink's monitor");
@@ -264,15 +279,34 @@ private slots:
             verifyBitExact(recorder, *m_tap, { minimumPlayed(written) });
         }
 
-        // A hung server holds up only the device's own thread; the stream is given up.
-        m_view->OnRun();
-        QTRY_VERIFY_WITH_TIMEOUT(refills(*m_tap) >= 6, 8000);
-        QVERIFY(soundServerControl("--pause"));
-        QTRY_COMPARE_WITH_TIMEOUT(m_view->m_bRunning, 0, 4000);
-        QCOMPARE(messages.count(), 1);
-        QCOMPARE(
-            messages.at(0).at(0).toString(), LoadStringResource(IDS_AUDIO_SERVER_NOT_RESPONDING));
-        QVERIFY(soundServerControl("--resume"));
+        // A hung server holds up only the device's own thread; the stream is given up. The
+        // thread, stuck closing in the server, is left behind by its owner's shutdown after
+        // half a second, with a word on stderr, and ends once the server answers.
+        {
+            CWaveOutOwner hungOwner;
+            m_tap->makeDevice
+                = CDefaultWaveOut::Factory(hungOwner, CDefaultWaveOut::Backends::AlsaOnly);
+            m_view->OnRun();
+            QTRY_VERIFY_WITH_TIMEOUT(refills(*m_tap) >= 6, 8000);
+            QVERIFY(soundServerControl("--pause"));
+            QTRY_COMPARE_WITH_TIMEOUT(m_view->m_bRunning, 0, 4000);
+            QCOMPARE(messages.count(), 1);
+            QCOMPARE(messages.at(0).at(0).toString(),
+                LoadStringResource(IDS_AUDIO_SERVER_NOT_RESPONDING));
+            QCOMPARE(hungOwner.RunningThreads(), 1);
+            QElapsedTimer shutdown;
+            shutdown.start();
+            int left = -1;
+            const QByteArray said = stderrOf([&] { left = hungOwner.Shutdown(); });
+            QCOMPARE(left, 1);
+            QVERIFY2(shutdown.elapsed() >= CWaveOutOwner::kShutdownWaitMs - 20
+                    && shutdown.elapsed() < 2 * CWaveOutOwner::kShutdownWaitMs,
+                qPrintable(QString::number(shutdown.elapsed())));
+            QVERIFY2(said.contains("1 sound device thread"), said.constData());
+            QVERIFY(soundServerControl("--resume"));
+            QTRY_COMPARE_WITH_TIMEOUT(hungOwner.RunningThreads(), 0, 5000);
+        }
+        m_tap->makeDevice = CDefaultWaveOut::Factory(m_owner, CDefaultWaveOut::Backends::AlsaOnly);
 
         // A server that goes away is noticed from the stream's state, whatever the wording of
         // the library's messages.
@@ -376,7 +410,7 @@ private slots:
         QCOMPARE(
             messages.at(0).at(0).toString(), LoadStringResource(IDS_AUDIO_SERVER_NOT_RESPONDING));
         // The device's thread does not hang in the server either.
-        QTRY_COMPARE_WITH_TIMEOUT(CDefaultWaveOut::RunningThreads(), 0, 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_owner.RunningThreads(), 0, 2000);
 
         QVERIFY(soundServerControl("--resume"));
         m_view->OnRun();
@@ -483,6 +517,7 @@ private slots:
     }
 
 private:
+    CWaveOutOwner m_owner; // outlives every view of these tests
     std::unique_ptr<QueueTap> m_tap;
     std::unique_ptr<CVornView> m_view;
     std::uint64_t m_underrunsBefore = 0;

@@ -100,7 +100,10 @@ double SinkRecorder::sinkTimeOfSample(std::size_t index) const
 
 WaveOutFactory QueueTap::factory()
 {
-    return [this] {
+    return [this]() -> std::unique_ptr<CWaveOutDevice> {
+        if (!makeDevice) {
+            return nullptr;
+        }
         std::unique_ptr<CWaveOutDevice> device = makeDevice();
         sessions.emplace_back();
         counts.push_back(0);

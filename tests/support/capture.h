@@ -58,8 +58,9 @@ class QueueTap
 public:
     WaveOutFactory factory();
 
-    // The device each session uses: the default output unless a test picks another.
-    WaveOutFactory makeDevice = &CreateDefaultWaveOut;
+    // The device each session uses (the default output under the test's owner, for instance);
+    // without one no device opens.
+    WaveOutFactory makeDevice;
     // False: only count what is queued (a measurement that must not pay for keeping it).
     bool keepSamples = true;
     std::vector<std::vector<std::int16_t>> sessions;
