@@ -43,6 +43,8 @@ public:
 
     [[nodiscard]] CMainFrame* GetMainWnd() const { return m_pMainWnd.get(); }
     [[nodiscard]] const std::vector<CVornDoc*>& Documents() const { return m_documents; }
+    // The owner of the threads of every view's sound device.
+    [[nodiscard]] const CWaveOutOwner& WaveOutOwner() const { return m_waveOutOwner; }
 
     // File New; returns the new document (nullptr on failure).
     CVornDoc* OnFileNew();

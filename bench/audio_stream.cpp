@@ -404,6 +404,22 @@ int Stall()
     loopMs = std::max(loopMs, heartbeat.takeLongestMs());
     ok = ok && !lost->isEmpty() && window->view.m_bRunning == 0;
 
+    // The program's end with a window streaming on the hung server: the window closes, then the
+    // owner of the devices' threads shuts down.
+    double shutdownMs = 0.0;
+    int left = -1;
+    {
+        CWaveOutOwner hungOwner;
+        CWaveOutOwner* const owner = g_pWaveOutOwner;
+        g_pWaveOutOwner = &hungOwner;
+        auto closing = std::make_unique<Window>(clock);
+        closing->view.OnRun();
+        QTest::qWait(300);
+        closing.reset();
+        shutdownMs = TimeMs([&] { left = hungOwner.Shutdown(); });
+        g_pWaveOutOwner = owner;
+    }
+
     // The server answers again: Run plays.
     soundServerControl("--resume");
     lost = std::make_unique<QSignalSpy>(&window->view, &CVornView::statusMessage);
@@ -424,6 +440,9 @@ int Stall()
     std::printf("stall: longest UI-thread block with the server hung: Run %.2f ms, Stop %.2f ms, "
                 "window close %.2f ms; event loop's longest pause %.1f ms\n",
         runMs, stopMs, closeMs, loopMs);
+    std::printf("stall: the devices' owner shut down %.2f ms after a streaming window closed on "
+                "the hung server, %d thread(s) left behind\n",
+        shutdownMs, left);
     std::printf("stall: sound again after the server resumed: %s\n", again ? "yes" : "NO");
     return ok ? 0 : 1;
 }

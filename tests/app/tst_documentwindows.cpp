@@ -97,6 +97,23 @@ private slots:
     void init() { QVERIFY(startApp()); }
     void cleanup() { stopApp(); }
 
+    // Every window's view plays through a device whose thread the application owns (a view
+    // without the application's factory opens none), and Exit shuts those threads down.
+    void windowsPlayThroughTheApplicationsDevicesAndExitEndsTheirThreads()
+    {
+        QVERIFY(frame()->SendCommand(ID_RUN));
+        QCOMPARE(frame()->GetActiveView()->m_bRunning, 1);
+        QVERIFY(frame()->SendCommand(ID_WINDOW_NEW));
+        QCoreApplication::processEvents();
+        QVERIFY(frame()->SendCommand(ID_RUN));
+        QCOMPARE(frame()->GetActiveView()->m_bRunning, 1);
+        QCOMPARE(windows().size(), 2);
+
+        m_app->ExitInstance();
+        QVERIFY(m_app->WaveOutOwner().IsShutDown());
+        QCOMPARE(m_app->WaveOutOwner().RunningThreads(), 0);
+    }
+
     void captionNamesTheActiveDocument()
     {
         QCOMPARE(caption(), QStringLiteral("Vorn - Vorn1"));
