@@ -60,10 +60,8 @@ WaveOutFactory CDefaultWaveOut::Factory(CWaveOutOwner& owner, Backends backends)
 
 std::uint64_t CDefaultWaveOut::Underruns() const
 {
-    if (const std::shared_ptr<const CWaveOutQueue> queue = m_observed.load()) {
-        return queue->Gaps();
-    }
-    return m_closedUnderruns.load();
+    const std::lock_guard lock(m_observedMutex);
+    return m_observed ? m_observed->Gaps() : m_closedUnderruns;
 }
 
 MMRESULT CDefaultWaveOut::BackendOpen(const WAVEFORMATEX& format)
@@ -80,8 +78,9 @@ MMRESULT CDefaultWaveOut::BackendOpen(const WAVEFORMATEX& format)
         return MMSYSERR_NOMEM;
     }
     m_queue = queue;
-    m_closedUnderruns.store(0);
-    m_observed.store(queue);
+    const std::lock_guard lock(m_observedMutex);
+    m_observed = queue;
+    m_closedUnderruns = 0;
     return MMSYSERR_NOERROR;
 }
 
@@ -99,8 +98,11 @@ void CDefaultWaveOut::BackendReset()
 void CDefaultWaveOut::BackendClose()
 {
     m_queue->Detach();
-    m_closedUnderruns.store(m_queue->Gaps());
-    m_observed.store(nullptr);
+    {
+        const std::lock_guard lock(m_observedMutex);
+        m_closedUnderruns = m_queue->Gaps();
+        m_observed.reset();
+    }
     m_queue.reset();
 }
 

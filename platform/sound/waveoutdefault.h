@@ -2,8 +2,8 @@
 
 #include "waveout.h"
 
-#include <atomic>
 #include <memory>
+#include <mutex>
 
 namespace vorn {
 
@@ -55,9 +55,10 @@ private:
     const Backends m_backends;
     std::shared_ptr<CWaveOutQueue> m_queue; // while open; UI thread
     // The same queue for Underruns() on other threads, and the gaps of the last session after
-    // Close.
-    std::atomic<std::shared_ptr<const CWaveOutQueue>> m_observed;
-    std::atomic<std::uint64_t> m_closedUnderruns { 0 };
+    // Close; the UI thread changes them only at Open and Close.
+    mutable std::mutex m_observedMutex;
+    std::shared_ptr<const CWaveOutQueue> m_observed;
+    std::uint64_t m_closedUnderruns = 0;
 };
 
 } // namespace vorn

@@ -3,10 +3,18 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <cstring>
+#include <string>
 
 namespace vorn::capture {
 
@@ -14,20 +22,100 @@ namespace {
 
 constexpr std::size_t npos = std::size_t(-1);
 
+// Children are started with posix_spawn, not QProcess: Qt starts them with
+// clone(CLONE_VM | CLONE_VFORK), for which this compiler's ThreadSanitizer runs its fork hooks in
+// the child, in the test's own memory, and then no longer watches the test's threads.
+
+// Starts program (searched in PATH) with the arguments; its standard output goes to *output when
+// that is given (the read end of a pipe, non-blocking). Returns the pid, or -1.
+pid_t spawn(const char* program, std::vector<std::string> arguments, int* output)
+{
+    int pipe[2] = { -1, -1 };
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (output != nullptr) {
+        if (::pipe2(pipe, O_CLOEXEC) != 0) {
+            posix_spawn_file_actions_destroy(&actions);
+            return -1;
+        }
+        posix_spawn_file_actions_adddup2(&actions, pipe[1], STDOUT_FILENO);
+    }
+    arguments.insert(arguments.begin(), program);
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, program, &actions, nullptr, argv.data(), environ) != 0) {
+        pid = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    if (output != nullptr) {
+        ::close(pipe[1]);
+        if (pid < 0) {
+            ::close(pipe[0]);
+        } else {
+            ::fcntl(pipe[0], F_SETFL, ::fcntl(pipe[0], F_GETFL) | O_NONBLOCK);
+            *output = pipe[0];
+        }
+    }
+    return pid;
+}
+
+// Appends what fd has to data, waiting up to timeoutMs for the first bytes; false at its end.
+bool readAvailable(int fd, QByteArray& data, int timeoutMs)
+{
+    pollfd poll { fd, POLLIN, 0 };
+    if (::poll(&poll, 1, timeoutMs) <= 0) {
+        return true;
+    }
+    char buffer[16384];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            data.append(buffer, static_cast<qsizetype>(n));
+        } else {
+            return n < 0 && (errno == EAGAIN || errno == EINTR);
+        }
+    }
+}
+
+// The child's exit status once it has ended, within timeoutMs; -1 if it has not (it is killed).
+int waitFor(pid_t pid, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        int status = 0;
+        const pid_t ended = ::waitpid(pid, &status, WNOHANG);
+        if (ended == pid) {
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        if (ended < 0) {
+            return -1;
+        }
+        if (deadline.hasExpired()) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            return -1;
+        }
+        ::usleep(2000);
+    }
+}
+
 } // namespace
 
 SinkRecorder::SinkRecorder(QObject* parent)
     : QObject(parent)
 {
     m_clock.start();
-    connect(&m_process, &QProcess::readyReadStandardOutput, this, &SinkRecorder::read);
 }
 
 SinkRecorder::~SinkRecorder()
 {
-    if (m_process.state() != QProcess::NotRunning) {
-        m_process.kill();
-        m_process.waitForFinished(2000);
+    if (m_pid > 0) {
+        ::kill(m_pid, SIGKILL);
+        finish(2000);
     }
 }
 
@@ -35,24 +123,26 @@ bool SinkRecorder::start(int rate, int channels)
 {
     m_rate = rate;
     m_channels = channels;
-    const QString sink = qEnvironmentVariable("VORN_SINK", QStringLiteral("vorn_sink"));
+    const std::string sink
+        = qEnvironmentVariable("VORN_SINK", QStringLiteral("vorn_sink")).toStdString();
     // A 20 ms recorder would pull PipeWire's cycle down to 512 frames or less, where a small
     // machine's server starts to drop chunks for every client; 100 ms leaves the cycle to the
     // players.
     const int latencyMs
         = qEnvironmentVariable("VORN_SOUND_SERVER") == QStringLiteral("pipewire") ? 100 : 20;
-    m_process.start(QStringLiteral("parec"),
-        { QStringLiteral("-d"), sink + QStringLiteral(".monitor"), QStringLiteral("--raw"),
-            QStringLiteral("--format=s16le"), QStringLiteral("--rate=%1").arg(rate),
-            QStringLiteral("--channels=%1").arg(channels),
-            QStringLiteral("--latency-msec=%1").arg(latencyMs) });
-    if (!m_process.waitForStarted(5000)) {
+    m_pid = spawn("parec",
+        { "-d", sink + ".monitor", "--raw", "--format=s16le", "--rate=" + std::to_string(rate),
+            "--channels=" + std::to_string(channels),
+            "--latency-msec=" + std::to_string(latencyMs) },
+        &m_output);
+    if (m_pid < 0) {
         return false;
     }
+    m_notifier = std::make_unique<QSocketNotifier>(m_output, QSocketNotifier::Read);
+    connect(m_notifier.get(), &QSocketNotifier::activated, this, &SinkRecorder::read);
     const qsizetype tenthOfASecond = qsizetype { 2 } * channels * rate / 10;
     const QDeadlineTimer deadline(5000);
-    while (m_data.size() < tenthOfASecond && !deadline.hasExpired()
-        && m_process.state() == QProcess::Running) {
+    while (m_data.size() < tenthOfASecond && !deadline.hasExpired() && m_notifier->isEnabled()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     return m_data.size() >= tenthOfASecond;
@@ -60,22 +150,35 @@ bool SinkRecorder::start(int rate, int channels)
 
 void SinkRecorder::read()
 {
-    m_data.append(m_process.readAllStandardOutput());
+    if (!readAvailable(m_output, m_data, 0)) {
+        m_notifier->setEnabled(false); // parec has ended
+    }
     m_arrivals.push_back({ static_cast<double>(m_clock.nsecsElapsed()) / 1e6,
         static_cast<std::size_t>(m_data.size() / (2 * m_channels)) });
 }
 
+// Collects the rest of parec's output until it ends, then the process.
+void SinkRecorder::finish(int timeoutMs)
+{
+    m_notifier.reset();
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()
+        && readAvailable(m_output, m_data, static_cast<int>(deadline.remainingTime()))) { }
+    m_arrivals.push_back({ static_cast<double>(m_clock.nsecsElapsed()) / 1e6,
+        static_cast<std::size_t>(m_data.size() / (2 * m_channels)) });
+    ::close(m_output);
+    m_output = -1;
+    waitFor(m_pid, 2000);
+    m_pid = -1;
+}
+
 void SinkRecorder::stop()
 {
-    if (m_process.state() == QProcess::NotRunning) {
+    if (m_pid < 0) {
         return;
     }
-    ::kill(static_cast<pid_t>(m_process.processId()), SIGINT);
-    if (!m_process.waitForFinished(3000)) {
-        m_process.kill();
-        m_process.waitForFinished(2000);
-    }
-    read();
+    ::kill(m_pid, SIGINT);
+    finish(3000);
 }
 
 std::vector<std::int16_t> SinkRecorder::samples() const
@@ -297,19 +400,30 @@ std::vector<ToneWindow> toneWindows(const std::vector<std::int16_t>& recording, 
 
 bool soundServerControl(const char* command)
 {
-    const QString script = qEnvironmentVariable("VORN_SOUND_CTL");
-    return !script.isEmpty() && QProcess::execute(script, { QString::fromLatin1(command) }) == 0;
+    const QByteArray script = qgetenv("VORN_SOUND_CTL");
+    if (script.isEmpty()) {
+        return false;
+    }
+    const pid_t pid = spawn(script.constData(), { command }, nullptr);
+    return pid > 0 && waitFor(pid, 60000) == 0;
 }
 
 int sinkInputs()
 {
-    QProcess pactl;
-    pactl.start(QStringLiteral("pactl"),
-        { QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sink-inputs") });
-    if (!pactl.waitForFinished(5000)) {
+    int output = -1;
+    const pid_t pid = spawn("pactl", { "list", "short", "sink-inputs" }, &output);
+    if (pid < 0) {
         return -1;
     }
-    return static_cast<int>(pactl.readAllStandardOutput().count('\n'));
+    QByteArray text;
+    const QDeadlineTimer deadline(5000);
+    while (!deadline.hasExpired()
+        && readAvailable(output, text, static_cast<int>(deadline.remainingTime()))) { }
+    ::close(output);
+    if (waitFor(pid, 1000) != 0) {
+        return -1;
+    }
+    return static_cast<int>(text.count('\n'));
 }
 
 } // namespace vorn::capture

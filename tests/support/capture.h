@@ -5,9 +5,12 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
-#include <QProcess>
+#include <QSocketNotifier>
+
+#include <sys/types.h>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace vorn::capture {
@@ -37,8 +40,11 @@ public:
 
 private:
     void read();
+    void finish(int timeoutMs);
 
-    QProcess m_process;
+    pid_t m_pid = -1; // parec while it runs
+    int m_output = -1; // the read end of its standard output
+    std::unique_ptr<QSocketNotifier> m_notifier;
     QByteArray m_data;
     QElapsedTimer m_clock;
     int m_rate = 44100;

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 using namespace vorn;
 
@@ -102,6 +103,30 @@ private slots:
         owner.reset();
         released->open(); // the thread left behind ends after its owner is gone
         QTRY_VERIFY(*bodyEnded);
+    }
+
+    // A device's underrun count may be read on any thread while the UI thread opens and closes
+    // it (no sound server answers here: each session's thread gives up at once).
+    void underrunsAreReadOnAnyThread()
+    {
+        CWaveOutOwner owner;
+        CDefaultWaveOut device(owner, CDefaultWaveOut::Backends::PulseOnly);
+        std::atomic<bool> bDone = false;
+        std::uint64_t total = 0;
+        std::thread reader([&] {
+            while (!bDone) {
+                total += device.Underruns();
+            }
+        });
+        const WAVEFORMATEX format { WAVE_FORMAT_PCM, 1, 44100, 88200, 2, 16, 0 };
+        for (int i = 0; i < 20; ++i) {
+            QCOMPARE(device.Open(format, nullptr), MMSYSERR_NOERROR);
+            QCOMPARE(device.Close(), MMSYSERR_NOERROR);
+        }
+        bDone = true;
+        reader.join();
+        QCOMPARE(total, std::uint64_t { 0 });
+        QCOMPARE(owner.Shutdown(), 0);
     }
 
     // A device opens only while its owner runs.
