@@ -16,5 +16,7 @@ void RenderPlot(const std::vector<std::string>& args);
 // The frequency response of the simulated chain and of its analogue prototype, as a table or a
 // picture.
 void RenderResponse(const std::vector<std::string>& args);
+// An audio file (or standard input) through the chain at its own rate, into another.
+void RenderFilter(const std::vector<std::string>& args);
 
 } // namespace vorn

@@ -25,6 +25,7 @@ constexpr Subcommand kSubcommands[] = {
     { "points", vorn::RenderPoints },
     { "plot", vorn::RenderPlot },
     { "response", vorn::RenderResponse },
+    { "filter", vorn::RenderFilter },
 };
 
 constexpr std::string_view kUsage = R"(usage:
