@@ -49,8 +49,10 @@ SoundInput::SoundInput(const std::string& path)
     struct stat status
     { };
     if (path == "-") {
+        // Asked first: libsndfile may close the descriptor when it fails.
+        const bool pipe = ::fstat(STDIN_FILENO, &status) == 0 && !S_ISREG(status.st_mode);
         m_file = sf_open_fd(STDIN_FILENO, SFM_READ, &info, SF_FALSE);
-        if (m_file == nullptr && ::fstat(STDIN_FILENO, &status) == 0 && !S_ISREG(status.st_mode)) {
+        if (m_file == nullptr && pipe) {
             throw UsageError("cannot read standard input: " + std::string(sf_strerror(nullptr))
                 + " (through a pipe, WAV, AU and Ogg stream; FLAC and the others need a file)");
         }
