@@ -56,7 +56,7 @@ SoundOutput::SoundOutput(
     if (sf_format_check(&info) == SF_FALSE) {
         throw UsageError(FormatName(format & SF_FORMAT_TYPEMASK) + " cannot hold "
             + FormatName(format & SF_FORMAT_SUBMASK) + " at " + std::to_string(rate) + " Hz with "
-            + std::to_string(channels) + " channels");
+            + std::to_string(channels) + (channels == 1 ? " channel" : " channels"));
     }
     int fd = STDOUT_FILENO;
     if (path != "-") {
