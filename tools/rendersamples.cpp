@@ -197,6 +197,20 @@ private:
     std::int64_t m_filled = 0; // blocks made so far
 };
 
+// Runs `skip` blocks of the input through the chain unseen, then prints `blocks` more.
+void PrintBlocks(TestInput& signal, CVornSimulation& simulation,
+    const FilterCoefficients& coefficients, long long skip, long long blocks)
+{
+    InputBlock input;
+    for (long long i = 0; i < skip + blocks; ++i) {
+        signal.Fill(input);
+        simulation.FilterBlock(input, 0, coefficients);
+        if (i >= skip) {
+            PrintBlock(simulation.m_samples[0]);
+        }
+    }
+}
+
 // The format of wav's output: by the extension, WAV without one (and on standard output).
 int WavFormat(const std::string& output)
 {
@@ -235,14 +249,7 @@ void RenderSamples(const std::vector<std::string>& args)
             throw UsageError(
                 "--skip and --blocks reach past the sweep's " + std::to_string(total) + " blocks");
         }
-        InputBlock input;
-        for (long long i = 0; i < skip + blocks; ++i) {
-            sweep.Fill(input);
-            simulation.FilterBlock(input, 0, coefficients);
-            if (i >= skip) {
-                PrintBlock(simulation.m_samples[0]);
-            }
-        }
+        PrintBlocks(sweep, simulation, coefficients, skip, blocks);
         return;
     }
     RefuseOptions(options, { "seconds" }, "--input sweep");
@@ -253,14 +260,7 @@ void RenderSamples(const std::vector<std::string>& args)
     if (options.Has("after-analysis")) {
         simulation.RunFrequencyAnalysis(simulation.AnalysisPhaseStep());
     }
-    InputBlock input;
-    for (long long i = 0; i < skip + blocks; ++i) {
-        signal.Fill(input);
-        simulation.FilterBlock(input, 0, coefficients);
-        if (i >= skip) {
-            PrintBlock(simulation.m_samples[0]);
-        }
-    }
+    PrintBlocks(signal, simulation, coefficients, skip, blocks);
 }
 
 void RenderSpectrum(const std::vector<std::string>& args)

@@ -210,22 +210,6 @@ QByteArray readFile(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Runs vorn-render with `input` on its standard input, a pipe.
-RenderRun renderPiped(const QStringList& arguments, const QByteArray& input)
-{
-    QProcess process;
-    process.start(QStringLiteral(VORN_RENDER_PATH), arguments);
-    process.write(input);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-        return {};
-    }
-    return { process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-        process.readAllStandardOutput(), process.readAllStandardError() };
-}
-
 // The largest difference, in units of `step`, between two signals of the same length.
 double largestDifference(const std::vector<double>& a, const std::vector<double>& b, double step)
 {
@@ -320,7 +304,7 @@ void TestRenderFilter::pipes()
     const std::vector<double> fromFile = parseWav(readFile(dir.filePath("out.wav"))).samples;
 
     // Standard input to standard output (AU, which streams): the same samples.
-    const RenderRun piped = renderPiped({ "filter", "-", "-" }, wav);
+    const RenderRun piped = render({ "filter", "-", "-" }, {}, wav);
     QCOMPARE(piped.exitCode, 0);
     QVERIFY(piped.out.startsWith(".snd"));
     QCOMPARE(parseAu(piped.out), fromFile);
@@ -329,8 +313,8 @@ void TestRenderFilter::pipes()
     // WAV cannot go into a pipe, FLAC cannot come out of one: refused, with what can.
     QCOMPARE(
         render({ "wav", "--output", dir.filePath("in.flac"), "--seconds", "0.1" }).exitCode, 0);
-    const QList<RenderRun> refused { renderPiped({ "filter", "-", "-", "--format", "wav" }, wav),
-        renderPiped({ "filter", "-", dir.filePath("x.wav") }, readFile(dir.filePath("in.flac"))) };
+    const QList<RenderRun> refused { render({ "filter", "-", "-", "--format", "wav" }, {}, wav),
+        render({ "filter", "-", dir.filePath("x.wav") }, {}, readFile(dir.filePath("in.flac"))) };
     for (const RenderRun& run : refused) {
         QCOMPARE(run.exitCode, 2);
         QVERIFY(run.out.isEmpty());
@@ -441,6 +425,11 @@ void TestRenderFilter::noiseInputs()
     QCOMPARE(noise("b.wav", { "--input", "noise", "--seed", "7" }), white);
     QVERIFY(noise("c.wav", { "--input", "noise", "--seed", "8" }) != white);
     QVERIFY(noise("d.wav", { "--input", "pink", "--seed", "7" }) != white);
+    // The same bytes through a pipe on standard output.
+    QCOMPARE(
+        render({ "wav", "--output", "-", "--seconds", "0.5", "--input", "noise", "--seed", "7" })
+            .out,
+        white);
 
     // At another rate, in FLAC: the file's rate, and the samples that samples prints.
     const QString flac = dir.filePath("e.flac");
