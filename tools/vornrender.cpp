@@ -25,6 +25,9 @@ constexpr Subcommand kSubcommands[] = {
     { "points", vorn::RenderPoints },
     { "plot", vorn::RenderPlot },
     { "response", vorn::RenderResponse },
+    { "coefficients", vorn::RenderCoefficients },
+    { "poles", vorn::RenderPoles },
+    { "metrics", vorn::RenderMetrics },
 };
 
 constexpr std::string_view kUsage = R"(usage:
