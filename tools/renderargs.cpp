@@ -115,6 +115,22 @@ std::string RenderArgs::Required(const std::string& name) const
     return *value;
 }
 
+double RenderArgs::Rate() const
+{
+    const auto text = Value("rate");
+    if (!text) {
+        return 44100.0;
+    }
+    const auto rate = ParseFiniteDecimal(*text);
+    if (!rate) {
+        throw UsageError("--rate must be a finite decimal number, not '" + *text + "'");
+    }
+    if (!(*rate >= 1000.0 && *rate <= 10'000'000.0)) {
+        throw UsageError("--rate must lie from 1000 to 10000000 Hz, not " + FormatDouble15g(*rate));
+    }
+    return *rate;
+}
+
 void WriteFileAtomically(const std::string& path, const std::string& bytes)
 {
     AtomicFile file(path);

@@ -25,6 +25,9 @@ constexpr Subcommand kSubcommands[] = {
     { "points", vorn::RenderPoints },
     { "plot", vorn::RenderPlot },
     { "response", vorn::RenderResponse },
+    { "coefficients", vorn::RenderCoefficients },
+    { "poles", vorn::RenderPoles },
+    { "metrics", vorn::RenderMetrics },
     { "filter", vorn::RenderFilter },
 };
 
@@ -43,6 +46,10 @@ constexpr std::string_view kUsage = R"(usage:
   vorn-render response [--rate HZ] [--from HZ] [--to HZ] [--points N] [--linear] [--at HZ]...
                        [--format text|csv]
   vorn-render response ... --plot FILE.png|FILE.svg [--labels]
+  vorn-render response ... --format frd|tsv [--analogue]
+  vorn-render coefficients [--rate HZ] [--format sos|json|c]
+  vorn-render poles    [--rate HZ] [--plot FILE.png|FILE.svg]
+  vorn-render metrics  [--rate HZ]
   vorn-render filter   IN OUT [--format EXT] [--subtype pcm16|pcm24|pcm32|float|double]
                        [--gain DB] [--ab SECONDS] [--quiet]
   vorn-render --help | --version
@@ -77,7 +84,22 @@ Simulates a 6th-order 1 kHz Butterworth low-pass followed by a 1 Hz high-pass, d
             The phase is unwrapped along the list, its first value within +-180 degrees.
             --format text (aligned columns, default) or csv (a header line, then the rows);
             --plot writes a picture instead: level and phase against frequency, simulated and
-            analogue in two colours, with legend and scales; --labels adds the group delay
+            analogue in two colours, with legend and scales; --labels adds the group delay.
+            --format frd ('*' comments, then frequency, level and phase within +-180 degrees)
+            or tsv (header 'Frequency (Hz)<TAB>Level (dB)') for other tools: the simulated
+            chain's, or with --analogue the prototype's
+  coefficients  the chain as simulated at --rate HZ (default 44100), exactly as it runs:
+            --format sos (default): four rows b0 b1 b2 a0 a1 a2 (a0 = 1) with 17 significant
+            digits and '#' comments, for sosfilt in scipy and MATLAB: the three
+            sections, then the high-pass as a first-order section; json: the rows with each
+            section's damping k, natural frequency and Q, the gain, and the analogue poles and
+            high-pass zero and pole in rad/s; c: a C header with double and float arrays
+  poles     the analogue poles and zeros (Hz; per section natural frequency and Q), then the
+            discrete ones of the chain at --rate HZ (magnitude, angle in radians and in Hz);
+            --plot writes the pole-zero figure: s-plane left, z-plane right
+  metrics   the low-pass's step response (rise time 10-90 %, overshoot, peak time, settling
+            time 2 %) and impulse response (peak, its time), and the whole chain's overshoot,
+            simulated at --rate HZ next to the analogue prototype's
   filter    an audio file IN (WAV, FLAC, Ogg, AIFF, ...; - is standard input) through the chain
             at its own rate, 8000 Hz or more, each channel on its own, into OUT (- is standard
             output). OUT's format: --format EXT or its extension (wav, flac, ogg, opus, aiff, au,
