@@ -1,12 +1,12 @@
 #include "mdiframe.h"
 
+#include "clipboardwatcher.h"
 #include "framemenubar.h"
 #include "mdilayout.h"
 #include "resources.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QClipboard>
 #include <QIcon>
 #include <QInputDialog>
 #include <QLabel>
@@ -194,7 +194,7 @@ bool CMDIFrameWnd::OnCreate()
     SetIdleMessage();
 
     // Paste follows what the clipboard holds.
-    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
+    connect(CClipboardWatcher::Instance(), &CClipboardWatcher::hasTextChanged, this,
         &CMDIFrameWnd::ScheduleUpdate);
 
     return true;

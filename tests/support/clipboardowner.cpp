@@ -1,7 +1,7 @@
 // vorn-clipboard-owner: an X client of its own that takes the CLIPBOARD selection, for the
-// clipboard tests. Each argument TARGET=DATA offers DATA in that target (UTF8_STRING=hello,
-// image/png=...); the argument "hang" offers nothing and never reads a request again, like an
-// owner that has stopped answering. It prints "owned" once it holds the selection and ends when
+// clipboard tests. Each argument TARGET=DATA (split at its last =) offers DATA in that target
+// (UTF8_STRING=hello, image/png=...); the argument "hang" offers nothing and never reads a
+// request again, like an owner that has stopped answering. It prints "owned" once it holds the selection and ends when
 // another client takes the selection or when it is killed.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -78,7 +78,7 @@ int main(int argc, char* argv[])
     bool hang = false;
     std::vector<Offer> offers;
     for (int i = 1; i < argc; ++i) {
-        const char* equals = std::strchr(argv[i], '=');
+        const char* equals = std::strrchr(argv[i], '=');
         if (std::strcmp(argv[i], "hang") == 0) {
             hang = true;
         } else if (equals != nullptr) {
