@@ -13,6 +13,9 @@ packages=(
     # test and bench
     libbenchmark-dev
     xvfb xdotool imagemagick poppler-utils
+    # a private session bus with the accessibility bus on it (never dbus-x11: PulseAudio would
+    # then start a session bus of its own that outlives the test's X server)
+    dbus dbus-bin at-spi2-core
     pulseaudio pulseaudio-utils alsa-utils
     # a private PipeWire server for the sound tests (never pipewire-alsa: it would take over the
     # machine's ALSA default)
