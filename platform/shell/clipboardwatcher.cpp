@@ -95,7 +95,7 @@ void CClipboardWatcher::OnClipboardChanged()
 {
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (m_pConnection == nullptr || clipboard->ownsClipboard()) {
-        // The toolkit holds this data itself (or the window system hands it over at once).
+        // Data this process holds, or another window system's: read once per change only.
         Abandon();
         SetHasText(ClipboardTextOf(clipboard->mimeData()));
         return;
