@@ -1,13 +1,24 @@
 # vorn_add_test(<name> SOURCES <files...> [LIBS <targets...>] [ENV <VAR=value...>]
-#               [LABELS <labels...>] [TIMEOUT <seconds>] [UNDER_XVFB] [RESOURCE_LOCK <names...>])
+#               [LABELS <labels...>] [TIMEOUT <seconds>] [UNDER_XVFB] [WITH_ACCESSIBILITY_BUS]
+#               [RESOURCE_LOCK <names...>])
 # One Qt Test executable, registered with ctest under <name>. UNDER_XVFB runs it against a private
-# X server; RESOURCE_LOCK keeps it from running beside other tests that take the same lock.
+# X server; WITH_ACCESSIBILITY_BUS (with UNDER_XVFB) gives it a private session and accessibility
+# bus, so Qt's accessibility is on; RESOURCE_LOCK keeps it from running beside other tests that
+# take the same lock.
 function(vorn_add_test name)
-    cmake_parse_arguments(ARG "UNDER_XVFB" "TIMEOUT" "SOURCES;LIBS;ENV;LABELS;RESOURCE_LOCK" ${ARGN})
+    cmake_parse_arguments(ARG "UNDER_XVFB;WITH_ACCESSIBILITY_BUS" "TIMEOUT"
+        "SOURCES;LIBS;ENV;LABELS;RESOURCE_LOCK" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE Qt6::Test vorn_test_support vorn_warnings ${ARG_LIBS})
+    set(wrappers "")
     if(ARG_UNDER_XVFB)
-        add_test(NAME ${name} COMMAND ${VORN_WITH_XVFB} $<TARGET_FILE:${name}>)
+        list(APPEND wrappers ${VORN_WITH_XVFB})
+    endif()
+    if(ARG_WITH_ACCESSIBILITY_BUS)
+        list(APPEND wrappers ${VORN_WITH_ACCESSIBILITY_BUS})
+    endif()
+    if(wrappers)
+        add_test(NAME ${name} COMMAND ${wrappers} $<TARGET_FILE:${name}>)
     else()
         add_test(NAME ${name} COMMAND ${name})
     endif()

@@ -7,11 +7,15 @@ packages=(
     # build
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libx11-dev librtaudio-dev libpulse-dev
+    libsndfile1-dev
     # run
     qt6-qpa-plugins qt6-translations-l10n libqt6svg6 fonts-noto-cjk libasound2-plugins
     # test and bench
     libbenchmark-dev
     xvfb xdotool imagemagick poppler-utils
+    # a private session bus with the accessibility bus on it (never dbus-x11: PulseAudio would
+    # then start a session bus of its own that outlives the test's X server)
+    dbus dbus-bin at-spi2-core
     pulseaudio pulseaudio-utils alsa-utils
     # a private PipeWire server for the sound tests (never pipewire-alsa: it would take over the
     # machine's ALSA default)

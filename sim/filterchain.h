@@ -42,11 +42,12 @@ struct FilterCoefficients
 // One sample of one section with its input v held: both new values come from the old x1 and x2.
 // Every product and quotient is evaluated left to right as written ((x1 k) 0.5, then
 // (... s) / wd); the last bit of each one shows in the truncated samples and plot coordinates,
-// so do not regroup them.
-inline void StepSection(const SectionCoefficients& sc, double& x1, double& x2, double v)
+// so do not regroup them. T is double, or a vector of doubles that steps independent sections
+// lane by lane with the same bits.
+template <typename T> inline void StepSection(const SectionCoefficients& sc, T& x1, T& x2, T v)
 {
-    const double x1New = (x1 * sc.c - ((x1 * sc.k * 0.5 - x2) * sc.s) / sc.wd) * sc.E + v * sc.P;
-    const double x2New = (((x2 * sc.k * 0.5 - x1) * sc.s) / sc.wd + x2 * sc.c) * sc.E + v * sc.N;
+    const T x1New = (x1 * sc.c - ((x1 * sc.k * 0.5 - x2) * sc.s) / sc.wd) * sc.E + v * sc.P;
+    const T x2New = (((x2 * sc.k * 0.5 - x1) * sc.s) / sc.wd + x2 * sc.c) * sc.E + v * sc.N;
     x1 = x1New;
     x2 = x2New;
 }
@@ -62,20 +63,29 @@ inline void StepSection(const SectionCoefficients& sc, double& x1, double& x2, d
 // and [P, N]^T = A^-1 (Phi - I) B with A = [[-k, 1], [-1, 0]], B = [0, 1]^T. The high-pass keeps
 // lp, a first-order low-pass of the cascade output at 1 Hz, and outputs rho (y - lp').
 // Defined here, with the sections written out, so that block loops keep the state in registers.
-inline double StepFilterChain(
-    const FilterCoefficients& coefficients, FilterState& state, double input)
+// StepFilterChainLanes is the same step for a vector of doubles: each lane one independent
+// chain, with the bits StepFilterChain gives it.
+template <typename T>
+inline T StepFilterChainLanes(
+    const FilterCoefficients& coefficients, std::array<T, 8>& state, T input)
 {
     // Each section is fed with the output x1 of the one before, of the current sample.
     StepSection(coefficients.sections[0], state[4], state[1], input);
     StepSection(coefficients.sections[1], state[5], state[2], state[4]);
     StepSection(coefficients.sections[2], state[6], state[3], state[5]);
 
-    const double y = state[6];
+    const T y = state[6];
     // lp' = lp rho + (1 - rho) y, then the output from the freshly updated lp: rho y - lp' rho,
     // two products first.
-    const double lpNew = state[0] * coefficients.rho + coefficients.oneMinusRho * y;
+    const T lpNew = state[0] * coefficients.rho + coefficients.oneMinusRho * y;
     state[0] = lpNew;
     return coefficients.rho * y - lpNew * coefficients.rho;
+}
+
+inline double StepFilterChain(
+    const FilterCoefficients& coefficients, FilterState& state, double input)
+{
+    return StepFilterChainLanes(coefficients, state, input);
 }
 
 } // namespace vorn

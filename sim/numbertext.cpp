@@ -142,4 +142,30 @@ std::string FormatDouble15g(double value)
     return std::string(buffer, end);
 }
 
+namespace {
+
+template <typename... Format> std::string ToChars(double value, Format... format)
+{
+    char buffer[40];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, format...);
+    return error == std::errc {} ? std::string(buffer, end) : std::string {};
+}
+
+} // namespace
+
+std::string FormatGeneral(double value, int digits)
+{
+    return ToChars(value, std::chars_format::general, digits);
+}
+
+std::string FormatScientific(double value, int digits)
+{
+    return ToChars(value, std::chars_format::scientific, digits - 1);
+}
+
+std::string FormatShortest(double value)
+{
+    return ToChars(value);
+}
+
 } // namespace vorn

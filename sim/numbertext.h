@@ -16,4 +16,11 @@ namespace vorn {
 // "1e+308".
 [[nodiscard]] std::string FormatDouble15g(double value);
 
+// A double with `digits` significant digits in the C locale: as "%.*g" writes it, or as "%.*e"
+// with digits - 1 after the point.
+[[nodiscard]] std::string FormatGeneral(double value, int digits);
+[[nodiscard]] std::string FormatScientific(double value, int digits);
+// The shortest text that reads back as the same double: "0.51764", "44100", "1e-05".
+[[nodiscard]] std::string FormatShortest(double value);
+
 } // namespace vorn

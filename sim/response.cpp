@@ -1,5 +1,7 @@
 #include "response.h"
 
+#include "sosrows.h"
+
 #include <cmath>
 #include <complex>
 
@@ -29,35 +31,23 @@ double Decibels(Complex value)
     return 10 * std::log10(std::norm(value));
 }
 
-// One second-order section at omega (radians per sample), as StepSection advances it.
-//
-// With v held over the sample, x <- Phi x + G v, G = [P, N]^T, and the section passes on the
-// freshly updated x1. Read off the step as written:
-//   Phi = [[E (c - (k 0.5) s/wd), E s/wd], [-E s/wd, E (c + (k 0.5) s/wd)]].
-// In z, z X = Phi X + G V and W = z [1 0] X, so
-//   H(z) = z [1 0] (zI - Phi)^-1 G = z ((z - Phi22) P + Phi12 N) / det(zI - Phi)
-//        = (b0 + b1 z^-1) / (1 + a1 z^-1 + a2 z^-2),
-//   b0 = P, b1 = Phi12 N - Phi22 P, a1 = -(Phi11 + Phi22), a2 = Phi11 Phi22 - Phi12 Phi21.
-// On the unit circle z = e^(j omega). Its poles lie inside the circle and so does its zero -b1/b0
-// (|b1/b0| < 1 from 1 kHz to 10 MHz: about 0.2 at the one end, 0.9999 at the other). So the
-// numerator and each factor (1 - p z^-1) of the denominator keep a positive real part and an
-// argument within +-90 degrees, the denominator's stays within +-180: the principal arguments
-// are continuous in omega and 0 at DC, and the phase needs no unwrapping.
+// One second-order section at omega (radians per sample), as StepSection advances it, from its
+// transfer function (TransferOf). On the unit circle z = e^(j omega). Its poles lie inside the
+// circle and so does its zero -b1/b0 (|b1/b0| < 1 from 1 kHz to 10 MHz: about 0.2 at the one end,
+// 0.9999 at the other). So the numerator and each factor (1 - p z^-1) of the denominator keep a
+// positive real part and an argument within +-90 degrees, the denominator's stays within +-180:
+// the principal arguments are continuous in omega and 0 at DC, and the phase needs no unwrapping.
 //
 // Group delay in samples: with H = B/A, tau = -Re(z H'/H) = -Re(z B'/B) + Re(z A'/A), and for a
 // polynomial in z^-1, z d/dz sum(c_m z^-m) = -sum(m c_m z^-m):
 //   tau = Re(b1 z^-1 / B) - Re((a1 z^-1 + 2 a2 z^-2) / A).
 StageSum Section(const SectionCoefficients& sc, double omega)
 {
-    const double sOverWd = sc.s / sc.wd;
-    const double phi11 = sc.E * (sc.c - (sc.k * 0.5) * sOverWd);
-    const double phi12 = sc.E * sOverWd;
-    const double phi21 = -(sc.E * sOverWd);
-    const double phi22 = sc.E * (sc.c + (sc.k * 0.5) * sOverWd);
-    const double b0 = sc.P;
-    const double b1 = phi12 * sc.N - phi22 * sc.P;
-    const double a1 = -(phi11 + phi22);
-    const double a2 = phi11 * phi22 - phi12 * phi21;
+    const SectionTransfer t = TransferOf(sc);
+    const double b0 = t.b0;
+    const double b1 = t.b1;
+    const double a1 = t.a1;
+    const double a2 = t.a2;
 
     const Complex z1 = std::polar(1.0, -omega);
     const Complex z2 = std::polar(1.0, -2 * omega);
@@ -67,7 +57,7 @@ StageSum Section(const SectionCoefficients& sc, double omega)
     // keeps its digits.
     const double sinHalf = std::sin(omega / 2);
     const double sinWhole = std::sin(omega);
-    const double atDc = (1 - phi11) * (1 - phi22) - phi12 * phi21;
+    const double atDc = (1 - t.phi11) * (1 - t.phi22) - t.phi12 * t.phi21;
     const Complex a(atDc - a1 * (2 * sinHalf * sinHalf) - a2 * (2 * sinWhole * sinWhole),
         z1.imag() * a1 + z2.imag() * a2);
 

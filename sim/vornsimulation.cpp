@@ -17,11 +17,11 @@ void CVornSimulation::GenerateBlock(int bufferIndex)
     m_filter[7] = phase;
 }
 
-void CVornSimulation::FillInput(InputBlock& input, double& phase) const
+void CVornSimulation::FillInput(InputBlock& input, double& phase, double sampleRate) const
 {
     const double twoPi = std::atan(1.0) * 8;
     // Taken once per block: a frequency change applies from the next block.
-    const double dphi = (m_dFreq * twoPi) / kPlaybackRate;
+    const double dphi = (m_dFreq * twoPi) / sampleRate;
     double p = phase;
     for (double& u : input) {
         // Each sample uses the phase before its own advance: the first after a reset uses 0.
@@ -32,9 +32,9 @@ void CVornSimulation::FillInput(InputBlock& input, double& phase) const
     phase = p;
 }
 
-void CVornSimulation::FilterBlock(const InputBlock& input, int bufferIndex)
+void CVornSimulation::FilterBlock(
+    const InputBlock& input, int bufferIndex, const FilterCoefficients& coefficients)
 {
-    const FilterCoefficients& coefficients = PlaybackCoefficients();
     SampleBlock& block = m_samples[static_cast<std::size_t>(bufferIndex)];
     // A local copy of the state stays in registers through the loop.
     FilterState state = m_filter;

@@ -26,8 +26,10 @@ public:
     // depend on the filter): FillInput writes the input of one block from `phase` on and
     // advances `phase` as the block does; FilterBlock runs an input block through the chain
     // into m_samples[bufferIndex], continuing m_filter[0..6]. The caller keeps m_filter[7].
-    void FillInput(InputBlock& input, double& phase) const;
-    void FilterBlock(const InputBlock& input, int bufferIndex);
+    // Both work at kPlaybackRate unless given another rate (and its coefficients).
+    void FillInput(InputBlock& input, double& phase, double sampleRate = kPlaybackRate) const;
+    void FilterBlock(const InputBlock& input, int bufferIndex,
+        const FilterCoefficients& coefficients = PlaybackCoefficients());
 
     // Zeroes all eight doubles of m_filter, the input phase included.
     void ResetFilterState();

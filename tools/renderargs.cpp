@@ -1,13 +1,12 @@
 #include "renderargs.h"
 
+#include "atomicfile.h"
 #include "numbertext.h"
 
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vorn {
@@ -116,45 +115,39 @@ std::string RenderArgs::Required(const std::string& name) const
     return *value;
 }
 
+double RenderArgs::Rate() const
+{
+    const auto text = Value("rate");
+    if (!text) {
+        return 44100.0;
+    }
+    const auto rate = ParseFiniteDecimal(*text);
+    if (!rate) {
+        throw UsageError("--rate must be a finite decimal number, not '" + *text + "'");
+    }
+    if (!(*rate >= 1000.0 && *rate <= 10'000'000.0)) {
+        throw UsageError("--rate must lie from 1000 to 10000000 Hz, not " + FormatDouble15g(*rate));
+    }
+    return *rate;
+}
+
 void WriteFileAtomically(const std::string& path, const std::string& bytes)
 {
-    std::string temporary = path + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) {
-        throw UsageError("cannot write '" + path + "': " + std::strerror(errno));
-    }
-    const auto fail = [&](int error) {
-        ::close(fd);
-        ::unlink(temporary.c_str());
-        throw UsageError("cannot write '" + path + "': " + std::strerror(error));
-    };
+    AtomicFile file(path);
     std::size_t written = 0;
     while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+        const ssize_t n
+            = ::write(file.Descriptor(), bytes.data() + written, bytes.size() - written);
         if (n < 0) {
-            if (errno == EINTR) {
+            const int error = errno;
+            if (error == EINTR) {
                 continue;
             }
-            fail(errno);
+            throw UsageError("cannot write '" + path + "': " + std::strerror(error));
         }
         written += static_cast<std::size_t>(n);
     }
-    // mkstemp creates the file private; give it the usual permissions of a new file.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    if (::fchmod(fd, 0666 & ~mask) != 0) {
-        fail(errno);
-    }
-    if (::close(fd) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        throw UsageError("cannot write '" + path + "': " + std::strerror(error));
-    }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        throw UsageError("cannot write '" + path + "': " + std::strerror(error));
-    }
+    file.Commit();
 }
 
 } // namespace vorn

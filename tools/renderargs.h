@@ -40,6 +40,9 @@ public:
         const std::string& name, long long fallback, long long maximum) const;
     // A required value.
     [[nodiscard]] std::string Required(const std::string& name) const;
+    // --rate, the sample rate at which the chain is computed: a finite decimal number from 1000
+    // to 10000000 Hz; default 44100.
+    [[nodiscard]] double Rate() const;
 
 private:
     std::map<std::string, std::vector<std::string>> m_values;

@@ -16,5 +16,12 @@ void RenderPlot(const std::vector<std::string>& args);
 // The frequency response of the simulated chain and of its analogue prototype, as a table or a
 // picture.
 void RenderResponse(const std::vector<std::string>& args);
+// The chain as second-order sections (rows, JSON, a C header), its poles and zeros (a list or a
+// figure), and its step and impulse figures.
+void RenderCoefficients(const std::vector<std::string>& args);
+void RenderPoles(const std::vector<std::string>& args);
+void RenderMetrics(const std::vector<std::string>& args);
+// An audio file (or standard input) through the chain at its own rate, into another.
+void RenderFilter(const std::vector<std::string>& args);
 
 } // namespace vorn

@@ -25,8 +25,6 @@ namespace vorn {
 namespace {
 
 constexpr double kDefaultRate = 44100.0;
-constexpr double kMinRate = 1000.0;
-constexpr double kMaxRate = 10'000'000.0;
 constexpr double kMinHz = 0.001;
 constexpr long long kDefaultPoints = 200;
 constexpr long long kMaxPoints = 1'000'000;
@@ -63,11 +61,7 @@ void CheckFrequency(const std::string& name, double hz, double rate)
 Request ReadRequest(const RenderArgs& options)
 {
     Request request;
-    request.rate = Number(options, "rate", kDefaultRate);
-    if (!(request.rate >= kMinRate && request.rate <= kMaxRate)) {
-        throw UsageError(
-            "--rate must lie from 1000 to 10000000 Hz, not " + FormatDouble15g(request.rate));
-    }
+    request.rate = options.Rate();
     request.logarithmic = !options.Has("linear");
 
     const std::vector<std::string> at = options.Values("at");
@@ -152,6 +146,41 @@ void PrintTable(const std::vector<ResponseRow>& rows, bool csv)
             AppendNumber(item, value);
             cell(item, first);
             first = false;
+        }
+        text += '\n';
+        if (text.size() > (1 << 16)) {
+            std::fwrite(text.data(), 1, text.size(), stdout);
+            text.clear();
+        }
+    }
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+// The formats other tools import: FRD ('*' comments, then frequency, level and phase in degrees
+// within +-180, space-separated) and an audio editor's spectrum export (a header, then frequency
+// and level, tab-separated). One of the two responses, simulated or analogue.
+void PrintExchange(const std::vector<ResponseRow>& rows, bool frd, bool analogue, double rate)
+{
+    std::string text;
+    if (frd) {
+        text += "* Vorn: 6th-order 1 kHz Butterworth low-pass + 1 Hz high-pass, ";
+        text += analogue ? "analogue prototype\n"
+                         : "simulated at " + FormatDouble15g(rate) + " Hz\n";
+        text += "* frequency [Hz], level [dB], phase [degrees]\n";
+    } else {
+        text += "Frequency (Hz)\tLevel (dB)\n";
+    }
+    for (const ResponseRow& row : rows) {
+        const ResponseValue& value = analogue ? row.analogue : row.simulated;
+        AppendNumber(text, row.hz);
+        text += frd ? ' ' : '\t';
+        AppendNumber(text, value.db);
+        if (frd) {
+            // Within (-180, 180], as such files hold it.
+            double phase = std::remainder(value.phaseDeg, 360.0);
+            phase = phase == -180 ? 180 : phase;
+            text += ' ';
+            AppendNumber(text, phase + 0.0);
         }
         text += '\n';
         if (text.size() > (1 << 16)) {
@@ -505,8 +534,8 @@ void WritePicture(const std::string& output, const std::vector<ResponseRow>& row
 
 void RenderResponse(const std::vector<std::string>& args)
 {
-    const RenderArgs options(
-        args, { "rate", "from", "to", "points", "at", "format", "plot" }, { "linear", "labels" });
+    const RenderArgs options(args, { "rate", "from", "to", "points", "at", "format", "plot" },
+        { "linear", "labels", "analogue" });
     const Request request = ReadRequest(options);
 
     const auto plot = options.Value("plot");
@@ -521,13 +550,19 @@ void RenderResponse(const std::vector<std::string>& args)
         throw UsageError("--labels applies to --plot only");
     }
     const std::string format = options.Value("format").value_or("text");
-    if (format != "text" && format != "csv") {
-        throw UsageError("--format must be 'text' or 'csv', not '" + format + "'");
+    if (format != "text" && format != "csv" && format != "frd" && format != "tsv") {
+        throw UsageError("--format must be 'text', 'csv', 'frd' or 'tsv', not '" + format + "'");
+    }
+    const bool exchange = format == "frd" || format == "tsv";
+    if (options.Has("analogue") && !exchange) {
+        throw UsageError("--analogue applies to --format frd or tsv only");
     }
 
     const std::vector<ResponseRow> rows = ChainResponse(request.rate, request.hz);
     if (plot) {
         WritePicture(*plot, rows, request, options.Has("labels"));
+    } else if (exchange) {
+        PrintExchange(rows, format == "frd", options.Has("analogue"), request.rate);
     } else {
         PrintTable(rows, format == "csv");
     }

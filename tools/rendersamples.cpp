@@ -1,19 +1,23 @@
 #include "rendercommands.h"
 
+#include "noisegenerator.h"
 #include "numbertext.h"
 #include "renderargs.h"
+#include "soundformat.h"
+#include "soundoutput.h"
 #include "sweep.h"
 #include "vornsimulation.h"
 
 #include <algorithm>
-#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <initializer_list>
 #include <optional>
+#include <sndfile.h>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace vorn {
@@ -26,6 +30,7 @@ constexpr double kMaxWavSeconds = 3600.0;
 constexpr double kDefaultSeconds = 5.0;
 constexpr double kSweepFromHz = 20.0;
 constexpr double kSweepToHz = 20000.0;
+constexpr long long kMaxSeed = 9'223'372'036'854'775'807;
 
 // One decimal integer per line, written with one fwrite per block.
 void PrintBlock(const SampleBlock& block)
@@ -41,22 +46,12 @@ void PrintBlock(const SampleBlock& block)
     std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
-void AppendLittleEndian(std::string& bytes, std::uint32_t value, int size)
+// --rate: a whole number of hertz within the renderer's signal rates; 44100 when absent.
+int SignalRate(const RenderArgs& options)
 {
-    for (int i = 0; i < size; ++i) {
-        bytes.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-    }
-}
-
-void AppendSamples(std::string& bytes, const SampleBlock& block)
-{
-    if constexpr (std::endian::native == std::endian::little) {
-        bytes.append(reinterpret_cast<const char*>(block.data()), block.size() * sizeof(block[0]));
-    } else {
-        for (const std::int16_t sample : block) {
-            AppendLittleEndian(bytes, static_cast<std::uint16_t>(sample), 2);
-        }
-    }
+    const int rate = static_cast<int>(options.Count("rate", kPlaybackRate, kMaxSignalRate));
+    CheckSignalRate(rate, "--rate");
+    return rate;
 }
 
 // --seconds: above 0 and at most an hour; 5 when absent.
@@ -75,63 +70,176 @@ double Seconds(const RenderArgs& options)
 }
 
 // Whole blocks, at least the requested duration.
-std::uint32_t BlocksFor(double seconds)
+std::uint32_t BlocksFor(double seconds, int rate)
 {
-    return static_cast<std::uint32_t>(std::ceil(seconds * kPlaybackRate / kBlockSamples));
+    return static_cast<std::uint32_t>(std::ceil(seconds * rate / kBlockSamples));
 }
 
 // A sweep frequency: above 0 and below half the rate, where the samples can still carry it.
-double SweepFrequency(const RenderArgs& options, const std::string& name, double fallback)
+double SweepFrequency(const RenderArgs& options, const std::string& name, double fallback, int rate)
 {
     const auto text = options.Value(name);
     if (!text) {
         return fallback;
     }
     const auto hz = ParseFiniteDecimal(*text);
-    if (!hz || !(*hz > 0.0 && *hz < kPlaybackRate / 2.0)) {
-        throw UsageError(
-            "--" + name + " must be a frequency above 0 and below 22050 Hz, not '" + *text + "'");
+    if (!hz || !(*hz > 0.0 && *hz < rate / 2.0)) {
+        throw UsageError("--" + name + " must be a frequency above 0 and below "
+            + FormatDouble15g(rate / 2.0) + " Hz, not '" + *text + "'");
     }
     return *hz;
 }
 
-// The options that only the sweep takes, refused for the other inputs.
-void RefuseSweepOptions(const RenderArgs& options, std::initializer_list<const char*> names)
+enum class InputKind { Sine, Step, Sweep, Noise, Pink, Impulse };
+
+InputKind ParseInputKind(const RenderArgs& options)
+{
+    const std::string input = options.Value("input").value_or("sine");
+    const std::pair<const char*, InputKind> kinds[] = { { "sine", InputKind::Sine },
+        { "step", InputKind::Step }, { "sweep", InputKind::Sweep }, { "noise", InputKind::Noise },
+        { "pink", InputKind::Pink }, { "impulse", InputKind::Impulse } };
+    for (const auto& [name, kind] : kinds) {
+        if (input == name) {
+            return kind;
+        }
+    }
+    throw UsageError("--input must be 'sine', 'step', 'sweep', 'noise', 'pink' or 'impulse', not '"
+        + input + "'");
+}
+
+// The options that only some inputs take, refused for the others.
+void RefuseOptions(
+    const RenderArgs& options, std::initializer_list<const char*> names, const std::string& takenBy)
 {
     for (const char* name : names) {
         if (options.Has(name)) {
-            throw UsageError(std::string("--") + name + " applies to --input sweep only");
+            throw UsageError(std::string("--") + name + " applies to " + takenBy + " only");
         }
     }
 }
 
-// --input sweep: the sweep over `blocks` whole blocks from --from to --to, so that it ends at
-// --to on the last sample written.
-ExponentialSweep SweepOver(const RenderArgs& options, std::uint32_t blocks)
+// The test input of samples and wav, block after block: the window's sine or step (at the
+// simulation's frequency), the sweep over `blocks` whole blocks from --from to --to (so that it
+// ends at --to on the last sample written), noise from --seed, or the impulse.
+class TestInput
 {
-    if (options.Has("freq")) {
-        throw UsageError("--freq does not apply to --input sweep (it takes --from and --to)");
+public:
+    TestInput(
+        const RenderArgs& options, CVornSimulation& simulation, int rate, std::uint32_t blocks)
+        : m_kind(ParseInputKind(options))
+        , m_simulation(simulation)
+        , m_rate(rate)
+    {
+        if (m_kind != InputKind::Sweep) {
+            RefuseOptions(options, { "from", "to" }, "--input sweep");
+        }
+        if (m_kind != InputKind::Noise && m_kind != InputKind::Pink) {
+            RefuseOptions(options, { "seed" }, "--input noise and pink");
+        }
+        if (m_kind == InputKind::Sweep) {
+            if (options.Has("freq")) {
+                throw UsageError(
+                    "--freq does not apply to --input sweep (it takes --from and --to)");
+            }
+            const double from = SweepFrequency(options, "from", kSweepFromHz, rate);
+            const double to = SweepFrequency(options, "to", kSweepToHz, rate);
+            m_sweep.emplace(from, to, static_cast<std::int64_t>(blocks) * kBlockSamples, rate);
+        } else if (m_kind == InputKind::Sine || m_kind == InputKind::Step) {
+            simulation.m_nInput = m_kind == InputKind::Sine ? 0 : 1;
+            simulation.m_dFreq = options.Frequency();
+        } else {
+            RefuseOptions(options, { "freq" }, "--input sine and step");
+            const auto seed = static_cast<std::uint64_t>(options.Count("seed", 1, kMaxSeed));
+            m_noise.emplace(m_kind == InputKind::Pink ? NoiseGenerator::Colour::Pink
+                                                      : NoiseGenerator::Colour::White,
+                seed);
+        }
     }
-    const double from = SweepFrequency(options, "from", kSweepFromHz);
-    const double to = SweepFrequency(options, "to", kSweepToHz);
-    return { from, to, static_cast<std::int64_t>(blocks) * kBlockSamples, kPlaybackRate };
+
+    [[nodiscard]] InputKind Kind() const { return m_kind; }
+
+    void Fill(InputBlock& input)
+    {
+        switch (m_kind) {
+        case InputKind::Sine:
+        case InputKind::Step:
+            if (m_filled == 0) {
+                // The sine continues from the phase the simulation holds at the first block
+                // (after the frequency-response analysis, the one it left).
+                m_phase = m_simulation.m_filter[7];
+            }
+            m_simulation.FillInput(input, m_phase, m_rate);
+            break;
+        case InputKind::Sweep:
+            m_sweep->Fill(m_filled * kBlockSamples, input);
+            break;
+        case InputKind::Noise:
+        case InputKind::Pink:
+            m_noise->Fill(input);
+            break;
+        case InputKind::Impulse:
+            input.fill(0.0);
+            if (m_filled == 0) {
+                input[0] = kInputAmplitude;
+            }
+            break;
+        }
+        ++m_filled;
+    }
+
+private:
+    InputKind m_kind;
+    const CVornSimulation& m_simulation;
+    double m_rate;
+    double m_phase = 0.0;
+    std::optional<ExponentialSweep> m_sweep;
+    std::optional<NoiseGenerator> m_noise;
+    std::int64_t m_filled = 0; // blocks made so far
+};
+
+// Runs `skip` blocks of the input through the chain unseen, then prints `blocks` more.
+void PrintBlocks(TestInput& signal, CVornSimulation& simulation,
+    const FilterCoefficients& coefficients, long long skip, long long blocks)
+{
+    InputBlock input;
+    for (long long i = 0; i < skip + blocks; ++i) {
+        signal.Fill(input);
+        simulation.FilterBlock(input, 0, coefficients);
+        if (i >= skip) {
+            PrintBlock(simulation.m_samples[0]);
+        }
+    }
 }
 
-bool IsSweep(const RenderArgs& options)
+// The format of wav's output: by the extension, WAV without one (and on standard output).
+int WavFormat(const std::string& output)
 {
-    return options.Value("input") == "sweep";
+    const std::string extension = output == "-" ? std::string() : ExtensionOf(output);
+    if (extension.empty()) {
+        return SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    }
+    const auto container = ContainerForExtension(extension);
+    if (!container) {
+        throw UsageError(
+            "unknown audio format '" + extension + "' (known: " + KnownExtensions() + ")");
+    }
+    return container->major | container->defaultSubtype;
 }
 
 } // namespace
 
 void RenderSamples(const std::vector<std::string>& args)
 {
-    const RenderArgs options(
-        args, { "input", "freq", "skip", "blocks", "seconds", "from", "to" }, { "after-analysis" });
-    if (IsSweep(options)) {
+    const RenderArgs options(args,
+        { "input", "freq", "skip", "blocks", "seconds", "from", "to", "rate", "seed" },
+        { "after-analysis" });
+    const int rate = SignalRate(options);
+    CVornSimulation simulation;
+    const FilterCoefficients coefficients = ComputeCoefficients(rate);
+    if (ParseInputKind(options) == InputKind::Sweep) {
         // The sweep that wav writes for the same options, block by block.
-        const std::uint32_t total = BlocksFor(Seconds(options));
-        const ExponentialSweep sweep = SweepOver(options, total);
+        const std::uint32_t total = BlocksFor(Seconds(options), rate);
+        TestInput sweep(options, simulation, rate, total);
         if (options.Has("after-analysis")) {
             throw UsageError("--after-analysis does not apply to --input sweep");
         }
@@ -141,35 +249,18 @@ void RenderSamples(const std::vector<std::string>& args)
             throw UsageError(
                 "--skip and --blocks reach past the sweep's " + std::to_string(total) + " blocks");
         }
-        CVornSimulation simulation;
-        InputBlock input;
-        for (long long i = 0; i < skip + blocks; ++i) {
-            sweep.Fill(i * kBlockSamples, input);
-            simulation.FilterBlock(input, 0);
-            if (i >= skip) {
-                PrintBlock(simulation.m_samples[0]);
-            }
-        }
+        PrintBlocks(sweep, simulation, coefficients, skip, blocks);
         return;
     }
-    RefuseSweepOptions(options, { "seconds", "from", "to" });
+    RefuseOptions(options, { "seconds" }, "--input sweep");
 
-    CVornSimulation simulation;
-    simulation.m_nInput = options.Input();
-    simulation.m_dFreq = options.Frequency();
+    TestInput signal(options, simulation, rate, 0);
     const long long skip = options.Count("skip", 0, kMaxSkipBlocks);
     const long long blocks = options.Count("blocks", 1, kMaxPrintedBlocks);
-
     if (options.Has("after-analysis")) {
         simulation.RunFrequencyAnalysis(simulation.AnalysisPhaseStep());
     }
-    for (long long i = 0; i < skip; ++i) {
-        simulation.GenerateBlock(0);
-    }
-    for (long long i = 0; i < blocks; ++i) {
-        simulation.GenerateBlock(0);
-        PrintBlock(simulation.m_samples[0]);
-    }
+    PrintBlocks(signal, simulation, coefficients, skip, blocks);
 }
 
 void RenderSpectrum(const std::vector<std::string>& args)
@@ -182,51 +273,26 @@ void RenderSpectrum(const std::vector<std::string>& args)
 
 void RenderWav(const std::vector<std::string>& args)
 {
-    const RenderArgs options(args, { "output", "input", "freq", "seconds", "from", "to" });
+    const RenderArgs options(
+        args, { "output", "input", "freq", "seconds", "from", "to", "rate", "seed" });
     const std::string output = options.Required("output");
-    const std::uint32_t blocks = BlocksFor(Seconds(options));
+    const int rate = SignalRate(options);
+    const std::uint32_t blocks = BlocksFor(Seconds(options), rate);
     CVornSimulation simulation;
-    std::optional<ExponentialSweep> sweep;
-    if (IsSweep(options)) {
-        sweep = SweepOver(options, blocks);
-    } else {
-        RefuseSweepOptions(options, { "from", "to" });
-        simulation.m_nInput = options.Input();
-        simulation.m_dFreq = options.Frequency();
-    }
-    const std::uint32_t dataBytes = blocks * kBlockSamples * 2;
-
-    std::string bytes;
-    bytes.reserve(44 + dataBytes);
-    bytes += "RIFF";
-    AppendLittleEndian(bytes, 36 + dataBytes, 4);
-    bytes += "WAVEfmt ";
-    AppendLittleEndian(bytes, 16, 4); // fmt chunk size
-    AppendLittleEndian(bytes, 1, 2); // PCM
-    AppendLittleEndian(bytes, 1, 2); // mono
-    AppendLittleEndian(bytes, kPlaybackRate, 4);
-    AppendLittleEndian(bytes, kPlaybackRate * 2, 4); // bytes per second
-    AppendLittleEndian(bytes, 2, 2); // block align
-    AppendLittleEndian(bytes, 16, 2); // bits per sample
-    bytes += "data";
-    AppendLittleEndian(bytes, dataBytes, 4);
+    TestInput signal(options, simulation, rate, blocks);
+    const FilterCoefficients coefficients = ComputeCoefficients(rate);
+    // Standard output gets the finished file: WAV cannot stream through a pipe.
+    SoundOutput file(output, WavFormat(output), rate, 1, SoundOutput::Stdout::Spool);
 
     // The input of the next chunk of blocks is computed on a second thread while this one
     // filters the current chunk; the threads share nothing but the finished input buffers.
     constexpr std::uint32_t kChunkBlocks = 32;
     std::vector<InputBlock> current;
     std::vector<InputBlock> next;
-    double phase = simulation.m_filter[7];
-    std::int64_t filled = 0; // blocks of input made so far
     const auto fillChunk = [&](std::vector<InputBlock>& chunk, std::uint32_t count) {
         chunk.resize(count);
         for (InputBlock& input : chunk) {
-            if (sweep) {
-                sweep->Fill(filled * kBlockSamples, input);
-            } else {
-                simulation.FillInput(input, phase);
-            }
-            ++filled;
+            signal.Fill(input);
         }
     };
     fillChunk(current, std::min(kChunkBlocks, blocks));
@@ -234,16 +300,17 @@ void RenderWav(const std::vector<std::string>& args)
         const std::uint32_t after = done + static_cast<std::uint32_t>(current.size());
         std::thread producer([&] { fillChunk(next, std::min(kChunkBlocks, blocks - after)); });
         for (const InputBlock& input : current) {
-            simulation.FilterBlock(input, 0);
-            AppendSamples(bytes, simulation.m_samples[0]);
+            simulation.FilterBlock(input, 0, coefficients);
+            file.WriteShorts(simulation.m_samples[0]);
         }
         producer.join();
         done = after;
         std::swap(current, next);
     }
-    WriteFileAtomically(output, bytes);
-    std::fprintf(stderr, "wrote %s: %u blocks, %.3f s\n", output.c_str(), blocks,
-        static_cast<double>(blocks) * kBlockSamples / kPlaybackRate);
+    file.Finish();
+    std::fprintf(stderr, "wrote %s: %u blocks, %.3f s\n",
+        output == "-" ? "standard output" : output.c_str(), blocks,
+        static_cast<double>(blocks) * kBlockSamples / rate);
 }
 
 } // namespace vorn

@@ -25,20 +25,33 @@ constexpr Subcommand kSubcommands[] = {
     { "points", vorn::RenderPoints },
     { "plot", vorn::RenderPlot },
     { "response", vorn::RenderResponse },
+    { "coefficients", vorn::RenderCoefficients },
+    { "poles", vorn::RenderPoles },
+    { "metrics", vorn::RenderMetrics },
+    { "filter", vorn::RenderFilter },
 };
 
 constexpr std::string_view kUsage = R"(usage:
   vorn-render samples  [--input sine|step] [--freq HZ] [--skip K] [--blocks N] [--after-analysis]
   vorn-render samples  --input sweep [--from HZ] [--to HZ] [--seconds S] [--skip K] [--blocks N]
+  vorn-render samples  --input noise|pink|impulse [--seed N] [--skip K] [--blocks N]
   vorn-render spectrum
   vorn-render wav      --output FILE.wav [--input sine|step] [--freq HZ] [--seconds S]
   vorn-render wav      --output FILE.wav --input sweep [--from HZ] [--to HZ] [--seconds S]
+  vorn-render wav      --output FILE.wav --input noise|pink|impulse [--seed N] [--seconds S]
+  vorn-render samples|wav ... [--rate HZ]
   vorn-render points   --mode time|freq [--input sine|step] [--freq HZ] [--skip K]
   vorn-render plot     --mode time|freq [--input sine|step] [--freq HZ] [--skip K] [--size WxH]
                        [--labels] --output FILE.png|FILE.svg
   vorn-render response [--rate HZ] [--from HZ] [--to HZ] [--points N] [--linear] [--at HZ]...
                        [--format text|csv]
   vorn-render response ... --plot FILE.png|FILE.svg [--labels]
+  vorn-render response ... --format frd|tsv [--analogue]
+  vorn-render coefficients [--rate HZ] [--format sos|json|c]
+  vorn-render poles    [--rate HZ] [--plot FILE.png|FILE.svg]
+  vorn-render metrics  [--rate HZ]
+  vorn-render filter   IN OUT [--format EXT] [--subtype pcm16|pcm24|pcm32|float|double]
+                       [--gain DB] [--ab SECONDS] [--quiet]
   vorn-render --help | --version
 
 Simulates a 6th-order 1 kHz Butterworth low-pass followed by a 1 Hz high-pass, driven by a sine
@@ -46,13 +59,18 @@ Simulates a 6th-order 1 kHz Butterworth low-pass followed by a 1 Hz high-pass, d
   samples   a fresh simulation: skip K blocks (default 0), then print N blocks (default 1), one
             16-bit sample per line; --after-analysis first runs the frequency-response analysis.
             With --input sweep: the blocks of the sweep that wav writes for the same --from, --to
-            and --seconds, all of them unless --skip and --blocks choose a part
+            and --seconds, all of them unless --skip and --blocks choose a part.
+            --input noise (white, uniform) or pink (-3 dB per octave): peak at most 10000, the
+            same samples for the same --seed N (default 1); --input impulse: one sample of
+            10000, then zeros. --rate HZ: the simulation at that rate, from 8000 to 768000
+            (default 44100, the window's)
   spectrum  the 2000 whole-decibel entries of the frequency response (20 Hz per bin)
   wav       16-bit mono PCM at 44100 Hz, whole blocks, at least S seconds (default 5).
             --input sweep: an exponential sine sweep of amplitude 10000, phase-continuous, from
             --from (default 20 Hz) to --to (default 20000 Hz), both below 22050 Hz; it spans
             exactly the samples written, so it starts at --from on the first sample and reaches
-            --to on the last
+            --to on the last. FILE.flac, FILE.ogg (and the other extensions of filter) choose
+            the format; --output - writes WAV to standard output
   points    the canvas points (x y per line, 760 x 640 canvas) that one Draw records: time mode
             after K blocks, frequency mode after the frequency-response analysis
   plot      the picture that Draw shows in a client area of WxH pixels (default 760x640);
@@ -66,7 +84,36 @@ Simulates a 6th-order 1 kHz Butterworth low-pass followed by a 1 Hz high-pass, d
             The phase is unwrapped along the list, its first value within +-180 degrees.
             --format text (aligned columns, default) or csv (a header line, then the rows);
             --plot writes a picture instead: level and phase against frequency, simulated and
-            analogue in two colours, with legend and scales; --labels adds the group delay
+            analogue in two colours, with legend and scales; --labels adds the group delay.
+            --format frd ('*' comments, then frequency, level and phase within +-180 degrees)
+            or tsv (header 'Frequency (Hz)<TAB>Level (dB)') for other tools: the simulated
+            chain's, or with --analogue the prototype's
+  coefficients  the chain as simulated at --rate HZ (default 44100), exactly as it runs:
+            --format sos (default): four rows b0 b1 b2 a0 a1 a2 (a0 = 1) with 17 significant
+            digits and '#' comments, for sosfilt in scipy and MATLAB: the three
+            sections, then the high-pass as a first-order section; json: the rows with each
+            section's damping k, natural frequency and Q, the gain, and the analogue poles and
+            high-pass zero and pole in rad/s; c: a C header with double and float arrays
+  poles     the analogue poles and zeros (Hz; per section natural frequency and Q), then the
+            discrete ones of the chain at --rate HZ (magnitude, angle in radians and in Hz);
+            --plot writes the pole-zero figure: s-plane left, z-plane right
+  metrics   the low-pass's step response (rise time 10-90 %, overshoot, peak time, settling
+            time 2 %) and impulse response (peak, its time), and the whole chain's overshoot,
+            simulated at --rate HZ next to the analogue prototype's
+  filter    an audio file IN (WAV, FLAC, Ogg, AIFF, ...; - is standard input) through the chain
+            at its own rate, 8000 Hz or more, each channel on its own, into OUT (- is standard
+            output). OUT's format: --format EXT or its extension (wav, flac, ogg, opus, aiff, au,
+            caf, w64, rf64, mp3, raw), AU on standard output (WAV and most others cannot stream
+            through a pipe; AU, FLAC and Ogg can); the samples: IN's unless --subtype says
+            otherwise, where the format holds them. Full scale in gives full scale out; integer
+            output is rounded once and clips, never wraps. The Butterworth's step overshoot
+            (13.9 %) takes a full-scale square wave of some hundred hertz to +2.1 dBFS, and no
+            signal past +7.8 dBFS: --gain DB scales the input for headroom (-8 never clips).
+            --ab SECONDS alternates the dry input and the filtered output, first dry, with a
+            10 ms equal-power crossfade; the chain runs on through the dry parts. OUT appears
+            only when complete. On a terminal a progress line, and at the end a summary on
+            standard error (frames, rate, channels, peaks in and out, clipped samples) unless
+            --quiet
 )";
 
 } // namespace

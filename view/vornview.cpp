@@ -1,5 +1,6 @@
 #include "vornview.h"
 
+#include "clipboardwatcher.h"
 #include "document.h"
 #include "drawdlg.h"
 #include "findreplacedlg.h"
@@ -7,9 +8,7 @@
 #include "plotcanvas.h"
 #include "resources.h"
 
-#include <QClipboard>
 #include <QGuiApplication>
-#include <QMimeData>
 #include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
@@ -86,9 +85,8 @@ void CVornView::InitCommandMap()
     OnCommand(
         ID_EDIT_PASTE, [this] { paste(); },
         [this](CCmdUI& ui) {
-            const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
-            ui.Enable(
-                !isReadOnly() && mime != nullptr && mime->hasText() && !mime->text().isEmpty());
+            // Decided from what the clipboard last said: this never waits for its owner.
+            ui.Enable(!isReadOnly() && CClipboardWatcher::Instance()->HasText());
         });
     OnCommand(
         ID_EDIT_SELECT_ALL, [this] { selectAll(); }, needText);

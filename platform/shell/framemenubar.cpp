@@ -1,12 +1,15 @@
 #include "framemenubar.h"
 
+#include <QAccessible>
 #include <QActionEvent>
 #include <QApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
 #include <QShortcutEvent>
 #include <QStatusTipEvent>
+#include <QStyleOption>
 #include <QStyleOptionMenuItem>
 
 #include <algorithm>
@@ -39,6 +42,18 @@ QChar LetterOf(const QKeyEvent* event)
     }
     const int key = event->key();
     return key > 0x20 && key < 0xFFFF ? QChar(static_cast<char16_t>(key)).toUpper() : QChar();
+}
+
+// The letter a text committed by an input method stands for, upper case, as the key of that
+// letter would give it: a full-width letter is its ASCII letter. Null unless it is one letter
+// or digit.
+QChar CommittedLetter(const QString& committed)
+{
+    const QString folded = committed.normalized(QString::NormalizationForm_KC);
+    if (folded.size() != 1 || !folded.front().isLetterOrNumber()) {
+        return {};
+    }
+    return folded.front().toUpper();
 }
 
 } // namespace
@@ -128,7 +143,10 @@ void CFrameMenuBar::keyPressEvent(QKeyEvent* event)
         if (it == entries.end()) {
             return;
         }
-        const bool forward = (key == Qt::Key_Right || key == Qt::Key_Tab) != isRightToLeft();
+        // Tab follows the reading order, which is the entries' order in either direction; the
+        // arrows go where they point.
+        const bool forward = key == Qt::Key_Tab || (key == Qt::Key_Right && !isRightToLeft())
+            || (key == Qt::Key_Left && isRightToLeft());
         const auto count = static_cast<std::ptrdiff_t>(entries.size());
         const std::ptrdiff_t index = ((it - entries.begin()) + (forward ? 1 : count - 1)) % count;
         Highlight(entries[static_cast<std::size_t>(index)]);
@@ -150,6 +168,20 @@ void CFrameMenuBar::keyPressEvent(QKeyEvent* event)
     } else if (entries.size() > 1) {
         StepSharedMnemonic(LetterOf(event));
     }
+}
+
+void CFrameMenuBar::inputMethodEvent(QInputMethodEvent* event)
+{
+    // Only while the menu bar has the keyboard, in its own highlight or Qt's keyboard mode.
+    const QChar letter = CommittedLetter(event->commitString());
+    if (!hasFocus() || letter.isNull()) {
+        QMenuBar::inputMethodEvent(event);
+        return;
+    }
+    // The letter acts as its key would.
+    QKeyEvent press(QEvent::KeyPress, letter.unicode(), Qt::NoModifier, QString(letter));
+    keyPressEvent(&press);
+    event->setAccepted(press.isAccepted());
 }
 
 void CFrameMenuBar::keyReleaseEvent(QKeyEvent* event)
@@ -199,10 +231,19 @@ void CFrameMenuBar::paintEvent(QPaintEvent* event)
     QStyleOptionMenuItem option;
     initStyleOption(&option, m_pHighlight);
     option.rect = actionGeometry(m_pHighlight);
-    option.state |= QStyle::State_Selected | QStyle::State_Sunken | QStyle::State_HasFocus;
+    // Selected from the keyboard, not pressed: an entry looks pressed only while its popup is open.
+    option.state |= QStyle::State_Selected | QStyle::State_HasFocus;
+    option.state &= ~QStyle::State_Sunken;
     QPainter painter(this);
     painter.setClipRect(option.rect);
     style()->drawControl(QStyle::CE_MenuBarItem, &option, &painter, this);
+    // Styles that show a menu-bar entry only when pressed still show where the keyboard is.
+    QStyleOptionFocusRect focus;
+    focus.initFrom(this);
+    focus.state |= QStyle::State_KeyboardFocusChange | QStyle::State_HasFocus;
+    focus.rect = option.rect.adjusted(1, 1, -1, -1);
+    focus.backgroundColor = palette().color(QPalette::Window);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
 }
 
 void CFrameMenuBar::StepSharedMnemonic(QChar letter)
@@ -236,6 +277,12 @@ void CFrameMenuBar::Highlight(QAction* pAction)
     m_pHighlight = pAction;
     setFocus(Qt::MenuBarFocusReason);
     update();
+    // Announced as Qt's keyboard mode announces its entries: the menu bar's child has the focus.
+    if (QAccessible::isActive()) {
+        QAccessibleEvent focus(this, QAccessible::Focus);
+        focus.setChild(static_cast<int>(actions().indexOf(pAction)));
+        QAccessible::updateAccessibility(&focus);
+    }
     // The status bar shows the entry's prompt (blank for one without).
     pAction->showStatusText(this);
 }

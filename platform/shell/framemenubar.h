@@ -11,8 +11,10 @@ namespace vorn {
 // entry has runs it (a command) or opens it (a popup), as Qt does; a mnemonic that several
 // entries share only moves a keyboard highlight from one of them to the next, wrapping round,
 // and runs nothing. Enter (or Down) then runs the highlighted command or opens the highlighted
-// popup, Left and Right move the highlight, Escape, Alt or a click elsewhere ends it. The
-// highlight leaves the keyboard focus where it was when it ends. Runs on the UI thread.
+// popup, Left and Right move the highlight where they point and Tab and Backtab in reading order,
+// Escape, Alt or a click elsewhere ends it. A letter committed by an input method acts as its key.
+// Assistive technology hears each entry the highlight moves to. The highlight leaves the keyboard
+// focus where it was when it ends. Runs on the UI thread.
 class CFrameMenuBar : public QMenuBar
 {
     Q_OBJECT
@@ -28,6 +30,7 @@ public:
 protected:
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;

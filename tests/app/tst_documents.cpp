@@ -5,6 +5,7 @@
 #include "childframe.h"
 #include "documentcodec.h"
 #include "mainframe.h"
+#include "resources.h"
 #include "vornapp.h"
 #include "vorndoc.h"
 #include "vornview.h"

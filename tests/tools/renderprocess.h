@@ -4,6 +4,8 @@
 #include <QProcess>
 #include <QStringList>
 
+#include <optional>
+
 struct RenderRun
 {
     int exitCode = -1; // -1: crashed or did not finish
@@ -11,13 +13,19 @@ struct RenderRun
     QByteArray err;
 };
 
-inline RenderRun render(const QStringList& arguments, const QString& workingDirectory = {})
+// With `input`, standard input is a pipe that carries it; without, it is left as it is.
+inline RenderRun render(const QStringList& arguments, const QString& workingDirectory = {},
+    const std::optional<QByteArray>& input = {})
 {
     QProcess process;
     if (!workingDirectory.isEmpty()) {
         process.setWorkingDirectory(workingDirectory);
     }
     process.start(QStringLiteral(VORN_RENDER_PATH), arguments);
+    if (input) {
+        process.write(*input);
+        process.closeWriteChannel();
+    }
     if (!process.waitForFinished(60000)) {
         process.kill();
         process.waitForFinished();

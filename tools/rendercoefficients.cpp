@@ -1,0 +1,234 @@
+// vorn-render coefficients and metrics: the chain as the program runs it at a given rate, as
+// second-order sections for other tools (rows, JSON, a C header), and its step and impulse
+// figures next to the analogue prototype's.
+#include "rendercommands.h"
+
+#include "numbertext.h"
+#include "polezero.h"
+#include "renderargs.h"
+#include "sosrows.h"
+#include "stepmetrics.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <complex>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace vorn {
+
+namespace {
+
+void Print(const std::string& text)
+{
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+std::string StageName(std::size_t row)
+{
+    return row < 3 ? "section " + std::to_string(row + 1) : std::string("high-pass");
+}
+
+// 17 significant digits, a blank in place of a plus sign, so that the columns line up.
+std::string Coefficient(double value)
+{
+    const std::string text = FormatScientific(value, 17);
+    return text.front() == '-' ? text : ' ' + text;
+}
+
+std::string SosRows(const FilterCoefficients& coefficients, double rate)
+{
+    const std::array<SosRow, 4> rows = ChainSosRows(coefficients);
+    std::string text = "# Vorn's filter chain simulated at " + FormatDouble15g(rate)
+        + " Hz as second-order sections, in order:\n"
+          "# b0 b1 b2 a0 a1 a2 per row, a0 = 1, "
+          "y[n] = b0 x[n] + b1 x[n-1] + b2 x[n-2] - a1 y[n-1] - a2 y[n-2]\n";
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        text += "# " + StageName(i);
+        text += i < 3 ? ": k = " + FormatShortest(coefficients.sections[i].k)
+                + ", natural frequency 1000 Hz\n"
+                      : ": 1 Hz, first-order (b2 = a2 = 0)\n";
+        for (const double value : rows[i].b) {
+            text += Coefficient(value) + ' ';
+        }
+        for (std::size_t j = 0; j < 3; ++j) {
+            text += Coefficient(rows[i].a[j]) + (j < 2 ? " " : "\n");
+        }
+    }
+    return text;
+}
+
+std::string JsonArray(const std::array<double, 3>& values)
+{
+    return '[' + FormatShortest(values[0]) + ", " + FormatShortest(values[1]) + ", "
+        + FormatShortest(values[2]) + ']';
+}
+
+std::string JsonComplex(std::complex<double> value)
+{
+    return "{\"re\": " + FormatShortest(value.real() + 0.0)
+        + ", \"im\": " + FormatShortest(value.imag() + 0.0) + '}';
+}
+
+// Numbers in their shortest exact form; the analogue prototype in rad/s, as analogue zero-pole
+// forms take it.
+std::string Json(const FilterCoefficients& coefficients, double rate)
+{
+    const std::array<SosRow, 4> rows = ChainSosRows(coefficients);
+    std::string text = "{\n  \"rate\": " + FormatShortest(rate) + ",\n";
+    text += "  \"layout\": \"b0 b1 b2 over a0 a1 a2, a0 = 1: y[n] = b0 x[n] + b1 x[n-1] + b2 x[n-2]"
+            " - a1 y[n-1] - a2 y[n-2]\",\n";
+    text += "  \"sections\": [\n";
+    double gain = 1;
+    for (std::size_t i = 0; i < 3; ++i) {
+        const double k = coefficients.sections[i].k;
+        text += "    {\"k\": " + FormatShortest(k) + ", \"naturalFrequencyHz\": 1000, \"q\": "
+            + FormatShortest(1 / k) + ", \"b\": " + JsonArray(rows[i].b)
+            + ", \"a\": " + JsonArray(rows[i].a) + (i < 2 ? "},\n" : "}\n");
+        gain *= rows[i].b[0];
+    }
+    gain *= rows[3].b[0];
+    text += "  ],\n  \"highPass\": {\"cornerHz\": 1, \"b\": " + JsonArray(rows[3].b)
+        + ", \"a\": " + JsonArray(rows[3].a) + "},\n";
+    text += "  \"gain\": " + FormatShortest(gain) + ",\n";
+
+    const double twoPi = std::atan(1.0) * 8;
+    std::string poles;
+    std::string zero;
+    std::string pole;
+    for (const Root& root : AnalogueRoots()) {
+        const std::string value = JsonComplex(root.value * twoPi);
+        if (root.stage < 3) {
+            poles += (poles.empty() ? "" : ", ") + value;
+        } else {
+            (root.pole ? pole : zero) = value;
+        }
+    }
+    text += "  \"analogue\": {\"unit\": \"rad/s\", \"gain\": "
+        + FormatShortest(std::pow(twoPi * 1000, 6)) + ",\n    \"poles\": [" + poles
+        + "],\n    \"highPassZero\": " + zero + ", \"highPassPole\": " + pole + "}\n}\n";
+    return text;
+}
+
+// A C literal of type double: the digits of a whole number get a decimal point.
+std::string CDouble(double value)
+{
+    std::string text = FormatShortest(value);
+    return text.find_first_of(".e") == std::string::npos ? text + ".0" : text;
+}
+
+std::string CHeader(const FilterCoefficients& coefficients, double rate)
+{
+    const std::array<SosRow, 4> rows = ChainSosRows(coefficients);
+    std::string text = "/* Vorn's filter chain simulated at " + FormatDouble15g(rate)
+        + " Hz as second-order sections\n"
+          " * (vorn-render coefficients --format c). Self-contained; C89, C99 and C++.\n"
+          " *\n"
+          " * Layout: VORN_SOS_ROWS rows of six coefficients, b0 b1 b2 a0 a1 a2 with a0 = 1, to "
+          "be\n"
+          " * run in order: the three sections of the 6th-order 1 kHz Butterworth low-pass\n"
+          " * (k = ";
+    for (std::size_t i = 0; i < 3; ++i) {
+        text += FormatShortest(coefficients.sections[i].k) + (i < 2 ? ", " : ")");
+    }
+    text += ", then the 1 Hz high-pass as a\n"
+            " * first-order section (b2 = a2 = 0). Each row computes\n"
+            " *     y[n] = b0 x[n] + b1 x[n-1] + b2 x[n-2] - a1 y[n-1] - a2 y[n-2]\n"
+            " * and feeds y to the next.\n"
+            " *\n"
+            " * Sign convention: a1 and a2 are the denominator's coefficients, 1 + a1 z^-1 + a2 "
+            "z^-2,\n"
+            " * subtracted as above (scipy, MATLAB). Many embedded biquad libraries add the "
+            "feedback\n"
+            " * terms instead and want -a1 and -a2 (and no a0): negate them for those.\n"
+            " */\n"
+            "#ifndef VORN_SOS_H\n#define VORN_SOS_H\n\n"
+            "#define VORN_SOS_RATE_HZ "
+        + CDouble(rate) + "\n#define VORN_SOS_ROWS 4\n\n";
+    const auto table = [&](bool single) {
+        text += single ? "/* The same, each rounded to the nearest float. */\n"
+                         "static const float vorn_sos_float[VORN_SOS_ROWS][6] = {\n"
+                       : "static const double vorn_sos[VORN_SOS_ROWS][6] = {\n";
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            text += "    /* " + StageName(i) + " */\n    { ";
+            const double values[] = { rows[i].b[0], rows[i].b[1], rows[i].b[2], rows[i].a[0],
+                rows[i].a[1], rows[i].a[2] };
+            for (std::size_t j = 0; j < 6; ++j) {
+                // Nine significant digits name a float exactly.
+                text += single ? FormatScientific(static_cast<float>(values[j]), 9) + 'f'
+                               : FormatScientific(values[j], 17);
+                text += j < 5 ? ", " : " }";
+            }
+            text += i + 1 < rows.size() ? ",\n" : "\n";
+        }
+        text += "};\n";
+    };
+    table(false);
+    text += '\n';
+    table(true);
+    text += "\n#endif /* VORN_SOS_H */\n";
+    return text;
+}
+
+std::string MetricsTable(double rate)
+{
+    const StepMetrics simulated = SimulatedMetrics(rate);
+    const StepMetrics analogue = AnalogueMetrics();
+    struct Line
+    {
+        const char* name;
+        double StepMetrics::*member;
+        double scale;
+    };
+    const Line lines[] = {
+        { "rise_time_ms", &StepMetrics::riseTime, 1e3 },
+        { "overshoot_percent", &StepMetrics::overshootPercent, 1 },
+        { "peak_time_ms", &StepMetrics::peakTime, 1e3 },
+        { "settling_time_ms", &StepMetrics::settlingTime, 1e3 },
+        { "impulse_peak_per_ms", &StepMetrics::impulsePeak, 1e-3 },
+        { "impulse_peak_time_ms", &StepMetrics::impulsePeakTime, 1e3 },
+        { "chain_overshoot_percent", &StepMetrics::chainOvershootPercent, 1 },
+        { "chain_peak_time_ms", &StepMetrics::chainPeakTime, 1e3 },
+    };
+    std::string text = "# The low-pass's step (10-90 % rise, 2 % settling) and impulse response, "
+                       "simulated at "
+        + FormatDouble15g(rate)
+        + " Hz (sample n at n / rate)\n"
+          "# and analogue; chain_*: the whole chain's step response, high-pass included.\n";
+    const auto pad = [](std::string item, std::size_t width) {
+        item.resize(std::max(width, item.size()), ' ');
+        return item;
+    };
+    text += pad("quantity", 24) + pad("simulated", 18) + "analogue\n";
+    for (const Line& line : lines) {
+        text += pad(line.name, 24) + pad(FormatGeneral(simulated.*line.member * line.scale, 9), 18)
+            + FormatGeneral(analogue.*line.member * line.scale, 9) + '\n';
+    }
+    return text;
+}
+
+} // namespace
+
+void RenderCoefficients(const std::vector<std::string>& args)
+{
+    const RenderArgs options(args, { "rate", "format" });
+    const double rate = options.Rate();
+    const std::string format = options.Value("format").value_or("sos");
+    if (format != "sos" && format != "json" && format != "c") {
+        throw UsageError("--format must be 'sos', 'json' or 'c', not '" + format + "'");
+    }
+    const FilterCoefficients coefficients = ComputeCoefficients(rate);
+    Print(format == "sos"      ? SosRows(coefficients, rate)
+            : format == "json" ? Json(coefficients, rate)
+                               : CHeader(coefficients, rate));
+}
+
+void RenderMetrics(const std::vector<std::string>& args)
+{
+    const RenderArgs options(args, { "rate" });
+    Print(MetricsTable(options.Rate()));
+}
+
+} // namespace vorn

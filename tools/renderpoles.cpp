@@ -1,0 +1,224 @@
+// vorn-render poles: where the poles and zeros of the analogue prototype and of the chain as the
+// program runs it lie, as a list or as a pole-zero figure.
+#include "rendercommands.h"
+
+#include "numbertext.h"
+#include "polezero.h"
+#include "renderargs.h"
+#include "renderpicture.h"
+
+#include <QFontMetricsF>
+#include <QImage>
+#include <QPainter>
+
+#include <cmath>
+#include <complex>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace vorn {
+
+namespace {
+
+std::string StageName(int stage)
+{
+    return stage < 3 ? "section-" + std::to_string(stage + 1) : std::string("high-pass");
+}
+
+std::string Number(double value)
+{
+    return FormatGeneral(value + 0.0, 12);
+}
+
+std::string PoleList(const FilterCoefficients& coefficients, double rate)
+{
+    const double twoPi = std::atan(1.0) * 8;
+    std::string text = "# analogue prototype, s-plane in Hz (s / 2 pi): kind stage real imaginary"
+                       " [natural_frequency_hz q]\n";
+    for (const Root& root : AnalogueRoots()) {
+        text += std::string("analogue ") + (root.pole ? "pole " : "zero ") + StageName(root.stage)
+            + ' ' + Number(root.value.real()) + ' ' + Number(root.value.imag());
+        if (root.stage < 3) {
+            // |s| and |s| / (2 |Re s|) of the section's pair: 1000 Hz and 1/k.
+            const double natural = std::abs(root.value);
+            text += ' ' + Number(natural) + ' ' + Number(natural / (-2 * root.value.real()));
+        }
+        text += '\n';
+    }
+    text += "# simulated at " + FormatDouble15g(rate)
+        + " Hz, z-plane: kind stage magnitude angle_rad angle_hz\n";
+    for (const Root& root : DiscreteRoots(coefficients)) {
+        const double angle = std::arg(root.value);
+        text += std::string("discrete ") + (root.pole ? "pole " : "zero ") + StageName(root.stage)
+            + ' ' + Number(std::abs(root.value)) + ' ' + Number(angle) + ' '
+            + Number(angle * rate / twoPi) + '\n';
+    }
+    return text;
+}
+
+// The figure: two square panels side by side, the s-plane in Hz left, the z-plane right.
+constexpr int kPanel = 400;
+constexpr int kLeft = 70;
+constexpr int kGap = 100;
+constexpr int kRight = 24;
+constexpr int kTop = 56;
+constexpr int kBottom = 56;
+constexpr QRgb kPoleColour = qRgb(200, 30, 30);
+constexpr QRgb kZeroColour = qRgb(20, 90, 200);
+constexpr QRgb kCircleColour = qRgb(150, 150, 150);
+constexpr QRgb kAxisColour = qRgb(200, 200, 200);
+constexpr QRgb kFrameColour = qRgb(110, 110, 110);
+constexpr double kMarker = 6;
+
+struct Plane
+{
+    QString title;
+    QString xTitle;
+    QString yTitle;
+    double half = 1; // the panel spans [-half, half] on both axes
+    double circle = 1; // radius of the reference circle
+    std::vector<double> ticks;
+    std::vector<Root> roots;
+};
+
+class PoleZeroPicture
+{
+public:
+    static QSize Size() { return { kLeft + 2 * kPanel + kGap + kRight, kTop + kPanel + kBottom }; }
+
+    static void Draw(QPainter& painter, const Plane (&planes)[2])
+    {
+        painter.fillRect(QRect(QPoint(0, 0), Size()), Qt::white);
+        QFont font = painter.font();
+        font.setPixelSize(12);
+        painter.setFont(font);
+        for (int i = 0; i < 2; ++i) {
+            const QRectF area(kLeft + i * (kPanel + kGap), kTop, kPanel, kPanel);
+            DrawPlane(painter, area, planes[i]);
+        }
+    }
+
+private:
+    static QPointF Map(const QRectF& area, const Plane& plane, std::complex<double> value)
+    {
+        const double scale = area.width() / (2 * plane.half);
+        return { area.center().x() + value.real() * scale,
+            area.center().y() - value.imag() * scale };
+    }
+
+    static void DrawPlane(QPainter& painter, const QRectF& area, const Plane& plane)
+    {
+        const QFontMetricsF metrics(painter.font());
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.setPen(QPen(QColor(kAxisColour), 1));
+        painter.drawLine(
+            QPointF(area.left(), area.center().y()), QPointF(area.right(), area.center().y()));
+        painter.drawLine(
+            QPointF(area.center().x(), area.top()), QPointF(area.center().x(), area.bottom()));
+        painter.setPen(QPen(QColor(kFrameColour), 1));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(area);
+
+        painter.setPen(Qt::black);
+        for (const double tick : plane.ticks) {
+            const QString text = QString::number(tick, 'g', 6);
+            const QPointF x = Map(area, plane, { tick, 0 });
+            painter.drawText(QPointF(x.x() - metrics.horizontalAdvance(text) / 2,
+                                 area.bottom() + 4 + metrics.ascent()),
+                text);
+            const QPointF y = Map(area, plane, { 0, tick });
+            painter.drawText(QPointF(area.left() - 6 - metrics.horizontalAdvance(text),
+                                 y.y() + metrics.ascent() / 2 - 1),
+                text);
+        }
+        painter.drawText(QPointF(area.center().x() - metrics.horizontalAdvance(plane.xTitle) / 2,
+                             area.bottom() + 8 + 2 * metrics.height()),
+            plane.xTitle);
+        painter.drawText(QPointF(area.left(), area.top() - 12), plane.title);
+        painter.save();
+        painter.translate(
+            area.left() - 44, area.center().y() + metrics.horizontalAdvance(plane.yTitle) / 2);
+        painter.rotate(-90);
+        painter.drawText(QPointF(0, 0), plane.yTitle);
+        painter.restore();
+
+        // The reference circle, then the marks: x for a pole, o for a zero, with the count
+        // beside a place that several share.
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        const double radius = plane.circle * area.width() / (2 * plane.half);
+        painter.setPen(QPen(QColor(kCircleColour), 1, Qt::DashLine));
+        painter.drawEllipse(area.center(), radius, radius);
+        for (std::size_t i = 0; i < plane.roots.size(); ++i) {
+            const Root& root = plane.roots[i];
+            const QPointF at = Map(area, plane, root.value);
+            if (root.pole) {
+                painter.setPen(QPen(QColor(kPoleColour), 2));
+                painter.drawLine(at + QPointF(-kMarker, -kMarker), at + QPointF(kMarker, kMarker));
+                painter.drawLine(at + QPointF(-kMarker, kMarker), at + QPointF(kMarker, -kMarker));
+            } else {
+                painter.setPen(QPen(QColor(kZeroColour), 2));
+                painter.drawEllipse(at, kMarker, kMarker);
+            }
+            int same = 0;
+            bool first = true;
+            for (std::size_t j = 0; j < plane.roots.size(); ++j) {
+                const Root& other = plane.roots[j];
+                if (other.pole == root.pole && other.value == root.value) {
+                    ++same;
+                    first = first && j >= i;
+                }
+            }
+            if (same > 1 && first) {
+                painter.drawText(at + QPointF(kMarker + 2, -kMarker - 2), QString::number(same));
+            }
+        }
+    }
+};
+
+void WritePicture(const std::string& output, const FilterCoefficients& coefficients, double rate)
+{
+    const auto application = StartPictureApplication();
+    const Plane planes[2] = {
+        { QStringLiteral("s-plane: analogue prototype"), QStringLiteral("real part [Hz]"),
+            QStringLiteral("imaginary part [Hz]"), 1250, 1000, { -1000, -500, 0, 500, 1000 },
+            AnalogueRoots() },
+        { QStringLiteral("z-plane: simulated at %1 Hz").arg(rate, 0, 'g', 15),
+            QStringLiteral("real part"), QStringLiteral("imaginary part"), 1.25, 1,
+            { -1, -0.5, 0, 0.5, 1 }, DiscreteRoots(coefficients) },
+    };
+    QByteArray bytes;
+    if (HasSuffix(output, ".svg")) {
+        bytes = PaintSvg(PoleZeroPicture::Size(), QStringLiteral("Vorn poles and zeros"),
+            [&](QPainter& painter) { PoleZeroPicture::Draw(painter, planes); });
+    } else {
+        QImage image(PoleZeroPicture::Size(), QImage::Format_RGB32);
+        {
+            QPainter painter(&image);
+            PoleZeroPicture::Draw(painter, planes);
+        }
+        bytes = EncodePng(image);
+    }
+    WriteFileAtomically(output, ToStdString(bytes));
+}
+
+} // namespace
+
+void RenderPoles(const std::vector<std::string>& args)
+{
+    const RenderArgs options(args, { "rate", "plot" });
+    const double rate = options.Rate();
+    const auto plot = options.Value("plot");
+    if (plot && !HasSuffix(*plot, ".png") && !HasSuffix(*plot, ".svg")) {
+        throw UsageError("--plot must name a .png or .svg file, not '" + *plot + "'");
+    }
+    const FilterCoefficients coefficients = ComputeCoefficients(rate);
+    if (plot) {
+        WritePicture(*plot, coefficients, rate);
+    } else {
+        const std::string text = PoleList(coefficients, rate);
+        std::fwrite(text.data(), 1, text.size(), stdout);
+    }
+}
+
+} // namespace vorn
