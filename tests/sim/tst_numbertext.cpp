@@ -36,6 +36,10 @@ void TestNumberText::accepted_data()
     QTest::newRow("exponent") << "1e308" << 1e308;
     QTest::newRow("negative exponent") << "2.5E-3" << 0.0025;
     QTest::newRow("underflow is zero") << "1e-400" << 0.0;
+    QTest::newRow("negative underflow is negative zero") << "-1e-400" << -0.0;
+    QTest::newRow("negative zero") << "-0" << -0.0;
+    QTest::newRow("smallest subnormal") << "4.9406564584124654e-324" << 4.9406564584124654e-324;
+    QTest::newRow("below the smallest subnormal") << "-1e-330" << -0.0;
 }
 
 void TestNumberText::accepted()
@@ -45,6 +49,9 @@ void TestNumberText::accepted()
     const auto parsed = ParseFiniteDecimal(text.toStdString());
     QVERIFY(parsed.has_value());
     QCOMPARE(*parsed, value);
+    // -0.0 == 0.0, so the sign is compared on its own: a negative frequency typed too small to
+    // represent must not come back positive.
+    QCOMPARE(std::signbit(*parsed), std::signbit(value));
 }
 
 void TestNumberText::refused_data()
