@@ -111,7 +111,9 @@ DecodedText DecodeDocumentBytes(const QByteArray& bytes)
     QString decoded = std::move(*text);
     const qsizetype crlfCount = decoded.count(QLatin1String("\r\n"));
     const qsizetype lfCount = decoded.count(QLatin1Char('\n'));
-    // The file's line end is CR LF when most of its line feeds follow a carriage return.
+    // The file's line end is CR LF when at least half of its line feeds follow a carriage return:
+    // at a tie CR LF wins, since a file with CR LF at all was most likely written on Windows and had
+    // lines added by tools that write bare LF.
     result.crlf = crlfCount > 0 && crlfCount * 2 >= lfCount;
     if (crlfCount > 0) {
         decoded.replace(QLatin1String("\r\n"), QLatin1String("\n"));

@@ -35,6 +35,12 @@ void TestDocumentCodec::detectsAndWritesBack_data()
                                << QStringLiteral("a\nb\nc\n");
     QTest::newRow("mostly CR LF") << QByteArray("a\r\nb\r\nc\n") << TextEncoding::Utf8 << true
                                   << QStringLiteral("a\nb\nc\n");
+    // As many CR LF as bare LF: the file keeps CR LF, at a tie CR LF wins.
+    QTest::newRow("tie") << QByteArray("a\r\nb\nc\r\nd\n") << TextEncoding::Utf8 << true
+                         << QStringLiteral("a\nb\nc\nd\n");
+    QTest::newRow("one bare LF more than the tie")
+        << QByteArray("a\r\nb\nc\r\nd\ne\n") << TextEncoding::Utf8 << false
+        << QStringLiteral("a\nb\nc\nd\ne\n");
     QTest::newRow("utf-8 mark") << QByteArray("\xEF\xBB\xBFx") << TextEncoding::Utf8Bom << false
                                 << QStringLiteral("x");
     QTest::newRow("utf-16le") << QByteArray("\xFF\xFE\x2C\x67\n\0", 6) << TextEncoding::Utf16LE
