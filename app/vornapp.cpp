@@ -167,8 +167,17 @@ CChildFrame* CVornApp::CreateNewFrame(CVornDoc* pDocument)
 {
     auto* view = new CVornView;
     view->SetPrinter(Printer());
-    view->SetWaveOutFactory(CDefaultWaveOut::Factory(m_waveOutOwner));
+    // The sound server's mixer shows the program by its name, desktop id and icon, and each
+    // window's stream by the window's caption, which tells two windows of one document apart.
+    // The output is the signal under study, not media playback: its role is that of the tools
+    // sound is made and examined with, which policies do not cork or duck for a call.
+    const WaveOutClient client { LoadStringResource(AFX_IDS_APP_TITLE).toStdString(), kAppID,
+        kAppIconName, "production" };
+    view->SetWaveOutFactory(
+        CDefaultWaveOut::Factory(m_waveOutOwner, CDefaultWaveOut::Backends::PulseThenAlsa, client));
     auto* frame = new CChildFrame(view);
+    connect(frame, &QWidget::windowTitleChanged, view,
+        [view](const QString& title) { view->SetStreamName(title.toStdString()); });
     pDocument->AddView(view);
     m_pMainWnd->AddFrame(frame);
     pDocument->UpdateFrameCounts();

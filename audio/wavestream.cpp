@@ -33,6 +33,9 @@ void CWaveStream::OnRun()
     // stopped, so the next Run tries again instead of being ignored until a Stop. A device that
     // finishes opening on its thread reports a late failure as an event (DispatchWaveOutEvent).
     std::unique_ptr<CWaveOutDevice> device = m_waveOutFactory ? m_waveOutFactory() : nullptr;
+    if (device) {
+        device->SetStreamName(m_streamName);
+    }
     if (!device || device->Open(m_waveFormat, m_pWaveOutTarget) != MMSYSERR_NOERROR) {
         OnWaveOutOpenFailed();
         return;
@@ -43,6 +46,14 @@ void CWaveStream::OnRun()
     // Block 0 is generated and queued before block 1 is generated: block 1 continues it.
     QueueBlock(0);
     QueueBlock(1);
+}
+
+void CWaveStream::SetStreamName(std::string name)
+{
+    m_streamName = std::move(name);
+    if (m_hWaveOut) {
+        m_hWaveOut->SetStreamName(m_streamName);
+    }
 }
 
 void CWaveStream::QueueBlock(int index)

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 class QEvent;
 class QObject;
@@ -47,6 +48,9 @@ public:
     // whose threads it owns.
     void SetWaveOutTarget(QObject* target) { m_pWaveOutTarget = target; }
     void SetWaveOutFactory(WaveOutFactory factory) { m_waveOutFactory = std::move(factory); }
+    // What the sound server's mixer calls the stream (the window's caption), now and at every
+    // later Run. UTF-8.
+    void SetStreamName(std::string name);
 
     std::unique_ptr<CWaveOutDevice> m_hWaveOut; // null while no device is open
     WAVEFORMATEX m_waveFormat {};
@@ -65,6 +69,7 @@ private:
 
     QObject* m_pWaveOutTarget = nullptr;
     WaveOutFactory m_waveOutFactory;
+    std::string m_streamName;
 };
 
 } // namespace vorn

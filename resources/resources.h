@@ -12,6 +12,8 @@ namespace vorn {
 
 // The identity under which the desktop groups the program's windows (its desktop file's name).
 inline constexpr char kAppID[] = "Vorn.AppID.NoVersion";
+// The icon theme's name of the program's icon (icons/vorn.svg, installed as vorn.svg).
+inline constexpr char kAppIconName[] = "vorn";
 
 // Resource ids of the program.
 inline constexpr int IDD_ABOUTBOX = 100;

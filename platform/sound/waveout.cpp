@@ -112,6 +112,17 @@ MMRESULT CWaveOutDevice::Open(const WAVEFORMATEX& format, QObject* target)
     return MMSYSERR_NOERROR;
 }
 
+void CWaveOutDevice::SetStreamName(std::string name)
+{
+    if (name == m_streamName) {
+        return;
+    }
+    m_streamName = std::move(name);
+    if (m_bOpen) {
+        BackendStreamNameChanged();
+    }
+}
+
 void CWaveOutDevice::RearmWatchdog()
 {
     m_lastProgress = BackendProgress();

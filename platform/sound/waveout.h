@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 class QObject;
@@ -127,6 +128,17 @@ private:
 // thread that calls Write. Tests and measurements use it to know exactly what was queued.
 using WaveOutWriteTap = std::function<void(const std::int16_t* samples, std::size_t count)>;
 
+// Who plays, as the sound server's mixer shows it: the program's name, its id (the desktop
+// entry's, without ".desktop"), the icon theme's name of its icon and what kind of sound it is
+// (a media role: "music", "production", ...). Empty fields are not passed on.
+struct WaveOutClient
+{
+    std::string name;
+    std::string id;
+    std::string iconName;
+    std::string role;
+};
+
 // One wave-out device. Every method runs on the UI thread (the thread of the target object),
 // except where a note says otherwise, and none of them waits for the sound server: a device
 // that talks to one does so on threads of its own. The device copies a block's data in Write,
@@ -180,6 +192,11 @@ public:
     static std::uint64_t TotalUnderruns();
     static void CountUnderrun();
 
+    // What the mixer calls this device's stream (the window's caption, say), open or not; an
+    // open stream is renamed. UTF-8. UI thread.
+    void SetStreamName(std::string name);
+    [[nodiscard]] const std::string& StreamName() const { return m_streamName; }
+
     void SetWriteTap(WaveOutWriteTap tap) { m_writeTap = std::move(tap); }
     // How long the device may hand nothing back while blocks are queued before it is given up;
     // 0 turns the watchdog off. Takes effect at the next Open.
@@ -198,6 +215,8 @@ protected:
     // Samples of the blocks the backend has handed back so far: the watchdog's view of
     // progress, read on the UI thread.
     [[nodiscard]] virtual std::uint64_t BackendProgress() const = 0;
+    // The stream name changed while open.
+    virtual void BackendStreamNameChanged() { }
 
     // For the backend, on the UI thread: posts the completion of a block to the target.
     void PostDone(WAVEHDR* header, std::uint64_t writeSerial) const;
@@ -222,6 +241,7 @@ private:
     std::uint64_t m_nextWriteSerial = 0;
     std::vector<Queued> m_queued; // written and not yet handed back, in write order
     WaveOutWriteTap m_writeTap;
+    std::string m_streamName;
     int m_nStallTimeoutMs = kDefaultStallTimeoutMs;
     std::unique_ptr<QTimer> m_pWatchdog;
     std::uint64_t m_lastProgress = 0; // the device's progress when the watchdog was armed

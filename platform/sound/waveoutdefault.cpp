@@ -21,13 +21,13 @@ void RequestRealtimeScheduling()
     pthread_setschedparam(pthread_self(), SCHED_RR, &parameter);
 }
 
-void RunDeviceThread(
-    CWaveOutQueue& queue, const WAVEFORMATEX& format, CDefaultWaveOut::Backends backends)
+void RunDeviceThread(CWaveOutQueue& queue, const WAVEFORMATEX& format,
+    CDefaultWaveOut::Backends backends, const WaveOutClient& client)
 {
     RequestRealtimeScheduling();
     StreamOutcome outcome = StreamOutcome::Unavailable;
     if (backends != CDefaultWaveOut::Backends::AlsaOnly) {
-        outcome = RunPulseAudioStream(queue, format);
+        outcome = RunPulseAudioStream(queue, format, client);
     }
     if (outcome == StreamOutcome::Unavailable && backends != CDefaultWaveOut::Backends::PulseOnly
         && !queue.CloseRequested()) {
@@ -40,9 +40,10 @@ void RunDeviceThread(
 
 } // namespace
 
-CDefaultWaveOut::CDefaultWaveOut(CWaveOutOwner& owner, Backends backends)
+CDefaultWaveOut::CDefaultWaveOut(CWaveOutOwner& owner, Backends backends, WaveOutClient client)
     : m_owner(owner)
     , m_backends(backends)
+    , m_client(std::move(client))
 { }
 
 CDefaultWaveOut::~CDefaultWaveOut()
@@ -53,9 +54,12 @@ CDefaultWaveOut::~CDefaultWaveOut()
     }
 }
 
-WaveOutFactory CDefaultWaveOut::Factory(CWaveOutOwner& owner, Backends backends)
+WaveOutFactory CDefaultWaveOut::Factory(
+    CWaveOutOwner& owner, Backends backends, WaveOutClient client)
 {
-    return [&owner, backends] { return std::make_unique<CDefaultWaveOut>(owner, backends); };
+    return [&owner, backends, client = std::move(client)] {
+        return std::make_unique<CDefaultWaveOut>(owner, backends, client);
+    };
 }
 
 std::uint64_t CDefaultWaveOut::Underruns() const
@@ -70,9 +74,12 @@ MMRESULT CDefaultWaveOut::BackendOpen(const WAVEFORMATEX& format)
         return MMSYSERR_NODRIVER;
     }
     auto queue = std::make_shared<CWaveOutQueue>(this, Target(), Session());
+    queue->SetStreamName(StreamName());
     // The thread holds the queue for as long as it runs; the owner joins it.
     const bool started = m_owner.Start(
-        [queue, format, backends = m_backends] { RunDeviceThread(*queue, format, backends); },
+        [queue, format, backends = m_backends, client = m_client] {
+            RunDeviceThread(*queue, format, backends, client);
+        },
         [queue] { queue->Detach(); });
     if (!started) {
         return MMSYSERR_NOMEM;
@@ -104,6 +111,11 @@ void CDefaultWaveOut::BackendClose()
         m_observed.reset();
     }
     m_queue.reset();
+}
+
+void CDefaultWaveOut::BackendStreamNameChanged()
+{
+    m_queue->SetStreamName(StreamName());
 }
 
 std::uint64_t CDefaultWaveOut::BackendProgress() const

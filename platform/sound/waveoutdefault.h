@@ -32,12 +32,14 @@ public:
 
     // A device whose threads run under owner; the owner outlives it. After the owner has shut
     // down the device no longer opens.
-    explicit CDefaultWaveOut(CWaveOutOwner& owner, Backends backends = Backends::PulseThenAlsa);
+    // The client is who the sound server's mixer shows as playing.
+    explicit CDefaultWaveOut(CWaveOutOwner& owner, Backends backends = Backends::PulseThenAlsa,
+        WaveOutClient client = {});
     ~CDefaultWaveOut() override;
 
     // Makes such devices; the owner outlives every device made.
-    static WaveOutFactory Factory(
-        CWaveOutOwner& owner, Backends backends = Backends::PulseThenAlsa);
+    static WaveOutFactory Factory(CWaveOutOwner& owner, Backends backends = Backends::PulseThenAlsa,
+        WaveOutClient client = {});
 
     // Any thread.
     [[nodiscard]] std::uint64_t Underruns() const override;
@@ -49,10 +51,12 @@ protected:
     void BackendReset() override;
     void BackendClose() override;
     [[nodiscard]] std::uint64_t BackendProgress() const override;
+    void BackendStreamNameChanged() override;
 
 private:
     CWaveOutOwner& m_owner;
     const Backends m_backends;
+    const WaveOutClient m_client;
     std::shared_ptr<CWaveOutQueue> m_queue; // while open; UI thread
     // The same queue for Underruns() on other threads, and the gaps of the last session after
     // Close; the UI thread changes them only at Open and Close.

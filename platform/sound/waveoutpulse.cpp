@@ -3,6 +3,7 @@
 #include <pulse/pulseaudio.h>
 
 #include <chrono>
+#include <string>
 #include <vector>
 
 namespace vorn {
@@ -22,23 +23,33 @@ constexpr std::uint32_t kLeadFrames = 1024;
 
 struct PulseStream
 {
-    PulseStream(CWaveOutQueue& q, const WAVEFORMATEX& f)
+    PulseStream(CWaveOutQueue& q, const WAVEFORMATEX& f, const WaveOutClient& c)
         : queue(q)
         , format(f)
+        , client(c)
     { }
 
     CWaveOutQueue& queue;
     const WAVEFORMATEX& format;
+    const WaveOutClient& client;
     pa_mainloop* loop = nullptr;
     pa_context* context = nullptr;
     pa_stream* stream = nullptr;
     bool bServerAnswered = false;
     bool bStreamReady = false;
+    bool bRenamed = false; // the stream's name changed since the server was told
     std::vector<std::int16_t> scratch; // as large as the server's buffer, made once
     std::size_t bufferBytes = 0; // what the server holds at most (its tlength)
     std::uint64_t lead = kLeadFrames;
     std::uint64_t request = kRequestFrames;
 };
+
+void SetProperty(pa_proplist* properties, const char* key, const std::string& value)
+{
+    if (!value.empty()) {
+        pa_proplist_sets(properties, key, value.c_str());
+    }
+}
 
 // A gap: the server ran out of samples to play while blocks were being fed.
 void OnUnderflow(pa_stream*, void* userdata)
@@ -55,7 +66,14 @@ bool ConnectStream(PulseStream& pulse)
     const pa_sample_spec sampleSpec { PA_SAMPLE_S16LE, pulse.format.nSamplesPerSec, channels };
     pa_channel_map map {};
     pa_channel_map_init_extend(&map, channels, PA_CHANNEL_MAP_DEFAULT);
-    pulse.stream = pa_stream_new(pulse.context, "Vorn", &sampleSpec, &map);
+    const std::string name = pulse.queue.StreamName();
+    pulse.bRenamed = false;
+    pa_proplist* properties = pa_proplist_new();
+    SetProperty(properties, PA_PROP_MEDIA_NAME, name);
+    SetProperty(properties, PA_PROP_MEDIA_ROLE, pulse.client.role);
+    pulse.stream = pa_stream_new_with_proplist(pulse.context,
+        name.empty() ? pulse.client.name.c_str() : name.c_str(), &sampleSpec, &map, properties);
+    pa_proplist_free(properties);
     if (pulse.stream == nullptr) {
         return false;
     }
@@ -100,6 +118,19 @@ void Feed(PulseStream& pulse)
     }
 }
 
+// Tells the server the stream's new name; nothing waits for the answer.
+void Rename(PulseStream& pulse)
+{
+    pulse.bRenamed = false;
+    pa_proplist* properties = pa_proplist_new();
+    pa_proplist_sets(properties, PA_PROP_MEDIA_NAME, pulse.queue.StreamName().c_str());
+    if (pa_operation* operation = pa_stream_proplist_update(
+            pulse.stream, PA_UPDATE_REPLACE, properties, nullptr, nullptr)) {
+        pa_operation_unref(operation);
+    }
+    pa_proplist_free(properties);
+}
+
 // Drops what the server holds and has not played.
 void Flush(PulseStream& pulse)
 {
@@ -119,6 +150,7 @@ StreamOutcome Serve(PulseStream& pulse)
         if (commands.bClose) {
             return StreamOutcome::Finished;
         }
+        pulse.bRenamed = pulse.bRenamed || commands.bRename;
         const pa_context_state_t contextState = pa_context_get_state(pulse.context);
         if (!PA_CONTEXT_IS_GOOD(contextState)) {
             // No server answered at all: another backend may try. Once it had answered, the
@@ -156,14 +188,18 @@ StreamOutcome Serve(PulseStream& pulse)
         if (commands.bFlush) {
             Flush(pulse);
         }
+        if (pulse.bRenamed) {
+            Rename(pulse);
+        }
         Feed(pulse);
     }
 }
 
 // One connection to the server, from connecting to closing.
-StreamOutcome RunConnection(CWaveOutQueue& queue, const WAVEFORMATEX& format)
+StreamOutcome RunConnection(
+    CWaveOutQueue& queue, const WAVEFORMATEX& format, const WaveOutClient& client)
 {
-    PulseStream pulse { queue, format };
+    PulseStream pulse { queue, format, client };
     pulse.loop = pa_mainloop_new();
     if (pulse.loop == nullptr) {
         return StreamOutcome::Unavailable;
@@ -172,9 +208,11 @@ StreamOutcome RunConnection(CWaveOutQueue& queue, const WAVEFORMATEX& format)
 
     StreamOutcome outcome = StreamOutcome::Unavailable;
     pa_proplist* properties = pa_proplist_new();
-    pa_proplist_sets(properties, PA_PROP_APPLICATION_NAME, "Vorn");
-    pulse.context
-        = pa_context_new_with_proplist(pa_mainloop_get_api(pulse.loop), "Vorn", properties);
+    SetProperty(properties, PA_PROP_APPLICATION_NAME, client.name);
+    SetProperty(properties, PA_PROP_APPLICATION_ID, client.id);
+    SetProperty(properties, PA_PROP_APPLICATION_ICON_NAME, client.iconName);
+    pulse.context = pa_context_new_with_proplist(pa_mainloop_get_api(pulse.loop),
+        client.name.empty() ? nullptr : client.name.c_str(), properties);
     pa_proplist_free(properties);
     if (pulse.context != nullptr
         && pa_context_connect(pulse.context, nullptr, PA_CONTEXT_NOFLAGS, nullptr) >= 0) {
@@ -204,7 +242,8 @@ StreamOutcome RunConnection(CWaveOutQueue& queue, const WAVEFORMATEX& format)
 
 } // namespace
 
-StreamOutcome RunPulseAudioStream(CWaveOutQueue& queue, const WAVEFORMATEX& format)
+StreamOutcome RunPulseAudioStream(
+    CWaveOutQueue& queue, const WAVEFORMATEX& format, const WaveOutClient& client)
 {
     // A server that has just come back from a hang may still refuse connections for a moment
     // (its queue of connections waiting to be accepted is full): a few more tries, a tenth of a
@@ -215,7 +254,7 @@ StreamOutcome RunPulseAudioStream(CWaveOutQueue& queue, const WAVEFORMATEX& form
         if (attempt > 0 && queue.WaitForCommandFor(std::chrono::milliseconds(100))) {
             break; // closed meanwhile
         }
-        outcome = RunConnection(queue, format);
+        outcome = RunConnection(queue, format, client);
     }
     return outcome;
 }

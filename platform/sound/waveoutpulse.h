@@ -11,6 +11,10 @@ namespace vorn {
 // Every queued block goes to the server at once, so the server, not this process, holds what is
 // queued; a block is handed back when the server has all but a short lead of it left to play.
 // The thread wakes when the server asks for more (a fragment at a time) and never polls.
-StreamOutcome RunPulseAudioStream(CWaveOutQueue& queue, const WAVEFORMATEX& format);
+//
+// The mixer shows the client's name, id and icon for the connection, and the stream by the
+// queue's stream name and the client's role; a rename reaches the server while it plays.
+StreamOutcome RunPulseAudioStream(
+    CWaveOutQueue& queue, const WAVEFORMATEX& format, const WaveOutClient& client);
 
 } // namespace vorn

@@ -83,6 +83,23 @@ void CWaveOutQueue::Push(
     }
 }
 
+void CWaveOutQueue::SetStreamName(std::string name)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_streamName.swap(name); // the old name is freed outside the lock
+        m_commands.bRename = true;
+        SignalLocked();
+    }
+    RunWaker();
+}
+
+std::string CWaveOutQueue::StreamName() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_streamName;
+}
+
 void CWaveOutQueue::Drop()
 {
     {
@@ -214,6 +231,7 @@ CWaveOutQueue::Commands CWaveOutQueue::TakeCommands()
     const std::lock_guard lock(m_mutex);
     const Commands commands = m_commands;
     m_commands.bFlush = false; // a close stays asked for
+    m_commands.bRename = false;
     m_bWakePending = false;
     m_bSignalled.store(m_commands.bClose);
     return commands;

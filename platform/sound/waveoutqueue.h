@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <vector>
 
 class QObject;
@@ -38,6 +39,7 @@ public:
     {
         bool bFlush = false; // drop what the server or card still holds
         bool bClose = false; // finish: close the stream and end the thread
+        bool bRename = false; // the stream's name changed (StreamName)
     };
 
     // What one exchange came to.
@@ -56,6 +58,10 @@ public:
     void Push(WAVEHDR* header, std::uint64_t writeSerial, const char* data, std::uint32_t bytes);
     // UI thread: drops every queued block (they are never handed back) and asks for a flush.
     void Drop();
+    // UI thread: what the mixer calls the stream; before the thread starts, or later to rename it.
+    void SetStreamName(std::string name);
+    // Device threads: the stream's name as last set.
+    [[nodiscard]] std::string StreamName() const;
     // UI thread: asks the device thread to finish; nothing is posted once this returns (it waits
     // for a posting under way, never for the server).
     void Detach();
@@ -124,6 +130,7 @@ private:
     bool m_bFed = false;
     bool m_bStarved = true; // the device thread wants to be woken by the next Push
     Commands m_commands;
+    std::string m_streamName;
     bool m_bWakePending = false;
 
     // What reaches outside the queue (the target's event queue, the device thread's event loop)
