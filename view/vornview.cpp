@@ -4,10 +4,13 @@
 #include "document.h"
 #include "drawdlg.h"
 #include "findreplacedlg.h"
+#include "menuaccessible.h"
 #include "messagebox.h"
 #include "plotcanvas.h"
 #include "resources.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QGuiApplication>
 #include <QPaintEngine>
 #include <QPaintEvent>
@@ -30,6 +33,12 @@ CVornView::CVornView(QWidget* parent)
     // The device's completions and failures come to this window.
     SetWaveOutTarget(this);
     InitCommandMap();
+    // The viewport shows the plot: assistive technology reads it as a chart, named by the command
+    // whose picture it shows (Draw, or the frequency response once that has drawn).
+    QAccessible::deleteAccessibleInterface(
+        QAccessible::uniqueId(QAccessible::queryAccessibleInterface(viewport())));
+    QAccessible::registerAccessibleInterface(new QAccessibleWidget(viewport(), QAccessible::Chart));
+    viewport()->setAccessibleName(CommandName(ID_DRAW));
 }
 
 CVornView::~CVornView()
@@ -107,6 +116,7 @@ void CVornView::DrawTrace()
 {
     const SampleBlock& block = PrepareDrawBlock();
     vorn::DrawTrace(m_surface, block, m_bFreqMode != 0, m_points);
+    viewport()->setAccessibleName(CommandName(m_bFreqMode != 0 ? ID_FREQ_RESPONSE : ID_DRAW));
 }
 
 void CVornView::OnPaint()

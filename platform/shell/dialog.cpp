@@ -73,8 +73,9 @@ void CDialogEx::Build(const DialogTemplate& dialogTemplate)
         if (item.className == QLatin1String("button")) {
             const unsigned type = ButtonType(item.style);
             if (type == BS_AUTORADIOBUTTON) {
+                // Exclusive through its group; auto-exclusive too, which makes it a radio button
+                // rather than a check box for assistive technology.
                 auto* radio = new QRadioButton(item.text, this);
-                radio->setAutoExclusive(false);
                 if (radioGroup == nullptr) {
                     radioGroup = new QButtonGroup(this);
                 }
@@ -98,6 +99,12 @@ void CDialogEx::Build(const DialogTemplate& dialogTemplate)
             auto* edit = new QLineEdit(this);
             edit->setText(item.text);
             edit->setFrame((item.style & WS_BORDER) != 0);
+            // An edit is named by the static text created just before it.
+            if (auto* label
+                = m_controls.empty() ? nullptr : qobject_cast<QLabel*>(m_controls.back().widget);
+                label != nullptr && label->pixmap().isNull()) {
+                label->setBuddy(edit);
+            }
             widget = edit;
         } else if ((item.style & kStaticTypeMask) == SS_ICON) {
             // The text names the icon resource; it shows at the desktop's icon size.
@@ -128,10 +135,20 @@ void CDialogEx::Build(const DialogTemplate& dialogTemplate)
         }
         m_controls.push_back({ item.id, item.style, widget, group });
     }
-    // A group box frames the controls created before it; keep it beneath them.
+    // A group box frames the controls created before it; keep it beneath them. The radio buttons
+    // it frames become its children where they stand, so that they are read as one group named
+    // by its title.
     for (const Control& control : m_controls) {
-        if (qobject_cast<QGroupBox*>(control.widget) != nullptr) {
-            control.widget->lower();
+        auto* box = qobject_cast<QGroupBox*>(control.widget);
+        if (box == nullptr) {
+            continue;
+        }
+        box->lower();
+        for (const Control& radio : m_controls) {
+            if (radio.radioGroup != nullptr && box->geometry().contains(radio.widget->geometry())) {
+                radio.widget->setParent(box);
+                radio.widget->move(radio.widget->pos() - box->pos());
+            }
         }
     }
     m_bBuilt = true;

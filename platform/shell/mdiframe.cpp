@@ -3,6 +3,7 @@
 #include "clipboardwatcher.h"
 #include "framemenubar.h"
 #include "mdilayout.h"
+#include "menuaccessible.h"
 #include "resources.h"
 
 #include <QAction>
@@ -37,6 +38,7 @@ CMDIFrameWnd::CMDIFrameWnd(int nIDDocumentMenu, QWidget* parent)
     , m_router([this] { return m_bDestroying ? std::vector<CCmdTarget*>() : GetCommandRoute(); })
     , m_nIDDocumentMenu(nIDDocumentMenu)
 {
+    InstallMenuItemAccessibility();
     InitCommandMap();
 }
 
@@ -181,6 +183,8 @@ bool CMDIFrameWnd::OnCreate()
         QAction* action = CreateCommandAction(id, CommandTooltip(id));
         action->setIcon(QIcon(ToolBarButtonImagePath(id)));
         m_wndToolBar->addAction(action);
+        // Read by its tooltip, as a button without text is known on screen.
+        m_wndToolBar->widgetForAction(action)->setAccessibleName(action->toolTip());
     }
     addToolBar(Qt::TopToolBarArea, m_wndToolBar);
     // A floating toolbar is a window of its own: its prompts are taken here (see eventFilter).

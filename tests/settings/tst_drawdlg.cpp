@@ -62,6 +62,8 @@ private slots:
     void showsTheMembers();
     void okTakesTheFields_data();
     void okTakesTheFields();
+    void radioIndexRead_data();
+    void radioIndexRead();
     void refusedText_data();
     void refusedText();
     void cancelKeepsTheMembers();
@@ -97,7 +99,7 @@ void TestDrawDlg::layoutFromTheTemplate()
     QVERIFY(std::abs(dialog.BaseUnitX() - average) <= 0.5);
     QCOMPARE(dialog.BaseUnitY(), metrics.height());
     const auto expect = [&](QWidget* widget, int x, int y, int cx, int cy) {
-        const QRect g = widget->geometry();
+        const QRect g(widget->mapTo(&dialog, QPoint(0, 0)), widget->size());
         QVERIFY2(std::abs(g.x() - x * dialog.BaseUnitX() / 4.0) <= 1
                 && std::abs(g.y() - y * dialog.BaseUnitY() / 8.0) <= 1
                 && std::abs(g.width() - cx * dialog.BaseUnitX() / 4.0) <= 1
@@ -220,6 +222,36 @@ void TestDrawDlg::okTakesTheFields()
     QVERIFY(script.finished());
     QCOMPARE(dialog.m_nInput, input);
     QCOMPARE(dialog.m_dFreq, frequency);
+}
+
+void TestDrawDlg::radioIndexRead_data()
+{
+    QTest::addColumn<int>("checked"); // the control checked before the exchange, 0 for none
+    QTest::addColumn<int>("input");
+    QTest::newRow("none checked") << 0 << -1;
+    QTest::newRow("Sin wave") << IDC_RADIO_SINE << 0;
+    QTest::newRow("Step") << IDC_RADIO_STEP << 1;
+}
+
+void TestDrawDlg::radioIndexRead()
+{
+    QFETCH(int, checked);
+    QFETCH(int, input);
+    CDrawDlg dialog;
+    // Neither index of the group, so that an exchange that leaves the member alone shows.
+    dialog.m_nInput = 7;
+    dialog.m_dFreq = 1000.0;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    // No index of the group clears both buttons.
+    QVERIFY(dialog.UpdateData(false));
+    QVERIFY(!radio(&dialog, IDC_RADIO_SINE)->isChecked());
+    QVERIFY(!radio(&dialog, IDC_RADIO_STEP)->isChecked());
+    if (checked != 0) {
+        QTest::mouseClick(radio(&dialog, checked), Qt::LeftButton);
+    }
+    QVERIFY(dialog.UpdateData(true));
+    QCOMPARE(dialog.m_nInput, input);
 }
 
 void TestDrawDlg::refusedText_data()
