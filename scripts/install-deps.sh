@@ -23,7 +23,7 @@ packages=(
     # make lint
     clang-format clang-tidy
     # make package and its test
-    dpkg-dev lintian desktop-file-utils appstream man-db bsdextrautils x11-utils
+    dpkg-dev lintian desktop-file-utils appstream man-db bsdextrautils x11-utils libxml2-utils
     # a headless Wayland compositor for starting the packaged program without an X server
     weston
 )

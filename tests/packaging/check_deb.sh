@@ -79,6 +79,8 @@ expected=(
     usr/share/man/man1/vorn-render.1.gz
     usr/share/doc/vorn/copyright
     usr/share/doc/vorn/changelog.Debian.gz
+    usr/share/vorn/screenshots/vorn-frequency-response.png
+    usr/share/vorn/screenshots/vorn-time-response.png
 )
 sizes=(16 24 32 48 64 128 256)
 for size in "${sizes[@]}"; do
@@ -137,10 +139,13 @@ desktop=$root/usr/share/applications/Vorn.AppID.NoVersion.desktop
 desktop-file-validate "$desktop" >"$work/desktop.log" 2>&1 || fail "desktop-file-validate failed"
 grep -E ': (error|warning):' "$work/desktop.log" && fail "desktop-file-validate complains"
 desktop_key() { sed -n "s/^$1=//p" "$desktop"; }
-categories=";$(desktop_key Categories)"
-for category in AudioVideo Audio Education Science; do
-    [[ $categories == *";$category;"* ]] || fail "Categories lack $category"
-done
+# One main category of the menu specification, Education: a program for learning how a filter
+# sounds and looks; the rest are additional ones.
+categories=$(desktop_key Categories)
+main=$(tr ';' '\n' <<<"$categories" | grep -xE \
+    'AudioVideo|Audio|Video|Development|Education|Game|Graphics|Network|Office|Science|Settings|System|Utility')
+[ "$main" = Education ] || fail "the main categories are '$(echo $main)', not Education alone"
+[ -n "$(desktop_key 'Name\[ja\]')" ] || fail "the desktop entry has no Name[ja]"
 exec_program=$(desktop_key Exec | cut -d' ' -f1)
 [ -x "$root/usr/bin/$exec_program" ] || fail "Exec names '$exec_program', not an installed program"
 icon=$(desktop_key Icon)
@@ -156,6 +161,45 @@ appstreamcli validate --no-net "$metainfo" >"$work/appstream.log" 2>&1 \
 grep -q '<launchable type="desktop-id">Vorn.AppID.NoVersion.desktop</launchable>' "$metainfo" \
     || fail "the metadata does not launch the desktop entry"
 grep -q "<release version=\"$version\"" "$metainfo" || fail "the metadata has no release $version"
+xpath() { xmllint --xpath "$1" "$metainfo" 2>/dev/null; }
+# The same categories as the desktop entry; the name, the summary and every paragraph and item of
+# the description in Japanese too; a homepage.
+[ "$(xpath '//category/text()' | tr '\n' ';')" = "$categories" ] \
+    || fail "the metadata's categories differ from the desktop entry's '$categories'"
+for element in name summary description/p description/ul/li; do
+    all=$(xpath "count(/component/$element)") ja=$(xpath "count(/component/$element[@xml:lang='ja'])")
+    [ "$ja" -ge 1 ] && [ $((all - ja)) -eq "$ja" ] \
+        || fail "the metadata has $((all - ja)) $element but $ja in Japanese"
+done
+homepage=$(xpath "string(//url[@type='homepage'])")
+[[ $homepage == https://*/ ]] || fail "the metadata's homepage is '$homepage'"
+# The screenshots: each one shipped in /usr/share/vorn/screenshots under its URL's name, with the
+# size the metadata gives, the first the default; all of them the same files as the README's in
+# docs/screenshots (`make screenshots` renews those).
+shots=$root/usr/share/vorn/screenshots
+count=$(xpath 'count(//screenshots/screenshot)')
+[ "$count" -ge 1 ] || fail "the metadata has no screenshots"
+[ "$(xpath 'string(//screenshots/screenshot[1]/@type)')" = default ] \
+    || fail "the first screenshot is not the default"
+[ "$(xpath "count(//screenshot[@type='default'])")" = 1 ] || fail "not exactly one default screenshot"
+for i in $(seq 1 "$count"); do
+    url=$(xpath "string(//screenshots/screenshot[$i]/image)")
+    [[ $url == "${homepage}screenshots/"*.png ]] || fail "screenshot $i is at '$url'"
+    png=$shots/$(basename "$url")
+    size=$(xpath "concat(//screenshots/screenshot[$i]/image/@width, 'x', //screenshots/screenshot[$i]/image/@height)")
+    [ "$(identify -format '%wx%h' "$png" 2>/dev/null)" = "$size" ] \
+        || fail "$(basename "$url") is not a $size PNG in the package"
+    [ -n "$(xpath "string(//screenshots/screenshot[$i]/caption[@xml:lang='ja'])")" ] \
+        || fail "screenshot $i has no Japanese caption"
+done
+[ "$(find "$shots" -type f | wc -l)" = "$count" ] || fail "the package ships screenshots the metadata does not show"
+for png in "$shots"/*.png; do
+    cmp -s "$png" "$source/docs/screenshots/$(basename "$png")" \
+        || fail "$(basename "$png") differs from docs/screenshots/ (make screenshots)"
+done
+default_shot=$(basename "$(xpath 'string(//screenshot[@type="default"]/image)')")
+grep -qF "](docs/screenshots/$default_shot)" "$source/README.md" \
+    || fail "the README does not show docs/screenshots/$default_shot"
 
 zcat "$root/usr/share/doc/vorn/changelog.Debian.gz" >"$work/changelog" || fail "changelog unreadable"
 changelog_version=$(dpkg-parsechangelog -l "$work/changelog" -S Version 2>&1)
