@@ -186,13 +186,15 @@ for i in $(seq 1 "$count"); do
     url=$(xpath "string(//screenshots/screenshot[$i]/image)")
     [[ $url == "${homepage}screenshots/"*.png ]] || fail "screenshot $i is at '$url'"
     png=$shots/$(basename "$url")
-    size=$(xpath "concat(//screenshots/screenshot[$i]/image/@width, 'x', //screenshots/screenshot[$i]/image/@height)")
+    image="//screenshots/screenshot[$i]/image"
+    size=$(xpath "concat($image/@width, 'x', $image/@height)")
     [ "$(identify -format '%wx%h' "$png" 2>/dev/null)" = "$size" ] \
         || fail "$(basename "$url") is not a $size PNG in the package"
     [ -n "$(xpath "string(//screenshots/screenshot[$i]/caption[@xml:lang='ja'])")" ] \
         || fail "screenshot $i has no Japanese caption"
 done
-[ "$(find "$shots" -type f | wc -l)" = "$count" ] || fail "the package ships screenshots the metadata does not show"
+[ "$(find "$shots" -type f | wc -l)" = "$count" ] \
+    || fail "the package ships screenshots that the metadata does not show"
 for png in "$shots"/*.png; do
     cmp -s "$png" "$source/docs/screenshots/$(basename "$png")" \
         || fail "$(basename "$png") differs from docs/screenshots/ (make screenshots)"
