@@ -1,5 +1,5 @@
 # The two commands of the README: `make run` and `make test`. Both set everything up first.
-.PHONY: all deps configure build run test test-default test-asan test-tsan package bench bench-audio lint format clean
+.PHONY: all deps configure build run test test-default test-asan test-tsan package screenshots bench bench-audio lint format clean
 
 all: build
 
@@ -51,6 +51,13 @@ package: configure
 	cmake --build --preset default --target vorn_package_contents
 	rm -f build/package/*.deb
 	cpack --config build/default/CPackConfig.cmake -B $(CURDIR)/build/package
+
+# The README's screenshots, docs/screenshots/*.png: the package's, taken from the program under a
+# private X server by the build. The package test checks that the two are the same.
+screenshots: configure
+	cmake --build --preset default --target vorn_screenshots
+	mkdir -p docs/screenshots
+	cp build/default/packaging/screenshots/*.png docs/screenshots/
 
 # The speed figures: numeric core, drawing, the renderer, start-up. `make bench-audio` adds the
 # streaming and idle figures (about twelve minutes on private PulseAudio and PipeWire servers).

@@ -9,7 +9,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libx11-dev librtaudio-dev libpulse-dev
     libsndfile1-dev
     # run
-    qt6-qpa-plugins qt6-translations-l10n libqt6svg6 fonts-noto-cjk libasound2-plugins
+    qt6-qpa-plugins qt6-translations-l10n libqt6svg6 fonts-noto-cjk libasound2-plugins qt6-wayland
     # test and bench
     libbenchmark-dev
     xvfb xdotool imagemagick poppler-utils
@@ -23,7 +23,9 @@ packages=(
     # make lint
     clang-format clang-tidy
     # make package and its test
-    dpkg-dev lintian desktop-file-utils appstream man-db bsdextrautils x11-utils
+    dpkg-dev lintian desktop-file-utils appstream man-db bsdextrautils x11-utils libxml2-utils
+    # a headless Wayland compositor for starting the packaged program without an X server
+    weston
 )
 
 missing=()

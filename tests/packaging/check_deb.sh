@@ -4,15 +4,17 @@
 # contents, validates the desktop entry, the AppStream metadata and the manual pages, unpacks it
 # with dpkg -x into a private root and runs the unpacked programs from there: vorn-render renders,
 # vorn shows its window "Vorn - Vorn1" with Qt's Japanese translation and the SVG icon engine of
-# the system. Last, lintian.
+# the system, under this X server and under a headless Wayland compositor without one. Last,
+# lintian.
 set -u
 cpack=$1 build=$2 source=$3 version=$4
 work=$(mktemp -d)
 export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-pid=""
+pid="" weston_pid=""
 cleanup() {
     [ -n "$pid" ] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    [ -n "$weston_pid" ] && kill "$weston_pid" 2>/dev/null && wait "$weston_pid" 2>/dev/null
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -50,9 +52,10 @@ deb_version=$(field Version)
 relation_names() { field "$1" | tr ',|' '\n\n' | sed -e 's/(.*)//' -e 's/[[:space:]]//g' | sed '/^$/d'; }
 depends=$(relation_names Depends)
 echo "Depends: $(field Depends)"
-# Linked (found by dpkg-shlibdeps) and loaded without linking (the translation, the ALSA plug-in).
+# Linked (found by dpkg-shlibdeps) and loaded without linking (the translation, the ALSA plug-in,
+# Qt's Wayland platform plug-in).
 for name in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6 libqt6svg6 \
-    librtaudio6 libx11-6 libsndfile1 qt6-translations-l10n libasound2-plugins; do
+    librtaudio6 libx11-6 libsndfile1 qt6-translations-l10n libasound2-plugins qt6-wayland; do
     grep -qx "$name" <<<"$depends" || fail "Depends lacks $name"
 done
 grep -qx fonts-noto-cjk <<<"$(relation_names Recommends)" || fail "Recommends lacks fonts-noto-cjk"
@@ -76,6 +79,8 @@ expected=(
     usr/share/man/man1/vorn-render.1.gz
     usr/share/doc/vorn/copyright
     usr/share/doc/vorn/changelog.Debian.gz
+    usr/share/vorn/screenshots/vorn-frequency-response.png
+    usr/share/vorn/screenshots/vorn-time-response.png
 )
 sizes=(16 24 32 48 64 128 256)
 for size in "${sizes[@]}"; do
@@ -134,10 +139,13 @@ desktop=$root/usr/share/applications/Vorn.AppID.NoVersion.desktop
 desktop-file-validate "$desktop" >"$work/desktop.log" 2>&1 || fail "desktop-file-validate failed"
 grep -E ': (error|warning):' "$work/desktop.log" && fail "desktop-file-validate complains"
 desktop_key() { sed -n "s/^$1=//p" "$desktop"; }
-categories=";$(desktop_key Categories)"
-for category in AudioVideo Audio Education Science; do
-    [[ $categories == *";$category;"* ]] || fail "Categories lack $category"
-done
+# One main category of the menu specification, Education: a program for learning how a filter
+# sounds and looks; the rest are additional ones.
+categories=$(desktop_key Categories)
+main=$(tr ';' '\n' <<<"$categories" | grep -xE \
+    'AudioVideo|Audio|Video|Development|Education|Game|Graphics|Network|Office|Science|Settings|System|Utility')
+[ "$main" = Education ] || fail "the main categories are '$(echo $main)', not Education alone"
+[ -n "$(desktop_key 'Name\[ja\]')" ] || fail "the desktop entry has no Name[ja]"
 exec_program=$(desktop_key Exec | cut -d' ' -f1)
 [ -x "$root/usr/bin/$exec_program" ] || fail "Exec names '$exec_program', not an installed program"
 icon=$(desktop_key Icon)
@@ -153,6 +161,47 @@ appstreamcli validate --no-net "$metainfo" >"$work/appstream.log" 2>&1 \
 grep -q '<launchable type="desktop-id">Vorn.AppID.NoVersion.desktop</launchable>' "$metainfo" \
     || fail "the metadata does not launch the desktop entry"
 grep -q "<release version=\"$version\"" "$metainfo" || fail "the metadata has no release $version"
+xpath() { xmllint --xpath "$1" "$metainfo" 2>/dev/null; }
+# The same categories as the desktop entry; the name, the summary and every paragraph and item of
+# the description in Japanese too; a homepage.
+[ "$(xpath '//category/text()' | tr '\n' ';')" = "$categories" ] \
+    || fail "the metadata's categories differ from the desktop entry's '$categories'"
+for element in name summary description/p description/ul/li; do
+    all=$(xpath "count(/component/$element)") ja=$(xpath "count(/component/$element[@xml:lang='ja'])")
+    [ "$ja" -ge 1 ] && [ $((all - ja)) -eq "$ja" ] \
+        || fail "the metadata has $((all - ja)) $element but $ja in Japanese"
+done
+homepage=$(xpath "string(//url[@type='homepage'])")
+[[ $homepage == https://*/ ]] || fail "the metadata's homepage is '$homepage'"
+# The screenshots: each one shipped in /usr/share/vorn/screenshots under its URL's name, with the
+# size the metadata gives, the first the default; all of them the same files as the README's in
+# docs/screenshots (`make screenshots` renews those).
+shots=$root/usr/share/vorn/screenshots
+count=$(xpath 'count(//screenshots/screenshot)')
+[ "$count" -ge 1 ] || fail "the metadata has no screenshots"
+[ "$(xpath 'string(//screenshots/screenshot[1]/@type)')" = default ] \
+    || fail "the first screenshot is not the default"
+[ "$(xpath "count(//screenshot[@type='default'])")" = 1 ] || fail "not exactly one default screenshot"
+for i in $(seq 1 "$count"); do
+    url=$(xpath "string(//screenshots/screenshot[$i]/image)")
+    [[ $url == "${homepage}screenshots/"*.png ]] || fail "screenshot $i is at '$url'"
+    png=$shots/$(basename "$url")
+    image="//screenshots/screenshot[$i]/image"
+    size=$(xpath "concat($image/@width, 'x', $image/@height)")
+    [ "$(identify -format '%wx%h' "$png" 2>/dev/null)" = "$size" ] \
+        || fail "$(basename "$url") is not a $size PNG in the package"
+    [ -n "$(xpath "string(//screenshots/screenshot[$i]/caption[@xml:lang='ja'])")" ] \
+        || fail "screenshot $i has no Japanese caption"
+done
+[ "$(find "$shots" -type f | wc -l)" = "$count" ] \
+    || fail "the package ships screenshots that the metadata does not show"
+for png in "$shots"/*.png; do
+    cmp -s "$png" "$source/docs/screenshots/$(basename "$png")" \
+        || fail "$(basename "$png") differs from docs/screenshots/ (make screenshots)"
+done
+default_shot=$(basename "$(xpath 'string(//screenshot[@type="default"]/image)')")
+grep -qF "](docs/screenshots/$default_shot)" "$source/README.md" \
+    || fail "the README does not show docs/screenshots/$default_shot"
 
 zcat "$root/usr/share/doc/vorn/changelog.Debian.gz" >"$work/changelog" || fail "changelog unreadable"
 changelog_version=$(dpkg-parsechangelog -l "$work/changelog" -S Version 2>&1)
@@ -174,6 +223,30 @@ for page in vorn vorn-render; do
     done
 done
 render_page "$root/usr/share/man/man1/vorn-render.1.gz" 1000 >"$work/vorn-render.wide"
+# Under LC_ALL=C the formatter writes ASCII: the pages lose no word there (no warning, no '?'),
+# and vorn(1) names the menu items and the settings key in romaji where UTF-8 shows them in
+# Japanese, as the program does.
+for page in vorn vorn-render; do
+    LC_ALL=C MANWIDTH=1000 man --warnings -l "$root/usr/share/man/man1/$page.1.gz" \
+        2>"$work/man.err" | col -bx >"$work/$page.ascii"
+    [ -s "$work/man.err" ] && fail "$page.1 under LC_ALL=C: $(head -n3 "$work/man.err")"
+    LC_ALL=C grep -n -e '?' -e '[^ -~]' "$work/$page.ascii" >&2 \
+        && fail "$page.1 under LC_ALL=C has characters it cannot show"
+done
+render_page "$root/usr/share/man/man1/vorn.1.gz" 1000 >"$work/vorn.wide"
+while IFS='|' read -r english japanese romaji; do
+    grep -qF "$english$japanese" "$work/vorn.wide" || fail "vorn.1 lacks '$english$japanese'"
+    grep -qF "$english$romaji" "$work/vorn.ascii" || fail "vorn.1 under LC_ALL=C lacks '$english$romaji'"
+done <<'EOF'
+Run (|実行)|jikko)
+Stop (|停止)|teishi)
+Draw (|描画)|byoga)
+Settings (|設定)|settei)
+Frequency response (|Ｆ特)|F-toku)
+ |アプリケーション ウィザードで生成されたローカル アプリケーション|apurikeshon wizado de seisei sareta rokaru apurikeshon
+EOF
+grep -qE 'lock-key panes .*stay blank' "$work/vorn.wide" \
+    || fail "vorn.1 does not say that the lock-key panes stay blank under Wayland"
 help=$(env -u QT_QPA_PLATFORM "$root/usr/bin/vorn-render" --help) || fail "vorn-render --help failed"
 synopsis=$(sed -n '/^SYNOPSIS$/,/^DESCRIPTION$/p' "$work/vorn-render.wide")
 options=$(sed -n '/^OPTIONS$/,/^EXIT STATUS$/p' "$work/vorn-render.wide")
@@ -232,6 +305,58 @@ colours=$(convert "$work/shot.png" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage 
 kill "$pid"
 wait "$pid" 2>/dev/null
 pid=""
+
+# --- The unpacked program in a Wayland session without an X server: a private weston with its
+# headless back end, no DISPLAY, the platform left to Qt. What the program says to the compositor
+# (WAYLAND_DEBUG) shows its window: a toplevel titled "Vorn - Vorn1" with the desktop entry's id
+# as app id, whose surface gets a drawn buffer; and the program keeps running.
+weston --backend=headless-backend.so --socket=vorn-test >"$work/weston.log" 2>&1 &
+weston_pid=$!
+for _ in $(seq 1 400); do
+    [ -S "$XDG_RUNTIME_DIR/vorn-test" ] && break
+    kill -0 "$weston_pid" 2>/dev/null || break
+    sleep 0.05
+done
+[ -S "$XDG_RUNTIME_DIR/vorn-test" ] || { cat "$work/weston.log" >&2; die "weston did not start"; }
+env -u DISPLAY -u QT_QPA_PLATFORM XDG_SESSION_TYPE=wayland WAYLAND_DISPLAY=vorn-test \
+    WAYLAND_DEBUG=client "$root/usr/bin/vorn" >"$work/wayland.log" 2>&1 &
+pid=$!
+# The toplevel titled $1, once a buffer has been attached to its surface.
+drawn_toplevel() {
+    local toplevel xdg_surface surface
+    toplevel=$(sed -n "s/.* -> xdg_toplevel@\([0-9]*\)\.set_title(\"$1\")\$/\1/p" "$work/wayland.log" | head -n1)
+    [ -n "$toplevel" ] || return 1
+    xdg_surface=$(sed -n "s/.* -> xdg_surface@\([0-9]*\)\.get_toplevel(new id xdg_toplevel@$toplevel)\$/\1/p" \
+        "$work/wayland.log" | head -n1)
+    surface=$(sed -n "s/.*\.get_xdg_surface(new id xdg_surface@$xdg_surface, wl_surface@\([0-9]*\))\$/\1/p" \
+        "$work/wayland.log" | head -n1)
+    [ -n "$surface" ] && grep -q " -> wl_surface@$surface\.attach(wl_buffer@" "$work/wayland.log" || return 1
+    echo "$toplevel"
+}
+toplevel=""
+for _ in $(seq 1 400); do
+    toplevel=$(drawn_toplevel 'Vorn - Vorn1') && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.05
+done
+if [ -z "$toplevel" ]; then
+    grep -v '^\[' "$work/wayland.log" >&2
+    fail "under Wayland the unpacked vorn drew no window 'Vorn - Vorn1'"
+else
+    app_id=$(sed -n "s/.* -> xdg_toplevel@$toplevel\.set_app_id(\"\(.*\)\")\$/\1/p" "$work/wayland.log")
+    [ "$app_id.desktop" = "$(basename "$desktop")" ] \
+        || fail "under Wayland the window's app id is '$app_id', not the desktop entry's id"
+    grep -q '/plugins/platforms/libqwayland-generic\.so' "/proc/$pid/maps" \
+        || fail "under Wayland the program did not load the system's Wayland platform plug-in"
+    sleep 1
+    kill -0 "$pid" 2>/dev/null || fail "under Wayland the unpacked vorn ended after showing its window"
+fi
+kill "$pid" 2>/dev/null
+wait "$pid" 2>/dev/null
+pid=""
+kill "$weston_pid"
+wait "$weston_pid" 2>/dev/null
+weston_pid=""
 
 # --- lintian, pedantic and with its notes: nothing at all, except the warning about an upload
 # to Debian's archive, which this package is not for.
