@@ -3,6 +3,7 @@
 // window each stream belongs to, also after a window's caption changes while it plays.
 #include "apptestcase.h"
 #include "resources.h"
+#include "soundserverexec.h"
 #include "vorndoc.h"
 #include "vornview.h"
 
@@ -10,8 +11,6 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-
-#include <unistd.h>
 
 #include <map>
 #include <vector>
@@ -139,17 +138,7 @@ int main(int argc, char* argv[])
 {
     // Run inside a private sound server unless already there.
     if (qEnvironmentVariableIsEmpty("VORN_SOUND_CTL")) {
-        QByteArray server = qgetenv("VORN_SOUND_SERVER");
-        std::vector<QByteArray> words { VORN_WITH_SOUND_SERVER, "--server",
-            server.isEmpty() ? QByteArrayLiteral("pulseaudio") : server, "--" };
-        std::vector<char*> args;
-        for (QByteArray& word : words) {
-            args.push_back(word.data());
-        }
-        args.insert(args.end(), argv, argv + argc);
-        args.push_back(nullptr);
-        ::execv(VORN_WITH_SOUND_SERVER, args.data());
-        return 127;
+        return ReexecUnderSoundServer(argc, argv);
     }
     QApplication app(argc, argv);
     TestMixerStreams test;

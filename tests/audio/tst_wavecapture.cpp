@@ -6,6 +6,7 @@
 #include "drawdlg.h"
 #include "modalscript.h"
 #include "resources.h"
+#include "soundserverexec.h"
 #include "stderrcapture.h"
 #include "vornview.h"
 #include "waveoutdefault.h"
@@ -533,24 +534,11 @@ int main(int argc, char* argv[])
 {
     // Run inside a private sound server unless already there.
     if (qEnvironmentVariableIsEmpty("VORN_SOUND_CTL")) {
-        const QByteArray server = qgetenv("VORN_SOUND_SERVER").isEmpty()
-            ? QByteArrayLiteral("pulseaudio")
-            : qgetenv("VORN_SOUND_SERVER");
-        const QByteArray rate = qgetenv("VORN_SINK_RATE").isEmpty() ? QByteArrayLiteral("44100")
-                                                                    : qgetenv("VORN_SINK_RATE");
-        const QByteArray channels = qgetenv("VORN_SINK_CHANNELS").isEmpty()
-            ? QByteArrayLiteral("1")
-            : qgetenv("VORN_SINK_CHANNELS");
-        std::vector<QByteArray> words { VORN_WITH_SOUND_SERVER, "--server", server, "--sink-rate",
-            rate, "--sink-channels", channels, "--" };
-        std::vector<char*> args;
-        for (QByteArray& word : words) {
-            args.push_back(word.data());
-        }
-        args.insert(args.end(), argv, argv + argc);
-        args.push_back(nullptr);
-        ::execv(VORN_WITH_SOUND_SERVER, args.data());
-        return 127;
+        const QByteArray rate = qgetenv("VORN_SINK_RATE");
+        const QByteArray channels = qgetenv("VORN_SINK_CHANNELS");
+        return ReexecUnderSoundServer(argc, argv,
+            { "--sink-rate", rate.isEmpty() ? QByteArrayLiteral("44100") : rate, "--sink-channels",
+                channels.isEmpty() ? QByteArrayLiteral("1") : channels });
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -139,7 +139,7 @@ desktop=$root/usr/share/applications/Vorn.AppID.NoVersion.desktop
 desktop-file-validate "$desktop" >"$work/desktop.log" 2>&1 || fail "desktop-file-validate failed"
 grep -E ': (error|warning):' "$work/desktop.log" && fail "desktop-file-validate complains"
 desktop_key() { sed -n "s/^$1=//p" "$desktop"; }
-# One main category of the menu specification, Education: a program for learning how a filter
+# One main category of the freedesktop.org registered list, Education: a program for learning how a filter
 # sounds and looks; the rest are additional ones.
 categories=$(desktop_key Categories)
 main=$(tr ';' '\n' <<<"$categories" | grep -xE \
