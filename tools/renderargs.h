@@ -10,11 +10,12 @@
 namespace vorn {
 
 // Bad input on the command line: the message names the problem; the tool prints it on one line
-// and exits with status 2.
-class UsageError : public std::runtime_error
+// and exits with status 2, as for every std::invalid_argument (a file or format that cannot be
+// used, from the sound-file layer).
+class UsageError : public std::invalid_argument
 {
 public:
-    using std::runtime_error::runtime_error;
+    using std::invalid_argument::invalid_argument;
 };
 
 // The options of one subcommand: "--name value", "--name=value" or, for a flag, "--name".

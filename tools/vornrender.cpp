@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -137,7 +138,7 @@ int main(int argc, char* argv[])
         if (args.front() == subcommand.name) {
             try {
                 subcommand.run({ args.begin() + 1, args.end() });
-            } catch (const vorn::UsageError& error) {
+            } catch (const std::invalid_argument& error) {
                 std::fprintf(stderr, "vorn-render %s: %s\n", args.front().c_str(), error.what());
                 return 2;
             } catch (const std::exception& error) {

@@ -12,7 +12,9 @@
 #   view            -> audio plot settings platform/shell resources sim
 #   app/codec       -> resources
 #   app             -> view app/codec platform/shell platform/sound resources
-#   tools           -> plot platform/draw resources sim
+#   design          -> sim
+#   soundfile       -> sim
+#   tools           -> design soundfile plot platform/draw resources sim
 set(arrows_sim "")
 set(arrows_resources "")
 set(arrows_platform/draw "")
@@ -24,9 +26,11 @@ set(arrows_settings platform/shell resources)
 set(arrows_view audio plot settings platform/shell resources sim)
 set(arrows_app/codec resources)
 set(arrows_app view app/codec platform/shell platform/sound resources)
-set(arrows_tools plot platform/draw resources sim)
+set(arrows_design sim)
+set(arrows_soundfile sim)
+set(arrows_tools design soundfile plot platform/draw resources sim)
 set(folders sim resources platform/draw platform/sound platform/shell audio plot settings view
-    app/codec app tools)
+    app/codec app design soundfile tools)
 
 # Which folder each header lives in; a name in two folders would make the check ambiguous.
 foreach(folder IN LISTS folders)

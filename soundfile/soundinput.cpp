@@ -1,6 +1,6 @@
 #include "soundinput.h"
 
-#include "renderargs.h"
+#include <stdexcept>
 
 #include <cstring>
 #include <sndfile.h>
@@ -53,16 +53,17 @@ SoundInput::SoundInput(const std::string& path)
         const bool pipe = ::fstat(STDIN_FILENO, &status) == 0 && !S_ISREG(status.st_mode);
         m_file = sf_open_fd(STDIN_FILENO, SFM_READ, &info, SF_FALSE);
         if (m_file == nullptr && pipe) {
-            throw UsageError("cannot read standard input: " + std::string(sf_strerror(nullptr))
+            throw std::invalid_argument(
+                "cannot read standard input: " + std::string(sf_strerror(nullptr))
                 + " (through a pipe, WAV, AU and Ogg stream; FLAC and the others need a file)");
         }
     } else if (::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
-        throw UsageError("cannot read " + m_name + ": it is a folder");
+        throw std::invalid_argument("cannot read " + m_name + ": it is a folder");
     } else {
         m_file = sf_open(path.c_str(), SFM_READ, &info);
     }
     if (m_file == nullptr) {
-        throw UsageError("cannot read " + m_name + ": " + sf_strerror(nullptr));
+        throw std::invalid_argument("cannot read " + m_name + ": " + sf_strerror(nullptr));
     }
     m_rate = info.samplerate;
     m_channels = info.channels;
@@ -72,7 +73,7 @@ SoundInput::SoundInput(const std::string& path)
         if (LogShowsTruncation(m_file)) {
             sf_close(m_file);
             m_file = nullptr;
-            throw UsageError("cannot read " + m_name + ": the file is cut short");
+            throw std::invalid_argument("cannot read " + m_name + ": the file is cut short");
         }
     }
 }
@@ -101,11 +102,11 @@ std::size_t SoundInput::Read(std::span<double> buffer)
         = static_cast<sf_count_t>(buffer.size() / static_cast<std::size_t>(m_channels));
     const sf_count_t got = sf_readf_double(m_file, buffer.data(), wanted);
     if (sf_error(m_file) != SF_ERR_NO_ERROR) {
-        throw UsageError("cannot read " + m_name + ": " + sf_strerror(m_file));
+        throw std::invalid_argument("cannot read " + m_name + ": " + sf_strerror(m_file));
     }
     m_read += got;
     if (got == 0 && m_frames && m_read < *m_frames) {
-        throw UsageError("cannot read " + m_name + ": the file is cut short");
+        throw std::invalid_argument("cannot read " + m_name + ": the file is cut short");
     }
     return static_cast<std::size_t>(got);
 }

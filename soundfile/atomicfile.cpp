@@ -1,6 +1,6 @@
 #include "atomicfile.h"
 
-#include "renderargs.h"
+#include <stdexcept>
 
 #include <array>
 #include <cerrno>
@@ -49,12 +49,13 @@ AtomicFile::AtomicFile(std::string path)
     , m_temporary(m_path + ".XXXXXX")
 {
     if (m_temporary.size() >= g_pendingPath.size()) {
-        throw UsageError("cannot write '" + m_path + "': " + std::strerror(ENAMETOOLONG));
+        throw std::invalid_argument(
+            "cannot write '" + m_path + "': " + std::strerror(ENAMETOOLONG));
     }
     WatchForInterruptions();
     m_fd = ::mkstemp(m_temporary.data());
     if (m_fd < 0) {
-        throw UsageError("cannot write '" + m_path + "': " + std::strerror(errno));
+        throw std::invalid_argument("cannot write '" + m_path + "': " + std::strerror(errno));
     }
     std::memcpy(g_pendingPath.data(), m_temporary.c_str(), m_temporary.size() + 1);
     g_pending = 1;
@@ -80,7 +81,7 @@ void AtomicFile::Discard()
 void AtomicFile::Fail(int error)
 {
     Discard();
-    throw UsageError("cannot write '" + m_path + "': " + std::strerror(error));
+    throw std::invalid_argument("cannot write '" + m_path + "': " + std::strerror(error));
 }
 
 void AtomicFile::Commit()

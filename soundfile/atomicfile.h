@@ -11,7 +11,7 @@ namespace vorn {
 class AtomicFile
 {
 public:
-    // Throws UsageError naming the path when the folder cannot take the file.
+    // Throws std::invalid_argument naming the path when the folder cannot take the file.
     explicit AtomicFile(std::string path);
     ~AtomicFile();
     AtomicFile(const AtomicFile&) = delete;
@@ -22,7 +22,7 @@ public:
     [[nodiscard]] const std::string& Path() const { return m_path; }
 
     // Gives the file the usual permissions of a new file, closes it and renames it onto the
-    // destination. Throws UsageError naming the problem; the temporary file is then gone.
+    // destination. Throws std::invalid_argument naming the problem; the temporary file is then gone.
     void Commit();
 
 private:

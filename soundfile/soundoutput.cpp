@@ -1,6 +1,6 @@
 #include "soundoutput.h"
 
-#include "renderargs.h"
+#include <stdexcept>
 
 #include <cerrno>
 #include <cstring>
@@ -54,7 +54,7 @@ SoundOutput::SoundOutput(
     info.channels = channels;
     info.format = format;
     if (sf_format_check(&info) == SF_FALSE) {
-        throw UsageError(FormatName(format & SF_FORMAT_TYPEMASK) + " cannot hold "
+        throw std::invalid_argument(FormatName(format & SF_FORMAT_TYPEMASK) + " cannot hold "
             + FormatName(format & SF_FORMAT_SUBMASK) + " at " + std::to_string(rate) + " Hz with "
             + std::to_string(channels) + (channels == 1 ? " channel" : " channels"));
     }
@@ -65,7 +65,8 @@ SoundOutput::SoundOutput(
     } else if (toStdout == Stdout::Spool) {
         m_spool = std::tmpfile();
         if (m_spool == nullptr) {
-            throw UsageError(std::string("cannot make a temporary file: ") + std::strerror(errno));
+            throw std::invalid_argument(
+                std::string("cannot make a temporary file: ") + std::strerror(errno));
         }
         fd = ::fileno(m_spool);
     }
@@ -73,10 +74,10 @@ SoundOutput::SoundOutput(
     if (m_file == nullptr) {
         const std::string error = sf_strerror(nullptr);
         if (fd == STDOUT_FILENO && ::lseek(fd, 0, SEEK_CUR) < 0) {
-            throw UsageError(FormatName(format & SF_FORMAT_TYPEMASK)
+            throw std::invalid_argument(FormatName(format & SF_FORMAT_TYPEMASK)
                 + " cannot be written to a pipe: use --format au, flac or ogg, which can");
         }
-        throw UsageError("cannot write " + m_name + ": " + error);
+        throw std::invalid_argument("cannot write " + m_name + ": " + error);
     }
     // Integers are written as given; doubles past full scale are clipped, not wrapped.
     sf_command(m_file, SFC_SET_CLIPPING, nullptr, SF_TRUE);

@@ -16,7 +16,7 @@ namespace vorn {
 class SoundInput
 {
 public:
-    // Opens and checks the file. Throws UsageError naming it when it is missing, unreadable, not
+    // Opens and checks the file. Throws std::invalid_argument naming it when it is missing, unreadable, not
     // audio or cut short.
     explicit SoundInput(const std::string& path);
     ~SoundInput();
@@ -33,7 +33,7 @@ public:
     [[nodiscard]] std::vector<std::pair<int, std::string>> Strings() const;
 
     // Reads up to buffer.size() / Channels() whole frames; returns how many, 0 at the end.
-    // Throws UsageError when the data turns out damaged or shorter than the file said.
+    // Throws std::invalid_argument when the data turns out damaged or shorter than the file said.
     std::size_t Read(std::span<double> buffer);
 
 private:

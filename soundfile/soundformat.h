@@ -20,7 +20,7 @@ struct SoundContainer
 // Below, the discrete chain departs from its prototype by more than a decibel.
 inline constexpr int kMinSignalRate = 8000;
 inline constexpr int kMaxSignalRate = 768000;
-// Throws UsageError unless `rate` lies within those bounds; `what` names it ("IN's rate").
+// Throws std::invalid_argument unless `rate` lies within those bounds; `what` names it ("IN's rate").
 void CheckSignalRate(double rate, const std::string& what);
 
 // The container of an extension (without the dot, any case); nothing for an unknown one.
@@ -30,7 +30,7 @@ void CheckSignalRate(double rate, const std::string& what);
 // The extensions ContainerForExtension knows, for messages: "wav, flac, ...".
 [[nodiscard]] std::string KnownExtensions();
 
-// The subtype that --subtype names: pcm16, pcm24, pcm32, float or double. Throws UsageError.
+// The subtype that --subtype names: pcm16, pcm24, pcm32, float or double. Throws std::invalid_argument.
 [[nodiscard]] int SubtypeForName(const std::string& name);
 // The bits of a linear PCM subtype (8, 16, 24 or 32); 0 for every other subtype.
 [[nodiscard]] int PcmBits(int subtype);

@@ -1,7 +1,7 @@
 #include "soundformat.h"
 
 #include "numbertext.h"
-#include "renderargs.h"
+#include <stdexcept>
 
 #include <algorithm>
 #include <array>
@@ -41,7 +41,8 @@ constexpr std::array<ExtensionEntry, 15> kExtensions { {
 void CheckSignalRate(double rate, const std::string& what)
 {
     if (!(rate >= kMinSignalRate && rate <= kMaxSignalRate)) {
-        throw UsageError(what + " must lie from 8000 to 768000 Hz (the 1 kHz corner well below "
+        throw std::invalid_argument(what
+            + " must lie from 8000 to 768000 Hz (the 1 kHz corner well below "
             + "half the rate), not " + FormatDouble15g(rate));
     }
 }
@@ -96,7 +97,7 @@ int SubtypeForName(const std::string& name)
     if (name == "double") {
         return SF_FORMAT_DOUBLE;
     }
-    throw UsageError(
+    throw std::invalid_argument(
         "--subtype must be 'pcm16', 'pcm24', 'pcm32', 'float' or 'double', not '" + name + "'");
 }
 

@@ -24,7 +24,7 @@ class SoundOutput
 public:
     enum class Stdout { Stream, Spool };
 
-    // format: SF_FORMAT_* container and subtype. Throws UsageError when the container cannot
+    // format: SF_FORMAT_* container and subtype. Throws std::invalid_argument when the container cannot
     // hold the subtype at this rate and channel count, the file cannot be created, or the
     // format cannot stream to a pipe.
     SoundOutput(const std::string& path, int format, int rate, int channels,
