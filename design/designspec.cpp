@@ -1,0 +1,179 @@
+#include "designspec.h"
+
+#include "numbertext.h"
+
+#include <array>
+#include <stdexcept>
+#include <utility>
+
+namespace vorn {
+
+namespace {
+
+template <typename T, std::size_t N>
+std::string_view NameOf(const std::array<std::pair<T, std::string_view>, N>& names, T value)
+{
+    for (const auto& [item, name] : names) {
+        if (item == value) {
+            return name;
+        }
+    }
+    return {};
+}
+
+template <typename T, std::size_t N>
+std::optional<T> ValueOf(
+    const std::array<std::pair<T, std::string_view>, N>& names, std::string_view name)
+{
+    for (const auto& [item, itemName] : names) {
+        if (itemName == name) {
+            return item;
+        }
+    }
+    return std::nullopt;
+}
+
+constexpr std::array<std::pair<FilterType, std::string_view>, 5> kTypes { {
+    { FilterType::Butterworth, "butterworth" },
+    { FilterType::Bessel, "bessel" },
+    { FilterType::Chebyshev1, "chebyshev1" },
+    { FilterType::Chebyshev2, "chebyshev2" },
+    { FilterType::Elliptic, "elliptic" },
+} };
+constexpr std::array<std::pair<FilterShape, std::string_view>, 2> kShapes { {
+    { FilterShape::LowPass, "lowpass" },
+    { FilterShape::HighPass, "highpass" },
+} };
+constexpr std::array<std::pair<HoldMode, std::string_view>, 2> kHolds { {
+    { HoldMode::Whole, "whole" },
+    { HoldMode::Sections, "sections" },
+} };
+
+// A corner of the filter or of the DC block: from kMinCornerHz to below half the rate.
+void CheckCorner(const char* option, double hz, double rate)
+{
+    if (!(hz >= kMinCornerHz && hz < rate / 2)) {
+        throw std::invalid_argument(std::string(option) + " must lie from "
+            + FormatDouble15g(kMinCornerHz) + " Hz to below half the rate ("
+            + FormatDouble15g(rate / 2) + " Hz), not " + FormatDouble15g(hz));
+    }
+}
+
+std::string Ordinal(int n)
+{
+    const int lastTwo = n % 100;
+    const int last = n % 10;
+    const char* suffix = "th";
+    if (lastTwo < 11 || lastTwo > 13) {
+        suffix = last == 1 ? "st" : last == 2 ? "nd" : last == 3 ? "rd" : "th";
+    }
+    return std::to_string(n) + suffix;
+}
+
+std::string Decibels(double db)
+{
+    return FormatGeneral(db, 6) + " dB";
+}
+
+} // namespace
+
+std::string_view TypeName(FilterType type)
+{
+    return NameOf(kTypes, type);
+}
+
+std::optional<FilterType> TypeFromName(std::string_view name)
+{
+    return ValueOf(kTypes, name);
+}
+
+std::string_view ShapeName(FilterShape shape)
+{
+    return NameOf(kShapes, shape);
+}
+
+std::optional<FilterShape> ShapeFromName(std::string_view name)
+{
+    return ValueOf(kShapes, name);
+}
+
+std::string_view HoldName(HoldMode hold)
+{
+    return NameOf(kHolds, hold);
+}
+
+std::optional<HoldMode> HoldFromName(std::string_view name)
+{
+    return ValueOf(kHolds, name);
+}
+
+bool HasRipple(FilterType type)
+{
+    return type == FilterType::Chebyshev1 || type == FilterType::Elliptic;
+}
+
+bool HasStopband(FilterType type)
+{
+    return type == FilterType::Chebyshev2 || type == FilterType::Elliptic;
+}
+
+void CheckDesign(const DesignSpec& spec, double rate)
+{
+    if (spec.order < kMinDesignOrder || spec.order > kMaxDesignOrder) {
+        throw std::invalid_argument(
+            "--order must be a whole number from 1 to 10, not " + std::to_string(spec.order));
+    }
+    CheckCorner("--corner", spec.cornerHz, rate);
+    if (spec.dcBlockHz) {
+        CheckCorner("--dc-block", *spec.dcBlockHz, rate);
+    }
+    if (HasRipple(spec.type) && !(spec.rippleDb > 0 && spec.rippleDb <= kMaxRippleDb)) {
+        throw std::invalid_argument("--ripple must be above 0 and at most "
+            + FormatDouble15g(kMaxRippleDb) + " dB, not " + FormatDouble15g(spec.rippleDb));
+    }
+    if (HasStopband(spec.type) && !(spec.stopbandDb > 0 && spec.stopbandDb <= kMaxStopbandDb)) {
+        throw std::invalid_argument("--stopband must be above 0 and at most "
+            + FormatDouble15g(kMaxStopbandDb) + " dB, not " + FormatDouble15g(spec.stopbandDb));
+    }
+    if (spec.type == FilterType::Elliptic && !(spec.stopbandDb > spec.rippleDb)) {
+        throw std::invalid_argument("--stopband of an elliptic filter must lie above its --ripple ("
+            + FormatDouble15g(spec.rippleDb) + " dB), not " + FormatDouble15g(spec.stopbandDb));
+    }
+}
+
+std::string FrequencyName(double hz)
+{
+    return hz >= 1000 ? FormatGeneral(hz / 1000, 6) + " kHz" : FormatGeneral(hz, 6) + " Hz";
+}
+
+std::string DesignName(const DesignSpec& spec)
+{
+    std::string name = Ordinal(spec.order) + "-order " + FrequencyName(spec.cornerHz) + ' ';
+    switch (spec.type) {
+    case FilterType::Butterworth:
+        name += "Butterworth";
+        break;
+    case FilterType::Bessel:
+        name += "Bessel";
+        break;
+    case FilterType::Chebyshev1:
+        name += "Chebyshev I (" + Decibels(spec.rippleDb) + ')';
+        break;
+    case FilterType::Chebyshev2:
+        name += "Chebyshev II (" + Decibels(spec.stopbandDb) + ')';
+        break;
+    case FilterType::Elliptic:
+        name += "elliptic (" + Decibels(spec.rippleDb) + ", " + Decibels(spec.stopbandDb) + ')';
+        break;
+    }
+    name += spec.shape == FilterShape::LowPass ? " low-pass" : " high-pass";
+    if (spec.hold == HoldMode::Sections) {
+        name += ", sections held apart";
+    }
+    if (spec.dcBlockHz) {
+        name += " + " + FrequencyName(*spec.dcBlockHz) + " DC block";
+    }
+    return name;
+}
+
+} // namespace vorn
