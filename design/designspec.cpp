@@ -59,6 +59,17 @@ void CheckCorner(const char* option, double hz, double rate)
     }
 }
 
+// A ripple or stop-band in dB, for the types that have one: above 0 (from kMinLevelDb) and at
+// most `maximum`.
+void CheckLevel(const char* option, bool used, double db, double maximum)
+{
+    if (used && !(db >= kMinLevelDb && db <= maximum)) {
+        throw std::invalid_argument(std::string(option) + " must be above 0 dB (from "
+            + FormatDouble15g(kMinLevelDb) + ") and at most " + FormatDouble15g(maximum)
+            + " dB, not " + FormatDouble15g(db));
+    }
+}
+
 std::string Ordinal(int n)
 {
     const int lastTwo = n % 100;
@@ -127,14 +138,8 @@ void CheckDesign(const DesignSpec& spec, double rate)
     if (spec.dcBlockHz) {
         CheckCorner("--dc-block", *spec.dcBlockHz, rate);
     }
-    if (HasRipple(spec.type) && !(spec.rippleDb > 0 && spec.rippleDb <= kMaxRippleDb)) {
-        throw std::invalid_argument("--ripple must be above 0 and at most "
-            + FormatDouble15g(kMaxRippleDb) + " dB, not " + FormatDouble15g(spec.rippleDb));
-    }
-    if (HasStopband(spec.type) && !(spec.stopbandDb > 0 && spec.stopbandDb <= kMaxStopbandDb)) {
-        throw std::invalid_argument("--stopband must be above 0 and at most "
-            + FormatDouble15g(kMaxStopbandDb) + " dB, not " + FormatDouble15g(spec.stopbandDb));
-    }
+    CheckLevel("--ripple", HasRipple(spec.type), spec.rippleDb, kMaxRippleDb);
+    CheckLevel("--stopband", HasStopband(spec.type), spec.stopbandDb, kMaxStopbandDb);
     if (spec.type == FilterType::Elliptic && !(spec.stopbandDb > spec.rippleDb)) {
         throw std::invalid_argument("--stopband of an elliptic filter must lie above its --ripple ("
             + FormatDouble15g(spec.rippleDb) + " dB), not " + FormatDouble15g(spec.stopbandDb));

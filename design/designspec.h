@@ -38,7 +38,9 @@ inline constexpr int kMaxDesignOrder = 10;
 // Corners (the filter's and the DC block's) from here up: far enough from 0 that every pole of
 // every design stays strictly inside the unit circle at the highest rate the tools run.
 inline constexpr double kMinCornerHz = 0.001;
-// The ripple and stop-band attenuation the designs accept, in dB, above 0.
+// The ripple and stop-band attenuation the designs accept, in dB: above 0, from where the
+// elliptic functions of the design stay within the range of doubles.
+inline constexpr double kMinLevelDb = 1e-6;
 inline constexpr double kMaxRippleDb = 20.0;
 inline constexpr double kMaxStopbandDb = 200.0;
 
@@ -58,7 +60,7 @@ inline constexpr double kMaxStopbandDb = 200.0;
 
 // Throws std::invalid_argument, one line naming the option, when the design cannot be made at
 // `rate` (Hz): an order outside 1 to 10, a corner or DC block below kMinCornerHz or not below
-// half the rate, a ripple or stop-band not above 0 or past its maximum, an elliptic stop-band
+// half the rate, a ripple or stop-band outside kMinLevelDb to its maximum, an elliptic stop-band
 // not above its ripple.
 void CheckDesign(const DesignSpec& spec, double rate);
 

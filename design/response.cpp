@@ -11,14 +11,7 @@ namespace {
 
 using Complex = std::complex<double>;
 
-// Adds the log-magnitude (in dB), the phase (radians) and the group delay (seconds or samples,
-// as the caller keeps them) of one stage.
-struct StageSum
-{
-    double db = 0.0;
-    double phase = 0.0;
-    double delay = 0.0;
-};
+using StageSum = StageResponse;
 
 // Re(x / y), without forming the quotient.
 double RealOfQuotient(Complex x, Complex y)
@@ -68,6 +61,8 @@ StageSum Section(const SectionCoefficients& sc, double omega)
     return stage;
 }
 
+} // namespace
+
 // The high-pass at omega (radians per sample). It outputs rho y - rho lp' with
 // lp' = rho lp + (1 - rho) y; 1 - rho is exact in double for rho in [0.5, 1], so
 //   H(z) = rho (1 - (1 - rho) / (1 - rho z^-1)) = rho^2 (1 - z^-1) / (1 - rho z^-1).
@@ -76,30 +71,26 @@ StageSum Section(const SectionCoefficients& sc, double omega)
 // (1 - rho) + 2 rho sin^2(omega/2) so that it keeps its digits at low frequencies, and stays
 // positive, so its argument is continuous. Its group delay is Re(rho / (z - rho)):
 //   tau = 1/2 + rho (cos omega - rho) / |1 - rho z^-1|^2,  cos omega - rho = (1 - rho) - 2 sin^2.
-StageSum HighPass(const FilterCoefficients& coefficients, double omega)
+StageResponse HighPassStage(double rho, double g, double omega)
 {
-    const double rho = coefficients.rho;
-    const double g = coefficients.oneMinusRho;
     const double pi = std::atan(1.0) * 4;
     const double sinHalf = std::sin(omega / 2);
     const double twoSin2 = 2 * sinHalf * sinHalf;
     const Complex a(g + rho * twoSin2, rho * std::sin(omega));
 
-    StageSum stage;
+    StageResponse stage;
     stage.db = 20 * std::log10(2 * (rho * rho) * sinHalf) - Decibels(a);
     stage.phase = (pi / 2 - omega / 2) - std::arg(a);
     stage.delay = 0.5 + rho * (g - twoSin2) / std::norm(a);
     return stage;
 }
 
-} // namespace
-
 ResponseValue SimulatedResponse(
     const FilterCoefficients& coefficients, double sampleRate, double hz)
 {
     const double twoPi = std::atan(1.0) * 8;
     const double omega = (twoPi * hz) / sampleRate;
-    StageSum sum = HighPass(coefficients, omega);
+    StageSum sum = HighPassStage(coefficients.rho, coefficients.oneMinusRho, omega);
     for (const SectionCoefficients& section : coefficients.sections) {
         const StageSum stage = Section(section, omega);
         sum.db += stage.db;

@@ -16,6 +16,19 @@ struct ResponseValue
     double delayMs = 0.0; // group delay -d(arg H)/d(omega), in milliseconds
 };
 
+// The log-magnitude (dB), phase (radians) and group delay (samples) of one stage of a discrete
+// filter at one frequency.
+struct StageResponse
+{
+    double db = 0.0;
+    double phase = 0.0;
+    double delay = 0.0;
+};
+
+// The window's first-order high-pass stage, rho^2 (1 - z^-1) / (1 - rho z^-1) with g = 1 - rho,
+// at omega (radians per sample): its phase is the branch that tends to +90 degrees at DC.
+[[nodiscard]] StageResponse HighPassStage(double rho, double g, double omega);
+
 // One frequency and the chain's response there: simulated and analogue.
 struct ResponseRow
 {

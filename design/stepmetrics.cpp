@@ -100,15 +100,15 @@ ModeSum StepOf(const std::vector<Complex>& poles, double w0, bool atZero)
     return sum;
 }
 
-// The first (or, with `last`, the last) root of f over (0, kSpan], bracketed on a grid of a
-// microsecond (a thousandth of the low-pass's period) and bisected to the last bit.
-double FindRoot(const std::function<double(double)>& f, bool last = false)
+// Every root of f over (0, span] in turn, bracketed on a grid of `steps` intervals and bisected
+// to the last bit, until `found` returns false. For the window's chain a grid of a microsecond (a
+// thousandth of the low-pass's period) over kSpan.
+void ForEachRoot(const std::function<double(double)>& f, double span, int steps,
+    const std::function<bool(double root, bool rising)>& found)
 {
-    constexpr int kSteps = 10000;
-    const double dt = kSpan / kSteps;
-    double found = kNaN;
+    const double dt = span / steps;
     double previous = f(dt);
-    for (int i = 2; i <= kSteps; ++i) {
+    for (int i = 2; i <= steps; ++i) {
         const double value = f(i * dt);
         if ((previous > 0) != (value > 0)) {
             double low = (i - 1) * dt;
@@ -121,14 +121,46 @@ double FindRoot(const std::function<double(double)>& f, bool last = false)
                 }
                 ((f(middle) <= 0) == risingAtLow ? low : high) = middle;
             }
-            found = low;
-            if (!last) {
-                return found;
+            if (!found(low, risingAtLow)) {
+                return;
             }
         }
         previous = value;
     }
-    return found;
+}
+
+// The first (or, with `last`, the last) root of f over (0, span].
+double FindRoot(const std::function<double(double)>& f, bool last = false, double span = kSpan,
+    int steps = 10000)
+{
+    double root = kNaN;
+    ForEachRoot(f, span, steps, [&](double t, bool) {
+        root = t;
+        return last;
+    });
+    return root;
+}
+
+// Where the response y (with derivative y') is largest over (0, span]: the highest of its local
+// maxima (the roots where y' falls through 0), or its start where it is higher still (a response
+// that jumps at 0). NaN if it only rises.
+double FindMaximum(const std::function<double(double)>& y,
+    const std::function<double(double)>& slope, double span, int steps)
+{
+    double best = kNaN;
+    double highest = -HUGE_VAL;
+    ForEachRoot([&](double t) { return -slope(t); }, span, steps,
+        [&](double t, bool rising) {
+            if (rising && y(t) > highest) {
+                highest = y(t);
+                best = t;
+            }
+            return true;
+        });
+    if (y(0.0) > highest && slope(0.0) < 0) {
+        best = 0.0;
+    }
+    return best;
 }
 
 } // namespace
@@ -148,7 +180,12 @@ StepMetrics SimulatedMetrics(double sampleRate)
         StepFilterChain(coefficients, impulseState, n == 0 ? 1.0 : 0.0);
         impulse[n] = impulseState[6] * sampleRate;
     }
+    return MetricsOfSamples(step, impulse, chain, sampleRate);
+}
 
+StepMetrics MetricsOfSamples(const std::vector<double>& step, const std::vector<double>& impulse,
+    const std::vector<double>& chain, double sampleRate)
+{
     StepMetrics metrics;
     metrics.riseTime = FirstCrossing(step, 0.9, sampleRate) - FirstCrossing(step, 0.1, sampleRate);
     double peak = 0.0;
@@ -179,18 +216,32 @@ StepMetrics AnalogueMetrics()
     std::vector<Complex> chainPoles = lowPass;
     chainPoles.push_back(highPass);
     const ModeSum chain = StepOf(chainPoles, w0, false);
+    return MetricsOfModes(
+        step.constant, step.c, step.p, chain.constant, chain.c, chain.p, kSpan, 10000);
+}
 
+StepMetrics MetricsOfModes(double constant, const std::vector<Complex>& c,
+    const std::vector<Complex>& p, double chainConstant, const std::vector<Complex>& chainC,
+    const std::vector<Complex>& chainP, double span, int steps)
+{
+    const ModeSum step { constant, c, p };
+    const ModeSum chain { chainConstant, chainC, chainP };
+    const auto root = [&](const std::function<double(double)>& f, bool last = false) {
+        return FindRoot(f, last, span, steps);
+    };
     StepMetrics metrics;
-    const double t10 = FindRoot([&](double t) { return step.At(t) - 0.1; });
-    const double t90 = FindRoot([&](double t) { return step.At(t) - 0.9; });
+    const double t10 = root([&](double t) { return step.At(t) - 0.1; });
+    const double t90 = root([&](double t) { return step.At(t) - 0.9; });
     metrics.riseTime = t90 - t10;
-    metrics.peakTime = FindRoot([&](double t) { return -step.At(t, 1); });
+    metrics.peakTime = FindMaximum(
+        [&](double t) { return step.At(t); }, [&](double t) { return step.At(t, 1); }, span, steps);
     metrics.overshootPercent = (step.At(metrics.peakTime) - 1) * 100;
-    metrics.settlingTime
-        = FindRoot([&](double t) { return kBand - std::fabs(step.At(t) - 1); }, true);
-    metrics.impulsePeakTime = FindRoot([&](double t) { return -step.At(t, 2); });
+    metrics.settlingTime = root([&](double t) { return kBand - std::fabs(step.At(t) - 1); }, true);
+    metrics.impulsePeakTime = FindMaximum([&](double t) { return step.At(t, 1); },
+        [&](double t) { return step.At(t, 2); }, span, steps);
     metrics.impulsePeak = step.At(metrics.impulsePeakTime, 1);
-    metrics.chainPeakTime = FindRoot([&](double t) { return -chain.At(t, 1); });
+    metrics.chainPeakTime = FindMaximum([&](double t) { return chain.At(t); },
+        [&](double t) { return chain.At(t, 1); }, span, steps);
     metrics.chainOvershootPercent = (chain.At(metrics.chainPeakTime) - 1) * 100;
     return metrics;
 }

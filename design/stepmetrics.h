@@ -1,5 +1,8 @@
 #pragma once
 
+#include <complex>
+#include <vector>
+
 namespace vorn {
 
 // How the low-pass answers a unit step and a unit impulse, and how high the whole chain's step
@@ -28,5 +31,18 @@ struct StepMetrics
 // The analogue prototype, from the closed forms of its step and impulse responses (partial
 // fractions over its simple poles), crossings and extrema found to the last digits.
 [[nodiscard]] StepMetrics AnalogueMetrics();
+
+// The figures of any response whose final value is 1, as the two above take them: from its
+// samples at sampleRate (the step response, the impulse response scaled by the rate, and the
+// whole chain's step response), or from the closed forms of its step response
+//   constant + sum c_j e^(p_j t)
+// and of the chain's (chainConstant + sum chainC_j e^(chainP_j t)), searched over (0, span] on a
+// grid of `steps`.
+[[nodiscard]] StepMetrics MetricsOfSamples(const std::vector<double>& step,
+    const std::vector<double>& impulse, const std::vector<double>& chain, double sampleRate);
+[[nodiscard]] StepMetrics MetricsOfModes(double constant,
+    const std::vector<std::complex<double>>& c, const std::vector<std::complex<double>>& p,
+    double chainConstant, const std::vector<std::complex<double>>& chainC,
+    const std::vector<std::complex<double>>& chainP, double span, int steps);
 
 } // namespace vorn
