@@ -2,6 +2,7 @@
 // second-order section (seven dependent multiplies and adds and one division, in a fixed order),
 // which bounds any exact implementation of the chain from below.
 #include "filterchain.h"
+#include "designchain.h"
 #include "multichannelchain.h"
 #include "spectrum.h"
 #include "vornsimulation.h"
@@ -77,6 +78,36 @@ void BM_MultichannelChain(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * kBlockSamples);
 }
 BENCHMARK(BM_MultichannelChain)->Arg(1)->Arg(2)->Arg(6);
+
+// Designing and sampling the hardest design: an order-10 elliptic, its Landen sequences, poles,
+// zeros, residues and sections.
+void BM_DesignElliptic10(benchmark::State& state)
+{
+    vorn::DesignSpec spec;
+    spec.type = vorn::FilterType::Elliptic;
+    spec.order = 10;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(vorn::Discretise(spec, 48000).sections.data());
+    }
+}
+BENCHMARK(BM_DesignElliptic10)->Unit(benchmark::kMicrosecond);
+
+// A design running on a block, as the multichannel chain above: order (the window's 6th-order
+// Butterworth, computed, or an order-10 elliptic) and channels.
+void BM_DesignChain(benchmark::State& state)
+{
+    vorn::DesignSpec spec;
+    spec.order = static_cast<int>(state.range(0));
+    spec.type = spec.order == 10 ? vorn::FilterType::Elliptic : vorn::FilterType::Butterworth;
+    vorn::DesignChain chain(vorn::Discretise(spec, 48000), static_cast<int>(state.range(1)));
+    std::vector<double> block(static_cast<std::size_t>(kBlockSamples), 1000.0);
+    for (auto _ : state) {
+        chain.Process(block);
+        benchmark::DoNotOptimize(block.data());
+    }
+    state.SetItemsProcessed(state.iterations() * kBlockSamples);
+}
+BENCHMARK(BM_DesignChain)->Args({ 6, 1 })->Args({ 6, 2 })->Args({ 10, 1 })->Args({ 10, 2 });
 
 // The whole frequency-response analysis: impulse loop, FFT and decibels.
 void BM_FrequencyAnalysis(benchmark::State& state)
