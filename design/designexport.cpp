@@ -1,0 +1,319 @@
+#include "designexport.h"
+
+#include "numbertext.h"
+
+#include <cmath>
+#include <complex>
+#include <numbers>
+
+namespace vorn {
+
+namespace {
+
+using Complex = std::complex<double>;
+constexpr double kTwoPi = 2 * std::numbers::pi;
+
+// 17 significant digits, a blank in place of a plus sign, so that the columns line up.
+std::string Coefficient(double value)
+{
+    const std::string text = FormatScientific(value, 17);
+    return text.front() == '-' ? text : ' ' + text;
+}
+
+std::string RowText(const SosRow& row)
+{
+    std::string text;
+    for (const double value : row.b) {
+        text += Coefficient(value) + ' ';
+    }
+    for (std::size_t j = 0; j < 3; ++j) {
+        text += Coefficient(row.a[j]) + (j < 2 ? " " : "\n");
+    }
+    return text;
+}
+
+std::string Shortest(double value)
+{
+    return FormatShortest(value + 0.0);
+}
+
+std::string JsonArray(const std::array<double, 3>& values)
+{
+    return '[' + Shortest(values[0]) + ", " + Shortest(values[1]) + ", " + Shortest(values[2])
+        + ']';
+}
+
+std::string JsonComplex(Complex value)
+{
+    return "{\"re\": " + Shortest(value.real()) + ", \"im\": " + Shortest(value.imag()) + '}';
+}
+
+std::string JsonComplexList(const std::vector<Complex>& values)
+{
+    std::string text = "[";
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        text += (i == 0 ? "" : ", ") + JsonComplex(values[i]);
+    }
+    return text + ']';
+}
+
+std::string JsonRow(const SosRow& row)
+{
+    return "\"b\": " + JsonArray(row.b) + ", \"a\": " + JsonArray(row.a);
+}
+
+bool IsParallel(const DiscreteDesign& design)
+{
+    return design.spec.hold == HoldMode::Whole;
+}
+
+std::string Header(const DiscreteDesign& design, const char* lead)
+{
+    std::string text = std::string(lead) + DesignName(design.spec) + ", sampled at "
+        + FormatDouble15g(design.rate) + " Hz ";
+    text += IsParallel(design) ? "with the input held over the whole filter"
+                               : "with each section's input held on its own";
+    return text;
+}
+
+std::string DesignFields(const DiscreteDesign& design)
+{
+    const DesignSpec& spec = design.spec;
+    std::string text = "{\"name\": \"" + DesignName(spec) + "\", \"type\": \""
+        + std::string(TypeName(spec.type)) + "\", \"order\": " + std::to_string(spec.order)
+        + ", \"cornerHz\": " + Shortest(spec.cornerHz) + ", \"shape\": \""
+        + std::string(ShapeName(spec.shape)) + "\"";
+    if (HasRipple(spec.type)) {
+        text += ", \"rippleDb\": " + Shortest(spec.rippleDb);
+    }
+    if (HasStopband(spec.type)) {
+        text += ", \"stopbandDb\": " + Shortest(spec.stopbandDb);
+    }
+    text += ", \"dcBlockHz\": " + (spec.dcBlockHz ? Shortest(*spec.dcBlockHz) : "null");
+    text += ", \"hold\": \"" + std::string(HoldName(spec.hold)) + "\"}";
+    return text;
+}
+
+} // namespace
+
+ExportRows RowsOf(const DiscreteDesign& design)
+{
+    ExportRows rows;
+    std::vector<SosRow> sections = SectionRows(design);
+    if (IsParallel(design)) {
+        SosRow direct;
+        direct.b = { design.direct, 0.0, 0.0 };
+        rows.parallel.push_back(direct);
+        rows.parallel.insert(rows.parallel.end(), sections.begin(), sections.end());
+    } else {
+        rows.cascade = sections;
+    }
+    if (design.dcBlock) {
+        rows.cascade.push_back(DcBlockRow(design));
+    }
+    return rows;
+}
+
+std::string SosText(const DiscreteDesign& design)
+{
+    const ExportRows rows = RowsOf(design);
+    std::string text = Header(design, "# Vorn: ") + ".\n";
+    text += "# b0 b1 b2 a0 a1 a2 per row, a0 = 1, "
+            "y[n] = b0 x[n] + b1 x[n-1] + b2 x[n-2] - a1 y[n-1] - a2 y[n-2]\n";
+    if (IsParallel(design)) {
+        text += "# The first " + std::to_string(rows.parallel.size())
+            + " rows run side by side on the input and their outputs add up (the first is the\n"
+              "# direct term); the rest run in cascade on that sum. In scipy:\n"
+              "#   rows = numpy.loadtxt(FILE, ndmin=2); p = "
+            + std::to_string(rows.parallel.size())
+            + "\n#   y = sum(sosfilt(row[None, :], x) for row in rows[:p])\n"
+              "#   y = sosfilt(rows[p:], y) if len(rows) > p else y\n";
+        text += "# parallel: direct term\n" + RowText(rows.parallel.front());
+        for (std::size_t i = 1; i < rows.parallel.size(); ++i) {
+            const PoleSection& section = design.sections[i - 1];
+            text += "# parallel: " + std::string(section.pair ? "pole pair" : "real pole") + " at "
+                + FormatGeneral(std::abs(section.analogue.poles.front()) / kTwoPi, 6) + " Hz\n"
+                + RowText(rows.parallel[i]);
+        }
+    } else {
+        text += "# Every row runs in cascade, as scipy's and MATLAB's sosfilt run them.\n";
+        for (std::size_t i = 0; i < design.sections.size(); ++i) {
+            const PoleSection& section = design.sections[i];
+            text += "# section " + std::to_string(i + 1) + ": "
+                + (section.pair ? "pole pair" : "real pole") + " at "
+                + FormatGeneral(std::abs(section.analogue.poles.front()) / kTwoPi, 6) + " Hz\n"
+                + RowText(rows.cascade[i]);
+        }
+    }
+    if (design.dcBlock) {
+        text += "# DC block: " + FrequencyName(*design.spec.dcBlockHz)
+            + ", first-order (b2 = a2 = 0), in cascade\n" + RowText(rows.cascade.back());
+    }
+    return text;
+}
+
+std::string Json(const DiscreteDesign& design)
+{
+    const ExportRows rows = RowsOf(design);
+    const bool parallel = IsParallel(design);
+    std::string text = "{\n  \"rate\": " + Shortest(design.rate) + ",\n";
+    text += "  \"design\": " + DesignFields(design) + ",\n";
+    text += "  \"layout\": \"b0 b1 b2 over a0 a1 a2, a0 = 1: y[n] = b0 x[n] + b1 x[n-1] + b2 "
+            "x[n-2] - a1 y[n-1] - a2 y[n-2]\",\n";
+    text += std::string("  \"structure\": \"") + (parallel ? "parallel" : "cascade") + "\",\n";
+    text += parallel ? "  \"note\": \"the sections run side by side on the input, their outputs "
+                       "added to direct times the input; the DC block then runs on that sum\",\n"
+                     : "  \"note\": \"the sections run in cascade, then the DC block\",\n";
+    if (parallel) {
+        text += "  \"direct\": " + Shortest(design.direct) + ",\n";
+    }
+    text += "  \"sections\": [\n";
+    for (std::size_t i = 0; i < design.sections.size(); ++i) {
+        const PoleSection& section = design.sections[i];
+        const SosRow& row = parallel ? rows.parallel[i + 1] : rows.cascade[i];
+        text += "    {" + JsonRow(row) + ", \"pole\": " + JsonComplex(section.pole)
+            + ", \"residue\": " + JsonComplex(section.residue) + ", \"direct\": "
+            + Shortest(section.direct) + (i + 1 < design.sections.size() ? "},\n" : "}\n");
+    }
+    text += "  ],\n  \"dcBlock\": ";
+    text += design.dcBlock ? "{\"cornerHz\": " + Shortest(*design.spec.dcBlockHz) + ", "
+            + JsonRow(rows.cascade.back()) + "}"
+                           : std::string("null");
+    text += ",\n  \"analogue\": {\"unit\": \"rad/s\", \"gain\": " + Shortest(design.analogue.gain)
+        + ",\n    \"zeros\": " + JsonComplexList(design.analogue.zeros)
+        + ",\n    \"poles\": " + JsonComplexList(design.analogue.poles);
+    if (design.dcBlock) {
+        text += ",\n    \"dcBlockZero\": " + JsonComplex(0.0)
+            + ", \"dcBlockPole\": " + JsonComplex(-kTwoPi * *design.spec.dcBlockHz);
+    }
+    text += "}\n}\n";
+    return text;
+}
+
+std::string CHeader(const DiscreteDesign& design)
+{
+    const ExportRows rows = RowsOf(design);
+    std::vector<SosRow> all = rows.parallel;
+    all.insert(all.end(), rows.cascade.begin(), rows.cascade.end());
+    std::string text = Header(design, "/* Vorn: ")
+        + "\n * (vorn-render coefficients --format c). Self-contained; C89, C99 and C++.\n"
+          " *\n"
+          " * Layout: VORN_SOS_ROWS rows of six coefficients, b0 b1 b2 a0 a1 a2 with a0 = 1. Each "
+          "row\n"
+          " * computes y[n] = b0 x[n] + b1 x[n-1] + b2 x[n-2] - a1 y[n-1] - a2 y[n-2].\n";
+    text += IsParallel(design)
+        ? " * The first VORN_SOS_PARALLEL_ROWS rows run side by side on the input and their\n"
+          " * outputs are added (the first row is the direct term); the rows after them run in\n"
+          " * cascade on that sum, each fed with the output of the one before.\n"
+        : " * VORN_SOS_PARALLEL_ROWS is 0: every row runs in cascade, each fed with the output\n"
+          " * of the one before.\n";
+    text += " *\n"
+            " * Sign convention: a1 and a2 are the denominator's coefficients, 1 + a1 z^-1 + a2 "
+            "z^-2,\n"
+            " * subtracted as above (scipy, MATLAB). Many embedded biquad libraries add the "
+            "feedback\n"
+            " * terms instead and want -a1 and -a2 (and no a0): negate them for those.\n"
+            " */\n"
+            "#ifndef VORN_SOS_H\n#define VORN_SOS_H\n\n"
+            "#define VORN_SOS_RATE_HZ "
+        + FormatShortest(design.rate)
+        + (FormatShortest(design.rate).find_first_of(".e") == std::string::npos ? ".0" : "")
+        + "\n#define VORN_SOS_ROWS " + std::to_string(all.size())
+        + "\n#define VORN_SOS_PARALLEL_ROWS " + std::to_string(rows.parallel.size()) + "\n\n";
+    const auto table = [&](bool single) {
+        text += single ? "/* The same, each rounded to the nearest float. */\n"
+                         "static const float vorn_sos_float[VORN_SOS_ROWS][6] = {\n"
+                       : "static const double vorn_sos[VORN_SOS_ROWS][6] = {\n";
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            text += "    { ";
+            const double values[]
+                = { all[i].b[0], all[i].b[1], all[i].b[2], all[i].a[0], all[i].a[1], all[i].a[2] };
+            for (std::size_t j = 0; j < 6; ++j) {
+                // Nine significant digits name a float exactly.
+                text += single ? FormatScientific(static_cast<float>(values[j]), 9) + 'f'
+                               : FormatScientific(values[j], 17);
+                text += j < 5 ? ", " : " }";
+            }
+            text += i + 1 < all.size() ? ",\n" : "\n";
+        }
+        text += "};\n";
+    };
+    table(false);
+    text += '\n';
+    table(true);
+    text += "\n#endif /* VORN_SOS_H */\n";
+    return text;
+}
+
+std::string PoleListText(const DiscreteDesign& design)
+{
+    const auto number = [](double value) { return FormatGeneral(value + 0.0, 12); };
+    std::string text = "# " + DesignName(design.spec)
+        + "\n# analogue filter, s-plane in Hz (s / 2 pi): kind stage real imaginary"
+          " [natural_frequency_hz q]\n";
+    for (std::size_t i = 0; i < design.sections.size(); ++i) {
+        const AnalogueFilter& section = design.sections[i].analogue;
+        const std::string stage = "section-" + std::to_string(i + 1);
+        for (const Complex& pole : section.poles) {
+            const Complex hz = pole / kTwoPi;
+            text += "analogue pole " + stage + ' ' + number(hz.real()) + ' ' + number(hz.imag());
+            if (pole.imag() != 0) {
+                text += ' ' + number(std::abs(hz)) + ' ' + number(std::abs(hz) / (-2 * hz.real()));
+            }
+            text += '\n';
+        }
+    }
+    // The zeros by the sections that hold them (Sections), or all of the filter's (Whole).
+    const auto zerosOf = [&](std::size_t i) {
+        return design.spec.hold == HoldMode::Sections ? design.sections[i].analogue.zeros
+                                                      : std::vector<Complex> {};
+    };
+    for (std::size_t i = 0; i < design.sections.size(); ++i) {
+        for (const Complex& zero : zerosOf(i)) {
+            text += "analogue zero section-" + std::to_string(i + 1) + ' '
+                + number(zero.real() / kTwoPi) + ' ' + number(zero.imag() / kTwoPi) + '\n';
+        }
+    }
+    if (design.spec.hold == HoldMode::Whole) {
+        for (const Complex& zero : design.analogue.zeros) {
+            text += "analogue zero filter " + number(zero.real() / kTwoPi) + ' '
+                + number(zero.imag() / kTwoPi) + '\n';
+        }
+    }
+    if (design.dcBlock) {
+        text += "analogue zero dc-block 0 0\nanalogue pole dc-block "
+            + number(-*design.spec.dcBlockHz) + " 0\n";
+    }
+    text += "# sampled at " + FormatDouble15g(design.rate)
+        + " Hz, z-plane: kind stage magnitude angle_rad angle_hz\n";
+    const auto line = [&](const char* kind, const std::string& stage, Complex value) {
+        const double angle = std::arg(value);
+        text += std::string("discrete ") + kind + ' ' + stage + ' ' + number(std::abs(value)) + ' '
+            + number(angle) + ' ' + number(angle * design.rate / kTwoPi) + '\n';
+    };
+    for (std::size_t i = 0; i < design.sections.size(); ++i) {
+        const PoleSection& section = design.sections[i];
+        const std::string stage = "section-" + std::to_string(i + 1);
+        line("pole", stage, section.pole);
+        if (section.pair) {
+            line("pole", stage, std::conj(section.pole));
+        }
+        if (design.spec.hold == HoldMode::Sections) {
+            for (const Complex& zero : SectionZeros(section)) {
+                line("zero", stage, zero);
+            }
+        }
+    }
+    if (design.spec.hold == HoldMode::Whole) {
+        for (const Complex& zero : DiscreteZeros(design)) {
+            line("zero", "filter", zero);
+        }
+    }
+    if (design.dcBlock) {
+        line("pole", "dc-block", design.rho);
+        line("zero", "dc-block", 1.0);
+    }
+    return text;
+}
+
+} // namespace vorn
