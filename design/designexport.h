@@ -29,9 +29,4 @@ struct ExportRows
 };
 [[nodiscard]] ExportRows RowsOf(const DiscreteDesign& design);
 
-// The poles and zeros, one per line: the analogue filter's in Hz (s / 2 pi) per section (with
-// each pair's natural frequency and Q), the DC block's zero and pole, then the discrete ones at
-// the design's rate (magnitude, angle in radians and in Hz).
-[[nodiscard]] std::string PoleListText(const DiscreteDesign& design);
-
 } // namespace vorn
