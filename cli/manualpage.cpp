@@ -119,6 +119,11 @@ std::string RoffText(std::string_view text, bool placeholders)
         } else {
             end = i + 1;
             roff += Escaped(text.substr(i, 1));
+            // Long runs of values ("hz,db,phase_deg,...", "pcm16|pcm24|...") may break after
+            // their separators, since the page is not hyphenated.
+            if ((c == ',' || c == '|') && end < text.size() && text[end] != ' ') {
+                roff += "\\:";
+            }
         }
         i = end;
     }

@@ -21,9 +21,9 @@ namespace vorn {
 [[nodiscard]] std::string FillManualPage(
     const std::string& page, std::string_view marker, const std::string& sections);
 
-// Text as one roff line: backslashes and hyphens escaped, option names ("--freq") in bold, and
-// with `placeholders` the words that start with a capital letter ("HZ", "FILE.wav") in italics,
-// as a synopsis shows them.
+// Text as one roff line: backslashes and hyphens escaped, option names ("--freq") in bold, a
+// place to break the line after each ',' and '|' inside a word, and with `placeholders` the words
+// that start with a capital letter ("HZ", "FILE.wav") in italics, as a synopsis shows them.
 [[nodiscard]] std::string RoffText(std::string_view text, bool placeholders);
 
 } // namespace vorn

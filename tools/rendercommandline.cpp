@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <exception>
 #include <stdexcept>
+#include <type_traits>
+#include <variant>
 
 namespace vorn {
 

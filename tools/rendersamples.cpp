@@ -110,7 +110,8 @@ void AddSamplesCommand(CommandLine& line, RenderCommand& parsed)
     AddWhole(*command, "--skip", options->skip, 0, kMaxSkipBlocks, "K",
         "the blocks run through the chain unseen first; default 0, with --input sweep at most "
         "the sweep's blocks");
-    AddWhole(*command, "--blocks", options->blocks, 0, BlocksFor(3600, kMaxSignalRate), "N",
+    AddWhole(*command, "--blocks", options->blocks, 0, BlocksFor(kMaxSignalSeconds, kMaxSignalRate),
+        "N",
         "the blocks printed; default 1 and at most 100000, or with --input sweep all the sweep's "
         "blocks after the skipped ones");
     AddFlag(*command, "--after-analysis", options->afterAnalysis,

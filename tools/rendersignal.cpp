@@ -14,8 +14,6 @@ namespace vorn {
 
 namespace {
 
-constexpr double kMaxSeconds = 3600.0;
-
 void RefuseOptions(
     const CLI::App& command, std::initializer_list<const char*> names, const std::string& takenBy)
 {
@@ -55,7 +53,8 @@ void AddSignalOptions(CLI::App& command, SignalOptions& signal, const std::strin
         "where the sweep ends, above 0 and below half the rate; default 20000");
     AddWhole(command, "--seed", signal.seed, 0, std::numeric_limits<long long>::max(), "N",
         "the noise's seed, default 1: the same seed gives the same samples on every machine");
-    AddDecimal(command, "--seconds", signal.seconds, { 0.0, kMaxSeconds, true }, "S", secondsHelp);
+    AddDecimal(
+        command, "--seconds", signal.seconds, { 0.0, kMaxSignalSeconds, true }, "S", secondsHelp);
     AddWhole(command, "--rate", signal.rate, kMinSignalRate, kMaxSignalRate, "HZ",
         "the rate of the simulation, with the chain's coefficients computed for it; default "
         "44100, the window's, bit for bit");

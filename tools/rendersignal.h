@@ -14,6 +14,9 @@
 
 namespace vorn {
 
+// The longest signal, in seconds.
+inline constexpr double kMaxSignalSeconds = 3600.0;
+
 // --input, --freq, --from, --to, --seed, --seconds and --rate. `secondsHelp` says what --seconds
 // is to the command.
 void AddSignalOptions(CLI::App& command, SignalOptions& signal, const std::string& secondsHelp);

@@ -177,7 +177,7 @@ void TestHelpFormatter::roffText_data()
         << "[--freq=440]" << false << "[\\fB\\-\\-freq\\fR=440]";
     QTest::newRow("placeholders")
         << "[--size WxH] FILE.png|FILE.svg ..." << true
-        << "[\\fB\\-\\-size\\fR \\fIWxH\\fR] \\fIFILE.png\\fR|\\fIFILE.svg\\fR ...";
+        << "[\\fB\\-\\-size\\fR \\fIWxH\\fR] \\fIFILE.png\\fR|\\:\\fIFILE.svg\\fR ...";
     QTest::newRow("no placeholders in prose") << "IN and OUT" << false << "IN and OUT";
 }
 
