@@ -18,7 +18,8 @@ bool StartsWith(std::string_view text, std::string_view prefix)
 bool LooksLikeOption(std::string_view argument)
 {
     return StartsWith(argument, "--")
-        || (argument.size() > 1 && argument[0] == '-' && std::isalpha(argument[1]) != 0);
+        || (argument.size() > 1 && argument[0] == '-'
+            && std::isalpha(static_cast<unsigned char>(argument[1])) != 0);
 }
 
 // What CLI11's errors say, in this program's words where they name no option of their own.

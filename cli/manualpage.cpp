@@ -82,8 +82,9 @@ std::string OptionTag(const CLI::Option* option)
         const std::size_t end = std::min(value.find('|', start), value.size());
         const std::string part = value.substr(start, end - start);
         tag += start == 0 ? " " : "|";
-        tag += std::isupper(static_cast<unsigned char>(part.front())) != 0 ? Italic(part)
-                                                                           : Bold(part);
+        tag += !part.empty() && std::isupper(static_cast<unsigned char>(part.front())) != 0
+            ? Italic(part)
+            : Bold(part);
         start = end + 1;
     }
     return tag;

@@ -257,6 +257,8 @@ void TestOptionValues::refused_data()
     QTest::newRow("a line break stays in the line") << QStringList { "run", "--mode", "a\nb" }
                                                     << "prog run: --mode must be one of a, b, not "
                                                        "'a\\nb'";
+    QTest::newRow("not ASCII") << QStringList { "run", "--mode", "a", "-\u00e9" }
+                               << "prog run: unexpected argument '-\u00e9'";
     QTest::newRow("a second command")
         << QStringList { "run", "--mode", "a", "run" } << "prog run: unexpected argument 'run'";
 }
