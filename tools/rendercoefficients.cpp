@@ -1,19 +1,21 @@
-// vorn-render coefficients and metrics: the chain as the program runs it at a given rate, as
-// second-order sections for other tools (rows, JSON, a C header), and its step and impulse
-// figures next to the analogue prototype's.
+// vorn-render coefficients: the chain as the program runs it at a given rate, as second-order
+// sections for other tools (rows, JSON, a C header).
 #include "rendercommands.h"
 
+#include "commandline.h"
+#include "designoptions.h"
 #include "numbertext.h"
+#include "optionvalues.h"
 #include "polezero.h"
-#include "renderargs.h"
+#include "renderoptions.h"
 #include "sosrows.h"
-#include "stepmetrics.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <complex>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -172,63 +174,46 @@ std::string CHeader(const FilterCoefficients& coefficients, double rate)
     return text;
 }
 
-std::string MetricsTable(double rate)
-{
-    const StepMetrics simulated = SimulatedMetrics(rate);
-    const StepMetrics analogue = AnalogueMetrics();
-    struct Line
-    {
-        const char* name;
-        double StepMetrics::*member;
-        double scale;
-    };
-    const Line lines[] = {
-        { "rise_time_ms", &StepMetrics::riseTime, 1e3 },
-        { "overshoot_percent", &StepMetrics::overshootPercent, 1 },
-        { "peak_time_ms", &StepMetrics::peakTime, 1e3 },
-        { "settling_time_ms", &StepMetrics::settlingTime, 1e3 },
-        { "impulse_peak_per_ms", &StepMetrics::impulsePeak, 1e-3 },
-        { "impulse_peak_time_ms", &StepMetrics::impulsePeakTime, 1e3 },
-        { "chain_overshoot_percent", &StepMetrics::chainOvershootPercent, 1 },
-        { "chain_peak_time_ms", &StepMetrics::chainPeakTime, 1e3 },
-    };
-    std::string text = "# The low-pass's step (10-90 % rise, 2 % settling) and impulse response, "
-                       "simulated at "
-        + FormatDouble15g(rate)
-        + " Hz (sample n at n / rate)\n"
-          "# and analogue; chain_*: the whole chain's step response, high-pass included.\n";
-    const auto pad = [](std::string item, std::size_t width) {
-        item.resize(std::max(width, item.size()), ' ');
-        return item;
-    };
-    text += pad("quantity", 24) + pad("simulated", 18) + "analogue\n";
-    for (const Line& line : lines) {
-        text += pad(line.name, 24) + pad(FormatGeneral(simulated.*line.member * line.scale, 9), 18)
-            + FormatGeneral(analogue.*line.member * line.scale, 9) + '\n';
-    }
-    return text;
-}
-
 } // namespace
 
-void RenderCoefficients(const std::vector<std::string>& args)
+void AddCoefficientsCommand(CommandLine& line, RenderCommand& parsed)
 {
-    const RenderArgs options(args, { "rate", "format" });
-    const double rate = options.Rate();
-    const std::string format = options.Value("format").value_or("sos");
-    if (format != "sos" && format != "json" && format != "c") {
-        throw UsageError("--format must be 'sos', 'json' or 'c', not '" + format + "'");
-    }
-    const FilterCoefficients coefficients = ComputeCoefficients(rate);
-    Print(format == "sos"      ? SosRows(coefficients, rate)
-            : format == "json" ? Json(coefficients, rate)
-                               : CHeader(coefficients, rate));
+    auto options = std::make_shared<CoefficientsOptions>();
+    CLI::App* command = line.AddCommand("coefficients",
+        "the chain as second-order sections: rows, JSON or a C header",
+        { { "[--rate HZ] [--format sos|json|c]" },
+            "Prints the chain exactly as the program runs it at --rate as second-order sections: "
+            "the three sections, then the high-pass as a first-order section. Each row holds b0 "
+            "b1 b2 a0 a1 a2 with a0 = 1 and computes y[n] = b0 x[n] + b1 x[n-1] + b2 x[n-2] - a1 "
+            "y[n-1] - a2 y[n-2], as sosfilt in scipy and MATLAB take it (many embedded biquad "
+            "libraries want -a1 and -a2 instead): each section's b0 b1 a1 a2 follow from its state "
+            "update as written, with the freshly updated x1 passed on. Run through these rows, an "
+            "input gives the program's samples before their truncation to 16 bits, to within "
+            "rounding." });
+    AddChainRate(*command, options->rate);
+    AddChoice(*command, "--format", options->format,
+        Choices<CoefficientFormat> { { "sos", CoefficientFormat::Sos },
+            { "json", CoefficientFormat::Json }, { "c", CoefficientFormat::C } },
+        "sos (the default): the four rows with 17 significant digits and comment lines starting "
+        "with '#'; json: the rate, the sections (damping k, natural frequency, Q, b, a), the "
+        "high-pass, the overall gain and the analogue prototype's poles, zero and gain in rad/s; "
+        "c: a self-contained C header with the rows as double and as float arrays");
+    const auto design = DesignOptions::Add(line, *command);
+    command->callback([options, design, command, &parsed] {
+        options->designs = design->Designs(false, kDesignListsWhere);
+        CheckDesigns(options->designs, options->rate);
+        parsed = { command->get_name(), *options };
+    });
 }
 
-void RenderMetrics(const std::vector<std::string>& args)
+void RunCoefficients(const CoefficientsOptions& options)
 {
-    const RenderArgs options(args, { "rate" });
-    Print(MetricsTable(options.Rate()));
+    RefuseDesigns(options.designs, "coefficients");
+    const double rate = options.rate;
+    const FilterCoefficients coefficients = ComputeCoefficients(rate);
+    Print(options.format == CoefficientFormat::Sos      ? SosRows(coefficients, rate)
+            : options.format == CoefficientFormat::Json ? Json(coefficients, rate)
+                                                        : CHeader(coefficients, rate));
 }
 
 } // namespace vorn

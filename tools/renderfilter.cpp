@@ -3,18 +3,23 @@
 #include "rendercommands.h"
 
 #include "abcrossfade.h"
+#include "commandline.h"
+#include "designoptions.h"
 #include "multichannelchain.h"
-#include "numbertext.h"
-#include "renderargs.h"
+#include "optionvalues.h"
+#include "renderoptions.h"
 #include "soundformat.h"
 #include "soundinput.h"
 #include "soundoutput.h"
+#include "usageerror.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
+#include <memory>
 #include <optional>
 #include <sndfile.h>
 #include <sys/stat.h>
@@ -32,33 +37,6 @@ constexpr std::size_t kFileBlockFrames = 16384;
 constexpr std::size_t kPipeBlockFrames = 1024;
 // The crossfade at each A/B switch.
 constexpr double kFadeSeconds = 0.010;
-
-struct FilterOptions
-{
-    std::string in;
-    std::string out;
-    double gain = 1.0; // linear
-    std::optional<double> abSeconds;
-    std::optional<int> subtype;
-    std::optional<SoundContainer> container;
-    bool quiet = false;
-};
-
-// A decimal option within [low, high].
-std::optional<double> Decimal(
-    const RenderArgs& options, const std::string& name, double low, double high)
-{
-    const auto text = options.Value(name);
-    if (!text) {
-        return std::nullopt;
-    }
-    const auto value = ParseFiniteDecimal(*text);
-    if (!value || !(*value >= low && *value <= high)) {
-        throw UsageError("--" + name + " must be a number from " + FormatDouble15g(low) + " to "
-            + FormatDouble15g(high) + ", not '" + *text + "'");
-    }
-    return value;
-}
 
 // Two names of one file: by device and inode, so that links and other spellings count too.
 bool SameFile(const struct stat& a, const struct stat& b)
@@ -82,48 +60,36 @@ void RefuseSameFile(const std::string& in, const std::string& out)
     }
 }
 
-FilterOptions ParseOptions(const std::vector<std::string>& args)
+// What the options give before the command's own check: --format and --gain as typed.
+struct FilterArguments
 {
-    const auto isPath = [&](std::size_t i) {
-        return i < args.size() && (args[i] == "-" || args[i].rfind("--", 0) != 0);
-    };
-    if (!isPath(0) || !isPath(1)) {
-        throw UsageError("give IN and OUT first: files, or - for standard input and output");
-    }
-    const RenderArgs options(
-        { args.begin() + 2, args.end() }, { "format", "subtype", "gain", "ab" }, { "quiet" });
-    FilterOptions parsed;
-    parsed.in = args[0];
-    parsed.out = args[1];
-    parsed.quiet = options.Has("quiet");
-    if (const auto db = Decimal(options, "gain", -100.0, 40.0)) {
-        parsed.gain = std::pow(10.0, *db / 20.0);
-    }
-    parsed.abSeconds = Decimal(options, "ab", 0.1, 86400.0);
-    if (const auto subtype = options.Value("subtype")) {
-        parsed.subtype = SubtypeForName(*subtype);
-    }
-    // The container: --format, else OUT's extension, else (standard output) AU, which streams.
-    const std::string extension = options.Value("format").value_or(
-        parsed.out == "-" ? std::string("au") : ExtensionOf(parsed.out));
+    std::string format;
+    double gainDb = 0.0;
+    double abSeconds = 0.0;
+};
+
+// The container: --format, else OUT's extension, else (standard output) AU, which streams.
+SoundContainer OutputContainer(const std::string& out, const std::string& format)
+{
+    const std::string extension
+        = !format.empty() ? format : (out == "-" ? std::string("au") : ExtensionOf(out));
     if (extension.empty()) {
-        throw UsageError("'" + parsed.out + "' has no extension to tell its format: add one, or "
+        throw UsageError("'" + out + "' has no extension to tell its format: add one, or "
             + "give --format (" + KnownExtensions() + ")");
     }
-    parsed.container = ContainerForExtension(extension);
-    if (!parsed.container) {
+    const auto container = ContainerForExtension(extension);
+    if (!container) {
         throw UsageError(
             "unknown audio format '" + extension + "' (known: " + KnownExtensions() + ")");
     }
-    RefuseSameFile(parsed.in, parsed.out);
-    return parsed;
+    return *container;
 }
 
 // OUT's subtype: --subtype, else IN's where the container holds it, else the container's own
 // (24-bit PCM rather than 16 for an input of more than 16 bits).
 int ChooseFormat(const FilterOptions& options, const SoundInput& input)
 {
-    const int major = options.container->major;
+    const int major = options.container.major;
     if (options.subtype) {
         return major | *options.subtype;
     }
@@ -138,7 +104,7 @@ int ChooseFormat(const FilterOptions& options, const SoundInput& input)
     if (holds(inputSubtype)) {
         return major | inputSubtype;
     }
-    const int fallback = options.container->defaultSubtype;
+    const int fallback = options.container.defaultSubtype;
     const bool wide = PcmBits(inputSubtype) > 16 || IsFloatSubtype(inputSubtype);
     if (wide && PcmBits(fallback) == 16 && holds(SF_FORMAT_PCM_24)) {
         return major | SF_FORMAT_PCM_24;
@@ -305,9 +271,65 @@ std::string Name(const std::string& path, const char* stream)
 
 } // namespace
 
-void RenderFilter(const std::vector<std::string>& args)
+void AddFilterCommand(CommandLine& line, RenderCommand& parsed)
 {
-    const FilterOptions options = ParseOptions(args);
+    auto options = std::make_shared<FilterOptions>();
+    auto arguments = std::make_shared<FilterArguments>();
+    CLI::App* command = line.AddCommand("filter", "an audio file through the chain, into another",
+        { { "IN OUT [--format EXT] [--subtype pcm16|pcm24|pcm32|float|double] [--gain DB] "
+            "[--ab SECONDS] [--quiet]" },
+            "Puts the audio file IN (WAV, FLAC, Ogg Vorbis or Opus, AIFF and whatever else "
+            "libsndfile reads; - is standard input) through the chain at its own rate, 8000 Hz or "
+            "more, every channel with its own chain state, into OUT (- is standard output). "
+            "OUT's format is --format or its extension (wav, flac, ogg, opus, aiff, au, caf, w64, "
+            "rf64, mp3, raw), AU on standard output: WAV, AIFF and CAF cannot be written to a "
+            "pipe, while AU, FLAC and Ogg can (and a FLAC file cannot be read from one). The "
+            "samples are IN's unless --subtype says otherwise, where the format holds them. "
+            "Metadata strings are carried over where both formats hold them.\n"
+            "A full-scale input gives a full-scale output; the output is rounded once, at the "
+            "end, and integer samples clip at full scale, never wrap. The Butterworth's step "
+            "overshoot (13.9 %) takes a full-scale square wave of some hundred hertz to +2.1 "
+            "dBFS, and no signal past +7.8 dBFS: --gain scales the input for headroom (-8 never "
+            "clips). --ab alternates the dry input and the filtered output, dry first, with a "
+            "10 ms equal-power crossfade at each switch; the chain runs on through the dry "
+            "parts.\n"
+            "The file is read and written in blocks, in constant memory; OUT appears only when "
+            "complete, and IN equal to OUT is refused. On a terminal a progress line is shown, "
+            "and at the end one summary line on standard error (frames, seconds, rate, channels, "
+            "peaks in and out in dBFS, clipped samples), unless --quiet." });
+    command->add_option("IN", options->in, "the file to read; - is standard input")->required();
+    command->add_option("OUT", options->out, "the file to write; - is standard output")->required();
+    AddText(*command, "--format", arguments->format, "EXT",
+        "OUT's format by an extension instead of its name: wav, flac, ogg, opus, aiff, au, caf, "
+        "w64, rf64, mp3 or raw");
+    Choices<std::optional<int>> subtypes;
+    for (const char* name : { "pcm16", "pcm24", "pcm32", "float", "double" }) {
+        subtypes.emplace_back(name, SubtypeForName(name));
+    }
+    AddChoice(*command, "--subtype", options->subtype, subtypes,
+        "OUT's samples; without it, those of IN where the format holds them");
+    AddDecimal(*command, "--gain", arguments->gainDb, { -100.0, 40.0 }, "DB",
+        "scales the input by this many decibels, for headroom; default 0");
+    AddDecimal(*command, "--ab", arguments->abSeconds, { 0.1, 86400.0 }, "SECONDS",
+        "alternates the dry input and the filtered output every SECONDS, dry first");
+    AddFlag(*command, "--quiet", options->quiet, "no progress line and no summary");
+    const auto design = DesignOptions::Add(line, *command);
+    command->callback([options, arguments, design, command, &parsed] {
+        options->container = OutputContainer(options->out, arguments->format);
+        options->gain = std::pow(10.0, arguments->gainDb / 20.0);
+        if (command->count("--ab") > 0) {
+            options->abSeconds = arguments->abSeconds;
+        }
+        options->designs = design->Designs(false, kDesignListsWhere);
+        // Every check but the corners against half the rate, which is the input's.
+        CheckDesigns(options->designs, std::numeric_limits<double>::infinity());
+        parsed = { command->get_name(), *options };
+    });
+}
+
+void RunFilter(const FilterOptions& options)
+{
+    RefuseSameFile(options.in, options.out);
     SoundInput input(options.in);
     const int rate = input.Rate();
     const int channels = input.Channels();
@@ -316,6 +338,8 @@ void RenderFilter(const std::vector<std::string>& args)
             + std::to_string(rate) + " Hz, is too low: from 8000 Hz up the 1 kHz corner lies well "
             + "below half the rate");
     }
+    CheckDesigns(options.designs, rate);
+    RefuseDesigns(options.designs, "filter");
     const int format = ChooseFormat(options, input);
     SoundOutput output(options.out, format, rate, channels);
     output.SetStrings(input.Strings());

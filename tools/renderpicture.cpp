@@ -1,12 +1,18 @@
 #include "renderpicture.h"
 
+#include "atomicfile.h"
+#include "usageerror.h"
+
 #include <QBuffer>
 #include <QImage>
 #include <QPainter>
 #include <QSvgGenerator>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <stdexcept>
+#include <unistd.h>
 
 namespace vorn {
 
@@ -73,6 +79,25 @@ QByteArray EncodePng(const QImage& image)
         throw std::runtime_error("cannot encode the PNG image");
     }
     return bytes;
+}
+
+void WriteFileAtomically(const std::string& path, const std::string& bytes)
+{
+    AtomicFile file(path);
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n
+            = ::write(file.Descriptor(), bytes.data() + written, bytes.size() - written);
+        if (n < 0) {
+            const int error = errno;
+            if (error == EINTR) {
+                continue;
+            }
+            throw UsageError("cannot write '" + path + "': " + std::strerror(error));
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    file.Commit();
 }
 
 } // namespace vorn

@@ -1,7 +1,7 @@
 #pragma once
 
 // What the subcommands that write pictures share: the Qt application for fonts and the SVG
-// generator, and the choice of the format by the file name.
+// generator, the choice of the format by the file name, and the file that appears complete.
 #include <QByteArray>
 #include <QGuiApplication>
 #include <QSize>
@@ -32,5 +32,9 @@ namespace vorn {
 
 // The image as a PNG file's bytes; throws std::runtime_error if it cannot be encoded.
 [[nodiscard]] QByteArray EncodePng(const QImage& image);
+
+// Writes `bytes` to `path` so that the file appears complete or not at all: a temporary file in
+// the same folder, then a rename. Throws UsageError naming the problem; nothing is left behind.
+void WriteFileAtomically(const std::string& path, const std::string& bytes);
 
 } // namespace vorn

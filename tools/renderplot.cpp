@@ -1,11 +1,15 @@
-// vorn-render points and plot: what one Draw records and shows, from the program's own drawing
-// code, for scripts and teaching material.
+// vorn-render plot: the picture that one Draw shows, from the program's own drawing code, for
+// scripts and teaching material.
 #include "rendercommands.h"
 
+#include "commandline.h"
 #include "dc.h"
+#include "optionvalues.h"
 #include "plotcanvas.h"
-#include "renderargs.h"
+#include "renderdraw.h"
+#include "renderoptions.h"
 #include "renderpicture.h"
+#include "usageerror.h"
 #include "vornsimulation.h"
 
 #include <QByteArray>
@@ -18,47 +22,21 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vorn {
 
 namespace {
 
 constexpr int kMaxSide = 10000;
-constexpr long long kMaxSkipBlocks = 10'000'000;
-
 // Pixels around the plot that --labels adds for the scale texts.
 constexpr int kLabelLeft = 64;
 constexpr int kLabelTop = 14;
 constexpr int kLabelRight = 28;
 constexpr int kLabelBottom = 40;
 
-struct PlotRequest
-{
-    bool frequencyMode = false;
-    CVornSimulation simulation;
-};
-
-// Reads --mode, --input, --freq and --skip, and brings a fresh simulation to the state in which
-// the Draw happens: time mode after K blocks; frequency mode after the analysis.
-void Prepare(const RenderArgs& options, PlotRequest& request)
-{
-    const std::string mode = options.Required("mode");
-    if (mode != "time" && mode != "freq") {
-        throw UsageError("--mode must be 'time' or 'freq', not '" + mode + "'");
-    }
-    request.frequencyMode = mode == "freq";
-    request.simulation.m_nInput = options.Input();
-    request.simulation.m_dFreq = options.Frequency();
-    const long long skip = options.Count("skip", 0, kMaxSkipBlocks);
-    for (long long i = 0; i < skip; ++i) {
-        request.simulation.GenerateBlock(0);
-    }
-    if (request.frequencyMode) {
-        request.simulation.RunFrequencyAnalysis(request.simulation.AnalysisPhaseStep());
-    }
-}
-
-QSize ParseSize(const std::string& text)
+// --size WxH: two whole numbers of pixels from 1 to kMaxSide.
+QSize ReadSize(const std::string& text)
 {
     const auto fail = [&text]() -> UsageError {
         return UsageError("--size must be WxH with whole numbers from 1 to "
@@ -137,53 +115,43 @@ void DrawLabels(QPainter& painter, QPoint origin, QSize client, bool frequencyMo
     painter.restore();
 }
 
-// One Draw of the view: the simulation's block (generated first in time mode), then the picture.
-void DrawOnce(CDrawTarget& target, CVornSimulation& simulation, std::vector<CPoint>& points)
-{
-    const SampleBlock& block = simulation.PrepareDrawBlock();
-    DrawTrace(target, block, simulation.m_bFreqMode != 0, points);
-}
-
 } // namespace
 
-void RenderPoints(const std::vector<std::string>& args)
+void AddPlotCommand(CommandLine& line, RenderCommand& parsed)
 {
-    const RenderArgs options(args, { "mode", "input", "freq", "skip" });
-    PlotRequest request;
-    Prepare(options, request);
-    CPainterTarget target(nullptr, QSize(kCanvasWidth, kCanvasHeight));
-    std::vector<CPoint> points;
-    DrawOnce(target, request.simulation, points);
-
-    std::string text;
-    text.reserve(points.size() * 9);
-    char number[16];
-    for (const CPoint& point : points) {
-        text.append(number, std::to_chars(number, number + sizeof number, point.x).ptr);
-        text.push_back(' ');
-        text.append(number, std::to_chars(number, number + sizeof number, point.y).ptr);
-        text.push_back('\n');
-    }
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    auto options = std::make_shared<PlotOptions>();
+    CLI::App* command = line.AddCommand("plot", "the picture that one Draw shows, as PNG or SVG",
+        { { "--mode time|freq [--input sine|step] [--freq HZ] [--skip K] [--size WxH] [--labels] "
+            "--output FILE.png|FILE.svg" },
+            "Writes the picture that Draw shows in a client area of W x H pixels as a PNG or SVG "
+            "file; --labels adds the scales around it (milliseconds and sample units, or "
+            "kilohertz and decibels)." });
+    AddDrawOptions(*command, options->draw);
+    AddValue(*command, "--size", "WxH",
+        "the client area in pixels, each side from 1 to " + std::to_string(kMaxSide)
+            + "; default 760x640",
+        [target = options](const std::string& text) {
+            const QSize size = ReadSize(text);
+            target->width = size.width();
+            target->height = size.height();
+        });
+    AddFlag(*command, "--labels", options->labels,
+        "the scales around the plot: milliseconds and sample units, or kilohertz and decibels");
+    AddPictureFile(*command, "--output", options->output, "the picture to write")->required();
+    command->callback([options, command, &parsed] { parsed = { command->get_name(), *options }; });
 }
 
-void RenderPlot(const std::vector<std::string>& args)
+void RunPlot(const PlotOptions& options)
 {
-    const RenderArgs options(
-        args, { "mode", "input", "freq", "skip", "size", "output" }, { "labels" });
-    PlotRequest request;
-    Prepare(options, request);
-    const QSize client = options.Has("size") ? ParseSize(*options.Value("size"))
-                                             : QSize(kCanvasWidth, kCanvasHeight);
-    const std::string output = options.Required("output");
-    const bool svg = HasSuffix(output, ".svg");
-    if (!svg && !HasSuffix(output, ".png")) {
-        throw UsageError("--output must name a .png or .svg file, not '" + output + "'");
-    }
-    const bool labels = options.Has("labels");
+    CVornSimulation simulation;
+    PrepareDraw(options.draw, simulation);
+    const QSize client(options.width, options.height);
+    const bool svg = HasSuffix(options.output, ".svg");
+    const bool labels = options.labels;
     const QPoint origin = labels ? QPoint(kLabelLeft, kLabelTop) : QPoint();
     const QSize whole
         = labels ? client + QSize(kLabelLeft + kLabelRight, kLabelTop + kLabelBottom) : client;
+    const bool frequencyMode = options.draw.frequencyMode;
     const auto application = StartPictureApplication();
 
     std::vector<CPoint> points;
@@ -193,18 +161,18 @@ void RenderPlot(const std::vector<std::string>& args)
             painter.fillRect(QRect(QPoint(0, 0), whole), Qt::white);
             {
                 CPainterTarget target(&painter, client, origin);
-                DrawOnce(target, request.simulation, points);
+                DrawOnce(target, simulation, points);
             }
             painter.setViewTransformEnabled(false);
             if (labels) {
-                DrawLabels(painter, origin, client, request.frequencyMode);
+                DrawLabels(painter, origin, client, frequencyMode);
             }
         });
     } else {
         QImage plot(client, QImage::Format_RGB32);
         {
             CImageTarget target(plot);
-            DrawOnce(target, request.simulation, points);
+            DrawOnce(target, simulation, points);
         }
         QImage picture = plot;
         if (labels) {
@@ -212,11 +180,11 @@ void RenderPlot(const std::vector<std::string>& args)
             picture.fill(Qt::white);
             QPainter painter(&picture);
             painter.drawImage(origin, plot);
-            DrawLabels(painter, origin, client, request.frequencyMode);
+            DrawLabels(painter, origin, client, frequencyMode);
         }
         bytes = EncodePng(picture);
     }
-    WriteFileAtomically(output, ToStdString(bytes));
+    WriteFileAtomically(options.output, ToStdString(bytes));
 }
 
 } // namespace vorn

@@ -2,9 +2,11 @@
 // program runs it lie, as a list or as a pole-zero figure.
 #include "rendercommands.h"
 
+#include "commandline.h"
+#include "designoptions.h"
 #include "numbertext.h"
 #include "polezero.h"
-#include "renderargs.h"
+#include "renderoptions.h"
 #include "renderpicture.h"
 
 #include <QFontMetricsF>
@@ -14,6 +16,7 @@
 #include <cmath>
 #include <complex>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -204,19 +207,35 @@ void WritePicture(const std::string& output, const FilterCoefficients& coefficie
 
 } // namespace
 
-void RenderPoles(const std::vector<std::string>& args)
+void AddPolesCommand(CommandLine& line, RenderCommand& parsed)
 {
-    const RenderArgs options(args, { "rate", "plot" });
-    const double rate = options.Rate();
-    const auto plot = options.Value("plot");
-    if (plot && !HasSuffix(*plot, ".png") && !HasSuffix(*plot, ".svg")) {
-        throw UsageError("--plot must name a .png or .svg file, not '" + *plot + "'");
-    }
-    const FilterCoefficients coefficients = ComputeCoefficients(rate);
-    if (plot) {
-        WritePicture(*plot, coefficients, rate);
+    auto options = std::make_shared<PolesOptions>();
+    CLI::App* command = line.AddCommand("poles", "the poles and zeros, as a list or a figure",
+        { { "[--rate HZ] [--plot FILE.png|FILE.svg]" },
+            "Prints the poles and zeros of the analogue prototype in the s-plane (in Hz, with "
+            "each section's natural frequency and Q) and those of the chain as simulated at "
+            "--rate in the z-plane (magnitude, and the angle in radians and in Hz), one per line. "
+            "With --plot it writes the pole-zero figure instead: the s-plane left, the z-plane "
+            "with the unit circle right, poles as crosses and zeros as circles." });
+    AddChainRate(*command, options->rate);
+    AddPictureFile(
+        *command, "--plot", options->plot, "writes the pole-zero figure instead of the list");
+    const auto design = DesignOptions::Add(line, *command);
+    command->callback([options, design, command, &parsed] {
+        options->designs = design->Designs(false, kDesignListsWhere);
+        CheckDesigns(options->designs, options->rate);
+        parsed = { command->get_name(), *options };
+    });
+}
+
+void RunPoles(const PolesOptions& options)
+{
+    RefuseDesigns(options.designs, "poles");
+    const FilterCoefficients coefficients = ComputeCoefficients(options.rate);
+    if (!options.plot.empty()) {
+        WritePicture(options.plot, coefficients, options.rate);
     } else {
-        const std::string text = PoleList(coefficients, rate);
+        const std::string text = PoleList(coefficients, options.rate);
         std::fwrite(text.data(), 1, text.size(), stdout);
     }
 }

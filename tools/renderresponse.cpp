@@ -2,10 +2,14 @@
 // given rate, next to its analogue prototype, as a table or a picture.
 #include "rendercommands.h"
 
+#include "commandline.h"
+#include "designoptions.h"
 #include "numbertext.h"
-#include "renderargs.h"
+#include "optionvalues.h"
+#include "renderoptions.h"
 #include "renderpicture.h"
 #include "response.h"
+#include "usageerror.h"
 
 #include <QFontMetricsF>
 #include <QImage>
@@ -17,6 +21,7 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,83 +29,43 @@ namespace vorn {
 
 namespace {
 
-constexpr double kDefaultRate = 44100.0;
 constexpr double kMinHz = 0.001;
-constexpr long long kDefaultPoints = 200;
 constexpr long long kMaxPoints = 1'000'000;
-
-struct Request
-{
-    double rate = kDefaultRate;
-    std::vector<double> hz;
-    bool logarithmic = true;
-};
-
-double Number(const RenderArgs& options, const std::string& name, double fallback)
-{
-    const auto text = options.Value(name);
-    if (!text) {
-        return fallback;
-    }
-    const auto value = ParseFiniteDecimal(*text);
-    if (!value) {
-        throw UsageError("--" + name + " must be a finite decimal number, not '" + *text + "'");
-    }
-    return *value;
-}
 
 // Every frequency the table shows: at least kMinHz, below half the rate.
 void CheckFrequency(const std::string& name, double hz, double rate)
 {
     if (!(hz >= kMinHz && hz < rate / 2)) {
-        throw UsageError("--" + name + " must lie from 0.001 Hz to below half the rate ("
+        throw UsageError(name + " must lie from 0.001 Hz to below half the rate ("
             + FormatDouble15g(rate / 2) + " Hz), not " + FormatDouble15g(hz));
     }
 }
 
-Request ReadRequest(const RenderArgs& options)
+// The frequency grid of the options as parsed, `at` or --points from --from to --to, each
+// frequency checked against the rate.
+struct Grid
 {
-    Request request;
-    request.rate = options.Rate();
-    request.logarithmic = !options.Has("linear");
+    double from = 10.0;
+    double to = 20000.0;
+    long long points = 200;
+    bool linear = false;
+    std::vector<double> at;
+};
 
-    const std::vector<std::string> at = options.Values("at");
-    if (!at.empty()) {
-        for (const char* grid : { "from", "to", "points", "linear" }) {
-            if (options.Has(grid)) {
-                throw UsageError(std::string("--at and --") + grid + " exclude each other");
-            }
+std::vector<double> Frequencies(const Grid& grid, double rate)
+{
+    if (!grid.at.empty()) {
+        for (const double hz : grid.at) {
+            CheckFrequency("--at", hz, rate);
         }
-        for (const std::string& text : at) {
-            const auto hz = ParseFiniteDecimal(text);
-            if (!hz) {
-                throw UsageError("--at must be a finite decimal number, not '" + text + "'");
-            }
-            CheckFrequency("at", *hz, request.rate);
-            request.hz.push_back(*hz);
-        }
-        return request;
+        return grid.at;
     }
-
-    const double from = Number(options, "from", 10.0);
-    const double to = Number(options, "to", 20000.0);
-    CheckFrequency("from", from, request.rate);
-    CheckFrequency("to", to, request.rate);
-    if (!(from < to)) {
+    CheckFrequency("--from", grid.from, rate);
+    CheckFrequency("--to", grid.to, rate);
+    if (!(grid.from < grid.to)) {
         throw UsageError("--from must be below --to");
     }
-    long long points = 0;
-    try {
-        points = options.Count("points", kDefaultPoints, kMaxPoints);
-    } catch (const UsageError&) {
-        points = 0;
-    }
-    if (points < 1) {
-        throw UsageError("--points must be a whole number from 1 to 1000000, not '"
-            + options.Value("points").value_or("") + "'");
-    }
-    request.hz = FrequencyGrid(from, to, static_cast<std::size_t>(points), request.logarithmic);
-    return request;
+    return FrequencyGrid(grid.from, grid.to, static_cast<std::size_t>(grid.points), !grid.linear);
 }
 
 // The table: nine significant digits, as %.9g writes them in the C locale, whatever the locale.
@@ -499,7 +464,7 @@ private:
 };
 
 void WritePicture(const std::string& output, const std::vector<ResponseRow>& rows,
-    const Request& request, bool withDelay)
+    const ResponseOptions& request, bool withDelay)
 {
     const bool svg = HasSuffix(output, ".svg");
     std::vector<Panel> panels {
@@ -532,39 +497,91 @@ void WritePicture(const std::string& output, const std::vector<ResponseRow>& row
 
 } // namespace
 
-void RenderResponse(const std::vector<std::string>& args)
+void AddResponseCommand(CommandLine& line, RenderCommand& parsed)
 {
-    const RenderArgs options(args, { "rate", "from", "to", "points", "at", "format", "plot" },
-        { "linear", "labels", "analogue" });
-    const Request request = ReadRequest(options);
-
-    const auto plot = options.Value("plot");
-    if (plot) {
-        if (options.Has("format")) {
-            throw UsageError("--format applies to the table, not to --plot");
+    auto options = std::make_shared<ResponseOptions>();
+    auto grid = std::make_shared<Grid>();
+    CLI::App* command = line.AddCommand("response",
+        "level, phase and group delay per frequency, simulated and analogue",
+        { { "[--rate HZ] [--from HZ] [--to HZ] [--points N] [--linear] [--at HZ]... "
+            "[--format text|csv]",
+              "... --plot FILE.png|FILE.svg [--labels]", "... --format frd|tsv [--analogue]" },
+            "Prints, for each frequency, the level in dB, the phase in degrees and the group delay "
+            "in milliseconds of the chain as simulated at --rate, exact from its discrete-time "
+            "transfer function, then the same three for its analogue prototype (the 6th-order "
+            "Butterworth at 1 kHz with the sections' damping coefficients, and the 1 Hz "
+            "first-order high-pass). The frequencies are --points from --from to --to, spaced "
+            "logarithmically unless --linear, or exactly those given with --at; each must lie "
+            "from 0.001 Hz to below half the rate. The phase is unwrapped along the list, its "
+            "first value within +-180 degrees.\n"
+            "--format csv writes the header "
+            "hz,db,phase_deg,delay_ms,analog_db,analog_phase_deg,analog_delay_ms and one row per "
+            "frequency, numbers with 9 significant digits; text (the default) aligns the same "
+            "columns. --plot writes a picture instead, PNG or SVG by the name's ending: level and "
+            "phase against frequency, simulated and analogue as two coloured traces with a legend "
+            "and scales; --labels adds the group delay as a third panel. For other tools, "
+            "--format frd writes what loudspeaker and room measurement tools import (comment "
+            "lines starting with '*', then frequency, level and phase within +-180 degrees per "
+            "line) and --format tsv what audio editors export as a spectrum (the header "
+            "'Frequency (Hz)<TAB>Level (dB)', then frequency and level per line): the simulated "
+            "chain's response, or with --analogue the prototype's.\n"
+            "With --plot or --format csv each design option may take a comma-separated list "
+            "(--order 2,4,6,8, --type butterworth,bessel): the lists combine into every "
+            "combination of their values, at most eight designs." });
+    AddChainRate(*command, options->rate);
+    CLI::Option* from = AddDecimal(
+        *command, "--from", grid->from, "HZ", "the lowest frequency of the list; default 10");
+    CLI::Option* to = AddDecimal(
+        *command, "--to", grid->to, "HZ", "the highest frequency of the list; default 20000");
+    CLI::Option* points = AddWhole(*command, "--points", grid->points, 1, kMaxPoints, "N",
+        "how many frequencies the list has; default 200");
+    CLI::Option* linear = AddFlag(*command, "--linear", grid->linear,
+        "spaces the frequencies evenly; without it they are spaced logarithmically");
+    AddRepeatedDecimal(*command, "--at", grid->at, "HZ",
+        "lists the response at exactly this frequency; give it again for more, in any order")
+        ->excludes(from)
+        ->excludes(to)
+        ->excludes(points)
+        ->excludes(linear);
+    CLI::Option* format = AddChoice(*command, "--format", options->format,
+        Choices<ResponseFormat> { { "text", ResponseFormat::Text }, { "csv", ResponseFormat::Csv },
+            { "frd", ResponseFormat::Frd }, { "tsv", ResponseFormat::Tsv } },
+        "aligned columns (the default), CSV, or one response for other tools: FRD or TSV");
+    CLI::Option* plot = AddPictureFile(*command, "--plot", options->plot,
+        "writes the response as a picture instead of printing it")
+                            ->excludes(format);
+    AddFlag(*command, "--labels", options->labels, "adds the group delay to the picture")
+        ->needs(plot);
+    AddFlag(*command, "--analogue", options->analogue,
+        "with --format frd or tsv: the analogue prototype's response instead of the simulated "
+        "chain's")
+        ->needs(format);
+    const auto design = DesignOptions::Add(line, *command);
+    command->callback([options, grid, design, command, &parsed] {
+        options->hz = Frequencies(*grid, options->rate);
+        options->logarithmic = !grid->linear;
+        const bool exchange
+            = options->format == ResponseFormat::Frd || options->format == ResponseFormat::Tsv;
+        if (options->analogue && !exchange) {
+            throw UsageError("--analogue applies to --format frd or tsv only");
         }
-        if (!HasSuffix(*plot, ".png") && !HasSuffix(*plot, ".svg")) {
-            throw UsageError("--plot must name a .png or .svg file, not '" + *plot + "'");
-        }
-    } else if (options.Has("labels")) {
-        throw UsageError("--labels applies to --plot only");
-    }
-    const std::string format = options.Value("format").value_or("text");
-    if (format != "text" && format != "csv" && format != "frd" && format != "tsv") {
-        throw UsageError("--format must be 'text', 'csv', 'frd' or 'tsv', not '" + format + "'");
-    }
-    const bool exchange = format == "frd" || format == "tsv";
-    if (options.Has("analogue") && !exchange) {
-        throw UsageError("--analogue applies to --format frd or tsv only");
-    }
+        options->designs = design->Designs(
+            !options->plot.empty() || options->format == ResponseFormat::Csv, kDesignListsWhere);
+        CheckDesigns(options->designs, options->rate);
+        parsed = { command->get_name(), *options };
+    });
+}
 
-    const std::vector<ResponseRow> rows = ChainResponse(request.rate, request.hz);
-    if (plot) {
-        WritePicture(*plot, rows, request, options.Has("labels"));
-    } else if (exchange) {
-        PrintExchange(rows, format == "frd", options.Has("analogue"), request.rate);
+void RunResponse(const ResponseOptions& options)
+{
+    RefuseDesigns(options.designs, "response");
+    const std::vector<ResponseRow> rows = ChainResponse(options.rate, options.hz);
+    if (!options.plot.empty()) {
+        WritePicture(options.plot, rows, options, options.labels);
+    } else if (options.format == ResponseFormat::Frd || options.format == ResponseFormat::Tsv) {
+        PrintExchange(rows, options.format == ResponseFormat::Frd, options.analogue, options.rate);
     } else {
-        PrintTable(rows, format == "csv");
+        PrintTable(rows, options.format == ResponseFormat::Csv);
     }
 }
 

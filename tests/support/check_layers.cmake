@@ -14,7 +14,8 @@
 #   app             -> view app/codec platform/shell platform/sound resources
 #   design          -> sim
 #   soundfile       -> sim
-#   tools           -> design soundfile plot platform/draw resources sim
+#   cli             -> design sim
+#   tools           -> cli design soundfile plot platform/draw resources sim
 set(arrows_sim "")
 set(arrows_resources "")
 set(arrows_platform/draw "")
@@ -28,9 +29,10 @@ set(arrows_app/codec resources)
 set(arrows_app view app/codec platform/shell platform/sound resources)
 set(arrows_design sim)
 set(arrows_soundfile sim)
-set(arrows_tools design soundfile plot platform/draw resources sim)
+set(arrows_cli design sim)
+set(arrows_tools cli design soundfile plot platform/draw resources sim)
 set(folders sim resources platform/draw platform/sound platform/shell audio plot settings view
-    app/codec app design soundfile tools)
+    app/codec app design soundfile cli tools)
 
 # Which folder each header lives in; a name in two folders would make the check ambiguous.
 foreach(folder IN LISTS folders)

@@ -1,0 +1,137 @@
+#include "rendercommandline.h"
+
+#include "designoptions.h"
+#include "vornversion.h"
+
+#include <cstdio>
+#include <exception>
+#include <stdexcept>
+#include <type_traits>
+#include <variant>
+
+namespace vorn {
+
+namespace {
+
+constexpr const char* kProgram = "vorn-render";
+// The synopsis lines up the subcommands' arguments after the longest name but coefficients.
+constexpr std::size_t kNameWidth = 8;
+
+void Write(const std::string& text, std::FILE* stream)
+{
+    std::fwrite(text.data(), 1, text.size(), stream);
+}
+
+void Run(const RenderCommand& command)
+{
+    std::visit(
+        [](const auto& options) {
+            using Options = std::decay_t<decltype(options)>;
+            if constexpr (std::is_same_v<Options, SamplesOptions>) {
+                RunSamples(options);
+            } else if constexpr (std::is_same_v<Options, SpectrumOptions>) {
+                RunSpectrum(options);
+            } else if constexpr (std::is_same_v<Options, WavOptions>) {
+                RunWav(options);
+            } else if constexpr (std::is_same_v<Options, PointsOptions>) {
+                RunPoints(options);
+            } else if constexpr (std::is_same_v<Options, PlotOptions>) {
+                RunPlot(options);
+            } else if constexpr (std::is_same_v<Options, ResponseOptions>) {
+                RunResponse(options);
+            } else if constexpr (std::is_same_v<Options, CoefficientsOptions>) {
+                RunCoefficients(options);
+            } else if constexpr (std::is_same_v<Options, PolesOptions>) {
+                RunPoles(options);
+            } else if constexpr (std::is_same_v<Options, MetricsOptions>) {
+                RunMetrics(options);
+            } else {
+                static_assert(std::is_same_v<Options, FilterOptions>);
+                RunFilter(options);
+            }
+        },
+        command.options);
+}
+
+} // namespace
+
+std::unique_ptr<CommandLine> BuildRenderCommandLine(RenderCommand& parsed)
+{
+    auto line = std::make_unique<CommandLine>(kProgram, kVornVersion,
+        CommandText { {},
+            "Runs the simulation of the Vorn window without a window, for scripts, teaching "
+            "material and checking: a 6th-order 1 kHz Butterworth low-pass followed by a 1 Hz "
+            "high-pass, driven by a sine (amplitude 10000, default 1000 Hz) or a step, in blocks "
+            "of 2000 samples at 44100 Hz. Its numbers are those of the window. An option's value "
+            "may also follow an equals sign, as in --freq=440.\n"
+            "The commands that run a filter take design options too: any of them replaces the "
+            "window's chain by a computed design. --order 6 alone is then a computed Butterworth "
+            "whose damping values are exact, a difference from the window's chain far below "
+            "0.001 dB, but not bit for bit." },
+        kNameWidth);
+    AddSamplesCommand(*line, parsed);
+    AddSpectrumCommand(*line, parsed);
+    AddWavCommand(*line, parsed);
+    AddPointsCommand(*line, parsed);
+    AddPlotCommand(*line, parsed);
+    AddResponseCommand(*line, parsed);
+    AddCoefficientsCommand(*line, parsed);
+    AddPolesCommand(*line, parsed);
+    AddMetricsCommand(*line, parsed);
+    AddFilterCommand(*line, parsed);
+
+    // The program's own lines after the commands': the design options, once for all the
+    // commands that take them, then the help.
+    std::string designCommands;
+    for (const CLI::App* command : Commands(&line->App())) {
+        const auto options = command->get_options(
+            [](const CLI::Option* option) { return option->get_group() == kDesignGroup; });
+        if (!options.empty()) {
+            designCommands += (designCommands.empty() ? "" : "|") + command->get_name();
+        }
+    }
+    line->Help().SetText(&line->App(),
+        { { designCommands + " ... " + DesignOptions::Synopsis(), "COMMAND --help",
+              "--help | --version" },
+            line->Help().Text(&line->App()).details });
+    return line;
+}
+
+RenderCommandLine ParseRenderCommandLine(const std::vector<std::string>& arguments)
+{
+    RenderCommandLine parsed;
+    const std::unique_ptr<CommandLine> line = BuildRenderCommandLine(parsed.command);
+    parsed.result = line->Parse(arguments);
+    return parsed;
+}
+
+int RunRenderCommandLine(const RenderCommandLine& line)
+{
+    switch (line.result.action) {
+    case CommandLineResult::Action::Print:
+        Write(line.result.text, stdout);
+        return std::fflush(stdout) == 0 ? line.result.status : 1;
+    case CommandLineResult::Action::Refuse:
+        Write(line.result.text, stderr);
+        return line.result.status;
+    case CommandLineResult::Action::Run:
+        break;
+    }
+    const std::string& name = line.command.name;
+    try {
+        Run(line.command);
+    } catch (const std::invalid_argument& error) {
+        Write(FailureLine(kProgram, name, error.what()), stderr);
+        return 2;
+    } catch (const std::exception& error) {
+        Write(FailureLine(kProgram, name, error.what()), stderr);
+        return 1;
+    }
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        Write(FailureLine(kProgram, name, "cannot write the output"), stderr);
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace vorn

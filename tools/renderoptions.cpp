@@ -1,0 +1,34 @@
+#include "renderoptions.h"
+
+#include "optionvalues.h"
+#include "renderpicture.h"
+#include "usageerror.h"
+
+namespace vorn {
+
+CLI::Option* AddChainRate(CLI::App& command, double& rate)
+{
+    return AddDecimal(command, "--rate", rate, { 1000.0, 10'000'000.0 }, "HZ",
+        "the rate at which the chain is simulated, default 44100");
+}
+
+CLI::Option* AddPictureFile(
+    CLI::App& command, const std::string& name, std::string& target, const std::string& help)
+{
+    return AddValue(
+        command, name, "FILE.png|FILE.svg", help, [&target, name](const std::string& path) {
+            if (!HasSuffix(path, ".png") && !HasSuffix(path, ".svg")) {
+                throw UsageError(name + " must name a .png or .svg file, not '" + path + "'");
+            }
+            target = path;
+        });
+}
+
+void RefuseDesigns(const std::vector<DesignSpec>& designs, std::string_view command)
+{
+    if (!designs.empty()) {
+        throw UsageError("design options are not wired into " + std::string(command) + " yet");
+    }
+}
+
+} // namespace vorn

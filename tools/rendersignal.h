@@ -1,0 +1,52 @@
+#pragma once
+
+// The test signal of samples and wav: its options, declared here once for both, and the signal
+// itself, block after block.
+#include "noisegenerator.h"
+#include "rendercommands.h"
+#include "sweep.h"
+#include "vornsimulation.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdint>
+#include <optional>
+
+namespace vorn {
+
+// The longest signal, in seconds.
+inline constexpr double kMaxSignalSeconds = 3600.0;
+
+// --input, --freq, --from, --to, --seed, --seconds and --rate. `secondsHelp` says what --seconds
+// is to the command.
+void AddSignalOptions(CLI::App& command, SignalOptions& signal, const std::string& secondsHelp);
+
+// The options that only some inputs take, refused for the others, and the sweep's ends checked
+// against the rate. Throws UsageError.
+void CheckSignalOptions(const CLI::App& command, const SignalOptions& signal);
+
+// Whole blocks, at least the requested duration.
+[[nodiscard]] std::uint32_t BlocksFor(double seconds, int rate);
+
+// The test input block after block: the window's sine or step (at the simulation's frequency),
+// the sweep over `blocks` whole blocks from --from to --to (so that it ends at --to on the last
+// sample written), noise from --seed, or the impulse. Sets the simulation's input and frequency
+// for the sine and the step.
+class TestInput
+{
+public:
+    TestInput(const SignalOptions& signal, CVornSimulation& simulation, std::uint32_t blocks);
+
+    void Fill(InputBlock& input);
+
+private:
+    InputKind m_kind;
+    const CVornSimulation& m_simulation;
+    double m_rate;
+    double m_phase = 0.0;
+    std::optional<ExponentialSweep> m_sweep;
+    std::optional<NoiseGenerator> m_noise;
+    std::int64_t m_filled = 0; // blocks made so far
+};
+
+} // namespace vorn
