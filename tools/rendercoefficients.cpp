@@ -3,6 +3,7 @@
 #include "rendercommands.h"
 
 #include "commandline.h"
+#include "designexport.h"
 #include "designoptions.h"
 #include "numbertext.h"
 #include "optionvalues.h"
@@ -189,7 +190,13 @@ void AddCoefficientsCommand(CommandLine& line, RenderCommand& parsed)
             "libraries want -a1 and -a2 instead): each section's b0 b1 a1 a2 follow from its state "
             "update as written, with the freshly updated x1 passed on. Run through these rows, an "
             "input gives the program's samples before their truncation to 16 bits, to within "
-            "rounding." });
+            "rounding.\n"
+            "With design options, the design's sections as they run. Sampled as a whole (--hold "
+            "whole, the default) they are a parallel form: the first rows (the first of them the "
+            "direct term) run side by side on the input and their outputs add up, and the DC "
+            "block's row runs on that sum; the comments say how many rows are parallel and give "
+            "the scipy lines that run them. With --hold sections every row runs in cascade, as "
+            "sosfilt runs them." });
     AddChainRate(*command, options->rate);
     AddChoice(*command, "--format", options->format,
         Choices<CoefficientFormat> { { "sos", CoefficientFormat::Sos },
@@ -208,8 +215,14 @@ void AddCoefficientsCommand(CommandLine& line, RenderCommand& parsed)
 
 void RunCoefficients(const CoefficientsOptions& options)
 {
-    RefuseDesigns(options.designs, "coefficients");
     const double rate = options.rate;
+    if (const auto design = OneDesign(options.designs)) {
+        const DiscreteDesign sampled = Discretise(*design, rate);
+        Print(options.format == CoefficientFormat::Sos      ? SosText(sampled)
+                : options.format == CoefficientFormat::Json ? Json(sampled)
+                                                            : CHeader(sampled));
+        return;
+    }
     const FilterCoefficients coefficients = ComputeCoefficients(rate);
     Print(options.format == CoefficientFormat::Sos      ? SosRows(coefficients, rate)
             : options.format == CoefficientFormat::Json ? Json(coefficients, rate)

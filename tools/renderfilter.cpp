@@ -3,9 +3,9 @@
 #include "rendercommands.h"
 
 #include "abcrossfade.h"
+#include "channelfilter.h"
 #include "commandline.h"
 #include "designoptions.h"
-#include "multichannelchain.h"
 #include "optionvalues.h"
 #include "renderoptions.h"
 #include "soundformat.h"
@@ -339,12 +339,12 @@ void RunFilter(const FilterOptions& options)
             + "below half the rate");
     }
     CheckDesigns(options.designs, rate);
-    RefuseDesigns(options.designs, "filter");
     const int format = ChooseFormat(options, input);
     SoundOutput output(options.out, format, rate, channels);
     output.SetStrings(input.Strings());
 
-    MultichannelChain chain(rate, channels);
+    const std::unique_ptr<ChannelFilter> chain
+        = MakeChannelFilter(OneDesign(options.designs), rate, channels);
     std::optional<AbCrossfade> ab;
     if (options.abSeconds) {
         const auto part = std::llround(*options.abSeconds * rate);
@@ -366,7 +366,7 @@ void RunFilter(const FilterOptions& options)
                 std::copy(samples.begin(), samples.end(), dry.begin());
             }
             // The chain runs through the dry parts too, so each filtered part continues it.
-            chain.Process(samples);
+            chain->Process(samples);
             if (ab) {
                 ab->Mix(frames, channels, { dry.data(), samples.size() }, samples);
             }

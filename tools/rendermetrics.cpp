@@ -4,9 +4,9 @@
 
 #include "commandline.h"
 #include "designoptions.h"
+#include "filtermodel.h"
 #include "numbertext.h"
 #include "renderoptions.h"
-#include "stepmetrics.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -17,10 +17,11 @@ namespace vorn {
 
 namespace {
 
-std::string MetricsTable(double rate)
+std::string MetricsTable(const FilterModel& model)
 {
-    const StepMetrics simulated = SimulatedMetrics(rate);
-    const StepMetrics analogue = AnalogueMetrics();
+    const double rate = model.Rate();
+    const StepMetrics simulated = model.SimulatedMetrics();
+    const StepMetrics analogue = model.AnalogueMetrics();
     struct Line
     {
         const char* name;
@@ -37,11 +38,22 @@ std::string MetricsTable(double rate)
         { "chain_overshoot_percent", &StepMetrics::chainOvershootPercent, 1 },
         { "chain_peak_time_ms", &StepMetrics::chainPeakTime, 1e3 },
     };
-    std::string text = "# The low-pass's step (10-90 % rise, 2 % settling) and impulse response, "
-                       "simulated at "
-        + FormatDouble15g(rate)
-        + " Hz (sample n at n / rate)\n"
-          "# and analogue; chain_*: the whole chain's step response, high-pass included.\n";
+    std::string text = model.IsWindowChain()
+        ? "# The low-pass's step (10-90 % rise, 2 % settling) and impulse response, simulated at "
+            + FormatDouble15g(rate)
+            + " Hz (sample n at n / rate)\n"
+              "# and analogue; chain_*: the whole chain's step response, high-pass included.\n"
+        : "# " + model.Name()
+            + "\n# Its step (10-90 % rise, 2 % settling, relative to its final "
+              "value) and impulse response, simulated at "
+            + FormatDouble15g(rate)
+            + " Hz (sample n at n / rate)\n# and analogue; chain_*: with the DC block; nan: none "
+              "(no peak, or not settled within the figures' span).\n";
+    if (model.MeasuresComplement()) {
+        text += "# A high-pass: every figure is that of the complement, its gain at high "
+                "frequencies minus its step\n# response: the rise is its output's fall from the "
+                "first jump, the overshoot its undershoot below 0.\n";
+    }
     const auto pad = [](std::string item, std::size_t width) {
         item.resize(std::max(width, item.size()), ' ');
         return item;
@@ -66,7 +78,12 @@ void AddMetricsCommand(CommandLine& line, RenderCommand& parsed)
             "peak time, settling time to within 2 % of the final value) and impulse response "
             "figures (peak and its time), and the whole chain's overshoot and peak time, for the "
             "chain simulated at --rate (sample n at n / rate) next to those of the analogue "
-            "prototype." });
+            "prototype.\n"
+            "With design options, the design's figures relative to its final value (below 1 for "
+            "even orders of Chebyshev I and elliptic filters), the chain's with the DC block. For "
+            "a high-pass they are those of its gain at high frequencies minus its step response: "
+            "the rise is the fall of its output from the first jump, the overshoot its undershoot "
+            "below 0." });
     AddChainRate(*command, options->rate);
     const auto design = DesignOptions::Add(line, *command);
     command->callback([options, design, command, &parsed] {
@@ -78,8 +95,7 @@ void AddMetricsCommand(CommandLine& line, RenderCommand& parsed)
 
 void RunMetrics(const MetricsOptions& options)
 {
-    RefuseDesigns(options.designs, "metrics");
-    const std::string text = MetricsTable(options.rate);
+    const std::string text = MetricsTable(FilterModel(OneDesign(options.designs), options.rate));
     std::fwrite(text.data(), 1, text.size(), stdout);
 }
 

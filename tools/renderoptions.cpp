@@ -24,11 +24,12 @@ CLI::Option* AddPictureFile(
         });
 }
 
-void RefuseDesigns(const std::vector<DesignSpec>& designs, std::string_view command)
+std::optional<DesignSpec> OneDesign(const std::vector<DesignSpec>& designs)
 {
-    if (!designs.empty()) {
-        throw UsageError("design options are not wired into " + std::string(command) + " yet");
+    if (designs.empty()) {
+        return std::nullopt;
     }
+    return designs.front();
 }
 
 } // namespace vorn

@@ -6,6 +6,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,8 +24,7 @@ CLI::Option* AddChainRate(CLI::App& command, double& rate);
 CLI::Option* AddPictureFile(
     CLI::App& command, const std::string& name, std::string& target, const std::string& help);
 
-// The commands take designs on the command line, but do not compute them yet: a command given
-// one refuses it (std::invalid_argument, exit status 2).
-void RefuseDesigns(const std::vector<DesignSpec>& designs, std::string_view command);
+// The one design of a command that takes no lists: none (the window's chain) or the first.
+[[nodiscard]] std::optional<DesignSpec> OneDesign(const std::vector<DesignSpec>& designs);
 
 } // namespace vorn

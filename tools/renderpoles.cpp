@@ -4,8 +4,8 @@
 
 #include "commandline.h"
 #include "designoptions.h"
+#include "filtermodel.h"
 #include "numbertext.h"
-#include "polezero.h"
 #include "renderoptions.h"
 #include "renderpicture.h"
 
@@ -13,6 +13,7 @@
 #include <QImage>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstdio>
@@ -24,26 +25,25 @@ namespace vorn {
 
 namespace {
 
-std::string StageName(int stage)
-{
-    return stage < 3 ? "section-" + std::to_string(stage + 1) : std::string("high-pass");
-}
-
 std::string Number(double value)
 {
     return FormatGeneral(value + 0.0, 12);
 }
 
-std::string PoleList(const FilterCoefficients& coefficients, double rate)
+std::string PoleList(const FilterModel& model)
 {
     const double twoPi = std::atan(1.0) * 8;
-    std::string text = "# analogue prototype, s-plane in Hz (s / 2 pi): kind stage real imaginary"
-                       " [natural_frequency_hz q]\n";
-    for (const Root& root : AnalogueRoots()) {
-        text += std::string("analogue ") + (root.pole ? "pole " : "zero ") + StageName(root.stage)
-            + ' ' + Number(root.value.real()) + ' ' + Number(root.value.imag());
-        if (root.stage < 3) {
-            // |s| and |s| / (2 |Re s|) of the section's pair: 1000 Hz and 1/k.
+    const double rate = model.Rate();
+    std::string text = model.IsWindowChain() ? std::string() : "# " + model.Name() + '\n';
+    text += "# analogue prototype, s-plane in Hz (s / 2 pi): kind stage real imaginary"
+            " [natural_frequency_hz q]\n";
+    for (const Root& root : model.AnalogueRootsHz()) {
+        text += std::string("analogue ") + (root.pole ? "pole " : "zero ")
+            + model.StageName(root.stage) + ' ' + Number(root.value.real()) + ' '
+            + Number(root.value.imag());
+        if (root.pole && root.value.imag() != 0) {
+            // |s| and |s| / (2 |Re s|) of the pair: its natural frequency and Q (1000 Hz and 1/k
+            // for the window's sections).
             const double natural = std::abs(root.value);
             text += ' ' + Number(natural) + ' ' + Number(natural / (-2 * root.value.real()));
         }
@@ -51,11 +51,11 @@ std::string PoleList(const FilterCoefficients& coefficients, double rate)
     }
     text += "# simulated at " + FormatDouble15g(rate)
         + " Hz, z-plane: kind stage magnitude angle_rad angle_hz\n";
-    for (const Root& root : DiscreteRoots(coefficients)) {
+    for (const Root& root : model.DiscreteRoots()) {
         const double angle = std::arg(root.value);
-        text += std::string("discrete ") + (root.pole ? "pole " : "zero ") + StageName(root.stage)
-            + ' ' + Number(std::abs(root.value)) + ' ' + Number(angle) + ' '
-            + Number(angle * rate / twoPi) + '\n';
+        text += std::string("discrete ") + (root.pole ? "pole " : "zero ")
+            + model.StageName(root.stage) + ' ' + Number(std::abs(root.value)) + ' ' + Number(angle)
+            + ' ' + Number(angle * rate / twoPi) + '\n';
     }
     return text;
 }
@@ -179,17 +179,43 @@ private:
     }
 };
 
-void WritePicture(const std::string& output, const FilterCoefficients& coefficients, double rate)
+// The s-plane's half width, from the corner's circle out to the farthest pole or zero (the DC
+// block's, next to the origin, aside), and its ticks: a round step, two of them to each side.
+void FitSPlane(Plane& plane, double cornerHz)
+{
+    double reach = cornerHz * 1.25;
+    for (const Root& root : plane.roots) {
+        reach = std::max(reach, std::abs(root.value) * 1.1);
+    }
+    const double raw = reach / 2.5;
+    const double decade = std::pow(10.0, std::floor(std::log10(raw)));
+    const double step = raw <= decade ? decade
+        : raw <= 2 * decade           ? 2 * decade
+        : raw <= 5 * decade           ? 5 * decade
+                                      : 10 * decade;
+    plane.half = std::max(reach, 2.5 * step);
+    plane.circle = cornerHz;
+    plane.ticks = { -2 * step, -step, 0, step, 2 * step };
+}
+
+void WritePicture(const std::string& output, const FilterModel& model)
 {
     const auto application = StartPictureApplication();
-    const Plane planes[2] = {
+    Plane planes[2] = {
         { QStringLiteral("s-plane: analogue prototype"), QStringLiteral("real part [Hz]"),
             QStringLiteral("imaginary part [Hz]"), 1250, 1000, { -1000, -500, 0, 500, 1000 },
-            AnalogueRoots() },
-        { QStringLiteral("z-plane: simulated at %1 Hz").arg(rate, 0, 'g', 15),
+            model.AnalogueRootsHz() },
+        { QStringLiteral("z-plane: simulated at %1 Hz").arg(model.Rate(), 0, 'g', 15),
             QStringLiteral("real part"), QStringLiteral("imaginary part"), 1.25, 1,
-            { -1, -0.5, 0, 0.5, 1 }, DiscreteRoots(coefficients) },
+            { -1, -0.5, 0, 0.5, 1 }, model.DiscreteRoots() },
     };
+    if (!model.IsWindowChain()) {
+        FitSPlane(planes[0], model.MarkedCorner().hz);
+        // Sampling zeros may lie out on the negative real axis.
+        for (const Root& root : planes[1].roots) {
+            planes[1].half = std::max(planes[1].half, std::abs(root.value) * 1.1);
+        }
+    }
     QByteArray bytes;
     if (HasSuffix(output, ".svg")) {
         bytes = PaintSvg(PoleZeroPicture::Size(), QStringLiteral("Vorn poles and zeros"),
@@ -216,7 +242,10 @@ void AddPolesCommand(CommandLine& line, RenderCommand& parsed)
             "each section's natural frequency and Q) and those of the chain as simulated at "
             "--rate in the z-plane (magnitude, and the angle in radians and in Hz), one per line. "
             "With --plot it writes the pole-zero figure instead: the s-plane left, the z-plane "
-            "with the unit circle right, poles as crosses and zeros as circles." });
+            "with the unit circle right, poles as crosses and zeros as circles.\n"
+            "With design options, the design's: its analogue sections' poles (and zeros), the DC "
+            "block's zero and pole, and the discrete ones; sampled as a whole, the discrete zeros "
+            "are those of the whole filter, found numerically." });
     AddChainRate(*command, options->rate);
     AddPictureFile(
         *command, "--plot", options->plot, "writes the pole-zero figure instead of the list");
@@ -230,12 +259,11 @@ void AddPolesCommand(CommandLine& line, RenderCommand& parsed)
 
 void RunPoles(const PolesOptions& options)
 {
-    RefuseDesigns(options.designs, "poles");
-    const FilterCoefficients coefficients = ComputeCoefficients(options.rate);
+    const FilterModel model(OneDesign(options.designs), options.rate);
     if (!options.plot.empty()) {
-        WritePicture(options.plot, coefficients, options.rate);
+        WritePicture(options.plot, model);
     } else {
-        const std::string text = PoleList(coefficients, options.rate);
+        const std::string text = PoleList(model);
         std::fwrite(text.data(), 1, text.size(), stdout);
     }
 }

@@ -4,6 +4,7 @@
 
 #include "commandline.h"
 #include "designoptions.h"
+#include "filtermodel.h"
 #include "numbertext.h"
 #include "optionvalues.h"
 #include "renderoptions.h"
@@ -121,14 +122,47 @@ void PrintTable(const std::vector<ResponseRow>& rows, bool csv)
     std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
+// Several designs side by side: the frequency, then a block of the six columns per design, each
+// named by its column and its design (quoted, as CSV quotes a field with commas).
+void PrintDesignsCsv(
+    const std::vector<std::string>& names, const std::vector<std::vector<ResponseRow>>& responses)
+{
+    std::string text = "hz";
+    for (const std::string& name : names) {
+        for (std::size_t c = 1; c < std::size(kColumns); ++c) {
+            text += ",\"" + std::string(kColumns[c]) + " (" + name + ")\"";
+        }
+    }
+    text += '\n';
+    for (std::size_t r = 0; r < responses.front().size(); ++r) {
+        AppendNumber(text, responses.front()[r].hz);
+        for (const std::vector<ResponseRow>& rows : responses) {
+            const ResponseRow& row = rows[r];
+            for (const double value :
+                { row.simulated.db, row.simulated.phaseDeg, row.simulated.delayMs, row.analogue.db,
+                    row.analogue.phaseDeg, row.analogue.delayMs }) {
+                text += ',';
+                AppendNumber(text, value);
+            }
+        }
+        text += '\n';
+        if (text.size() > (1 << 16)) {
+            std::fwrite(text.data(), 1, text.size(), stdout);
+            text.clear();
+        }
+    }
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
 // The formats other tools import: FRD ('*' comments, then frequency, level and phase in degrees
 // within +-180, space-separated) and an audio editor's spectrum export (a header, then frequency
 // and level, tab-separated). One of the two responses, simulated or analogue.
-void PrintExchange(const std::vector<ResponseRow>& rows, bool frd, bool analogue, double rate)
+void PrintExchange(const std::vector<ResponseRow>& rows, bool frd, bool analogue, double rate,
+    const std::string& name)
 {
     std::string text;
     if (frd) {
-        text += "* Vorn: 6th-order 1 kHz Butterworth low-pass + 1 Hz high-pass, ";
+        text += "* Vorn: " + name + ", ";
         text += analogue ? "analogue prototype\n"
                          : "simulated at " + FormatDouble15g(rate) + " Hz\n";
         text += "* frequency [Hz], level [dB], phase [degrees]\n";
@@ -297,23 +331,50 @@ struct Panel
     bool phase = false;
 };
 
+// One filter's response in the picture: its name and rows, in frequency order.
+struct Curve
+{
+    QString name;
+    std::vector<ResponseRow> rows;
+};
+
+// The colours of the designs compared, one each (the Okabe-Ito palette, told apart by people
+// who cannot tell red from green), and the pixels the legend takes per line of designs.
+constexpr QRgb kDesignColours[]
+    = { qRgb(0, 114, 178), qRgb(213, 94, 0), qRgb(0, 158, 115), qRgb(204, 121, 167),
+          qRgb(230, 159, 0), qRgb(86, 180, 233), qRgb(0, 0, 0), qRgb(120, 120, 120) };
+constexpr int kLegendLine = 18;
+
 class ResponsePicture
 {
 public:
-    ResponsePicture(const std::vector<ResponseRow>& rows, double rate, bool logarithmic)
-        : m_rows(rows)
+    // One filter: its simulated response red and its analogue prototype blue. Several: one colour
+    // each, simulated solid, analogue dashed, named in a legend above the panels.
+    ResponsePicture(std::vector<Curve> curves, double rate, bool logarithmic)
+        : m_curves(std::move(curves))
         , m_rate(rate)
         , m_logarithmic(logarithmic)
     {
         // The traces run in frequency order, whatever order --at gave.
-        std::sort(m_rows.begin(), m_rows.end(),
-            [](const ResponseRow& a, const ResponseRow& b) { return a.hz < b.hz; });
-        m_frequency = FrequencyScale(m_rows.front().hz, m_rows.back().hz, logarithmic);
+        for (Curve& curve : m_curves) {
+            std::sort(curve.rows.begin(), curve.rows.end(),
+                [](const ResponseRow& a, const ResponseRow& b) { return a.hz < b.hz; });
+        }
+        const std::vector<ResponseRow>& rows = m_curves.front().rows;
+        m_frequency = FrequencyScale(rows.front().hz, rows.back().hz, logarithmic);
     }
 
-    static QSize Size(int panels)
+    // The top margin: the title and the legend of one filter, or the title and a line per two
+    // designs.
+    [[nodiscard]] int Top() const
     {
-        return { kWidth, kTop + panels * kPanelHeight + (panels - 1) * kGap + kBottom };
+        const auto curves = static_cast<int>(m_curves.size());
+        return curves == 1 ? kTop : kTop + kLegendLine * ((curves + 1) / 2);
+    }
+
+    [[nodiscard]] QSize Size(int panels) const
+    {
+        return { kWidth, Top() + panels * kPanelHeight + (panels - 1) * kGap + kBottom };
     }
 
     void Draw(QPainter& painter, const std::vector<Panel>& panels) const
@@ -324,7 +385,7 @@ public:
         font.setPixelSize(12);
         painter.setFont(font);
         for (std::size_t i = 0; i < panels.size(); ++i) {
-            const QRectF area(kLeft, kTop + static_cast<double>(i) * (kPanelHeight + kGap),
+            const QRectF area(kLeft, Top() + static_cast<double>(i) * (kPanelHeight + kGap),
                 kWidth - kLeft - kRight, kPanelHeight);
             DrawPanel(painter, area, panels[i]);
         }
@@ -356,10 +417,12 @@ private:
     {
         double low = HUGE_VAL;
         double high = -HUGE_VAL;
-        for (const ResponseRow& row : m_rows) {
-            for (const ResponseValue* value : { &row.simulated, &row.analogue }) {
-                low = std::min(low, panel.value(*value));
-                high = std::max(high, panel.value(*value));
+        for (const Curve& curve : m_curves) {
+            for (const ResponseRow& row : curve.rows) {
+                for (const ResponseValue* value : { &row.simulated, &row.analogue }) {
+                    low = std::min(low, panel.value(*value));
+                    high = std::max(high, panel.value(*value));
+                }
             }
         }
         // A little room above and below, so that no trace runs along the frame.
@@ -408,28 +471,36 @@ private:
         painter.drawText(QPointF(0, 0), panel.title);
         painter.restore();
 
-        // The analogue trace first, the simulated one over it: where they agree, the simulated
-        // one shows.
-        DrawTrace(painter, area, scale, kAnalogueColour,
-            [&](const ResponseRow& row) { return panel.value(row.analogue); });
-        DrawTrace(painter, area, scale, kSimulatedColour,
-            [&](const ResponseRow& row) { return panel.value(row.simulated); });
+        // The analogue traces first, the simulated ones over them: where they agree, the
+        // simulated one shows.
+        const bool one = m_curves.size() == 1;
+        for (std::size_t i = 0; i < m_curves.size(); ++i) {
+            DrawTrace(painter, area, scale, m_curves[i].rows,
+                one ? kAnalogueColour : kDesignColours[i], one ? Qt::SolidLine : Qt::DashLine,
+                [&](const ResponseRow& row) { return panel.value(row.analogue); });
+        }
+        for (std::size_t i = 0; i < m_curves.size(); ++i) {
+            DrawTrace(painter, area, scale, m_curves[i].rows,
+                one ? kSimulatedColour : kDesignColours[i], Qt::SolidLine,
+                [&](const ResponseRow& row) { return panel.value(row.simulated); });
+        }
     }
 
     // The scale covers every value of the trace, so nothing needs clipping.
-    void DrawTrace(QPainter& painter, const QRectF& area, const Scale& scale, QRgb colour,
+    void DrawTrace(QPainter& painter, const QRectF& area, const Scale& scale,
+        const std::vector<ResponseRow>& rows, QRgb colour, Qt::PenStyle style,
         const std::function<double(const ResponseRow&)>& value) const
     {
         QPolygonF trace;
-        trace.reserve(static_cast<qsizetype>(m_rows.size()));
-        for (const ResponseRow& row : m_rows) {
+        trace.reserve(static_cast<qsizetype>(rows.size()));
+        for (const ResponseRow& row : rows) {
             trace.append(QPointF(MapX(area, row.hz), MapY(area, scale, value(row))));
         }
-        painter.setPen(QPen(QColor(colour), 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.setPen(QPen(QColor(colour), 2, style, Qt::RoundCap, Qt::RoundJoin));
         painter.setBrush(Qt::NoBrush);
         painter.drawPolyline(trace);
         // A few frequencies (--at) get a mark each, since a line alone hardly shows them.
-        if (m_rows.size() <= kMarkedPoints) {
+        if (rows.size() <= kMarkedPoints) {
             for (const QPointF& point : trace) {
                 painter.fillRect(QRectF(point - QPointF(3, 3), QSizeF(6, 6)), QColor(colour));
             }
@@ -438,6 +509,10 @@ private:
 
     void DrawLegend(QPainter& painter, const QFontMetricsF& metrics) const
     {
+        if (m_curves.size() > 1) {
+            DrawDesignLegend(painter, metrics);
+            return;
+        }
         const QString entries[] = {
             QStringLiteral("simulated at %1 Hz").arg(Label(m_rate)),
             QStringLiteral("analogue prototype"),
@@ -452,18 +527,41 @@ private:
             painter.fillRect(QRectF(x, kTop / 2 - 2, 24, 4), QColor(colours[i]));
             x -= 20;
         }
-        const QString title
-            = QStringLiteral("6th-order 1 kHz Butterworth low-pass + 1 Hz high-pass");
-        painter.drawText(QPointF(kLeft, kTop / 2 + metrics.ascent() / 2 - 1), title);
+        painter.drawText(
+            QPointF(kLeft, kTop / 2 + metrics.ascent() / 2 - 1), m_curves.front().name);
     }
 
-    std::vector<ResponseRow> m_rows;
+    // The title line (what is solid and what dashed), then the designs two to a line, each with
+    // a solid and a dashed stroke of its colour.
+    void DrawDesignLegend(QPainter& painter, const QFontMetricsF& metrics) const
+    {
+        painter.setPen(Qt::black);
+        const double baseline = kTop / 2 + metrics.ascent() / 2 - 1;
+        painter.drawText(QPointF(kLeft, baseline),
+            QStringLiteral("%1 designs: solid simulated at %2 Hz, dashed analogue")
+                .arg(m_curves.size())
+                .arg(Label(m_rate)));
+        const double column = (kWidth - kLeft - kRight) / 2.0;
+        for (std::size_t i = 0; i < m_curves.size(); ++i) {
+            const double x = kLeft + static_cast<double>(i % 2) * column;
+            const double y = kTop + static_cast<double>(i / 2) * kLegendLine;
+            painter.setPen(QPen(QColor(kDesignColours[i]), 2, Qt::SolidLine, Qt::FlatCap));
+            painter.drawLine(QPointF(x, y - 4), QPointF(x + 16, y - 4));
+            painter.setPen(QPen(QColor(kDesignColours[i]), 2, Qt::DashLine, Qt::FlatCap));
+            painter.drawLine(QPointF(x + 20, y - 4), QPointF(x + 40, y - 4));
+            painter.setPen(Qt::black);
+            painter.drawText(QPointF(x + 48, y - 4 + metrics.ascent() / 2 - 1),
+                metrics.elidedText(m_curves[i].name, Qt::ElideRight, column - 56));
+        }
+    }
+
+    std::vector<Curve> m_curves;
     double m_rate;
     bool m_logarithmic;
     Scale m_frequency;
 };
 
-void WritePicture(const std::string& output, const std::vector<ResponseRow>& rows,
+void WritePicture(const std::string& output, const std::vector<Curve>& curves,
     const ResponseOptions& request, bool withDelay)
 {
     const bool svg = HasSuffix(output, ".svg");
@@ -476,9 +574,9 @@ void WritePicture(const std::string& output, const std::vector<ResponseRow>& row
         panels.push_back({ QStringLiteral("group delay [ms]"),
             [](const ResponseValue& v) { return v.delayMs; }, false });
     }
-    const QSize size = ResponsePicture::Size(static_cast<int>(panels.size()));
     const auto application = StartPictureApplication();
-    const ResponsePicture picture(rows, request.rate, request.logarithmic);
+    const ResponsePicture picture(curves, request.rate, request.logarithmic);
+    const QSize size = picture.Size(static_cast<int>(panels.size()));
 
     QByteArray bytes;
     if (svg) {
@@ -574,14 +672,38 @@ void AddResponseCommand(CommandLine& line, RenderCommand& parsed)
 
 void RunResponse(const ResponseOptions& options)
 {
-    RefuseDesigns(options.designs, "response");
-    const std::vector<ResponseRow> rows = ChainResponse(options.rate, options.hz);
+    // The window's chain, or each design.
+    std::vector<FilterModel> models;
+    if (options.designs.empty()) {
+        models.emplace_back(std::nullopt, options.rate);
+    }
+    for (const DesignSpec& design : options.designs) {
+        models.emplace_back(design, options.rate);
+    }
+    std::vector<std::vector<ResponseRow>> responses;
+    std::vector<std::string> names;
+    for (const FilterModel& model : models) {
+        responses.push_back(model.Response(options.hz));
+        names.push_back(model.Name());
+    }
     if (!options.plot.empty()) {
-        WritePicture(options.plot, rows, options, options.labels);
+        std::vector<Curve> curves;
+        for (std::size_t i = 0; i < models.size(); ++i) {
+            curves.push_back({ QString::fromStdString(names[i]), responses[i] });
+        }
+        WritePicture(options.plot, curves, options, options.labels);
     } else if (options.format == ResponseFormat::Frd || options.format == ResponseFormat::Tsv) {
-        PrintExchange(rows, options.format == ResponseFormat::Frd, options.analogue, options.rate);
+        PrintExchange(responses.front(), options.format == ResponseFormat::Frd, options.analogue,
+            options.rate, names.front());
+    } else if (models.size() > 1) {
+        PrintDesignsCsv(names, responses);
     } else {
-        PrintTable(rows, options.format == ResponseFormat::Csv);
+        if (options.format == ResponseFormat::Text && !models.front().IsWindowChain()) {
+            const std::string title = "# " + names.front() + ", simulated at "
+                + FormatDouble15g(options.rate) + " Hz\n";
+            std::fwrite(title.data(), 1, title.size(), stdout);
+        }
+        PrintTable(responses.front(), options.format == ResponseFormat::Csv);
     }
 }
 

@@ -34,15 +34,14 @@ void PrintBlock(const SampleBlock& block)
 }
 
 // Runs `skip` blocks of the input through the chain unseen, then prints `blocks` more.
-void PrintBlocks(TestInput& signal, CVornSimulation& simulation,
-    const FilterCoefficients& coefficients, long long skip, long long blocks)
+void PrintBlocks(TestInput& signal, BlockChain& chain, long long skip, long long blocks)
 {
     InputBlock input;
     for (long long i = 0; i < skip + blocks; ++i) {
         signal.Fill(input);
-        simulation.FilterBlock(input, 0, coefficients);
+        const SampleBlock& output = chain.Filter(input);
         if (i >= skip) {
-            PrintBlock(simulation.m_samples[0]);
+            PrintBlock(output);
         }
     }
 }
@@ -123,26 +122,29 @@ void AddSamplesCommand(CommandLine& line, RenderCommand& parsed)
         CheckBlocks(*command, *options);
         options->designs = design->Designs(false, kDesignListsWhere);
         CheckDesigns(options->designs, options->signal.rate);
+        if (options->afterAnalysis && !options->designs.empty()) {
+            throw UsageError("--after-analysis applies to the window's chain only, not to a "
+                             "design: the analysis runs the window's chain");
+        }
         parsed = { command->get_name(), *options };
     });
 }
 
 void RunSamples(const SamplesOptions& options)
 {
-    RefuseDesigns(options.designs, "samples");
     CVornSimulation simulation;
-    const FilterCoefficients coefficients = ComputeCoefficients(options.signal.rate);
+    BlockChain chain(OneDesign(options.designs), simulation, options.signal.rate);
     if (options.signal.input == InputKind::Sweep) {
         TestInput sweep(
             options.signal, simulation, BlocksFor(options.signal.seconds, options.signal.rate));
-        PrintBlocks(sweep, simulation, coefficients, options.skip, options.blocks);
+        PrintBlocks(sweep, chain, options.skip, options.blocks);
         return;
     }
     TestInput signal(options.signal, simulation, 0);
     if (options.afterAnalysis) {
         simulation.RunFrequencyAnalysis(simulation.AnalysisPhaseStep());
     }
-    PrintBlocks(signal, simulation, coefficients, options.skip, options.blocks);
+    PrintBlocks(signal, chain, options.skip, options.blocks);
 }
 
 } // namespace vorn

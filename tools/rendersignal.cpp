@@ -2,9 +2,11 @@
 
 #include "numbertext.h"
 #include "optionvalues.h"
+#include "sampleconvert.h"
 #include "soundformat.h"
 #include "usageerror.h"
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 #include <limits>
@@ -137,6 +139,32 @@ void TestInput::Fill(InputBlock& input)
         break;
     }
     ++m_filled;
+}
+
+BlockChain::BlockChain(
+    const std::optional<DesignSpec>& design, CVornSimulation& simulation, int rate)
+    : m_simulation(simulation)
+    , m_coefficients(ComputeCoefficients(rate))
+{
+    if (design) {
+        m_design = MakeChannelFilter(design, rate, 1);
+    }
+}
+
+const SampleBlock& BlockChain::Filter(const InputBlock& input)
+{
+    if (!m_design) {
+        m_simulation.FilterBlock(input, 0, m_coefficients);
+        return m_simulation.m_samples[0];
+    }
+    std::copy(input.begin(), input.end(), m_output.begin());
+    m_design->Process(m_output);
+    for (std::size_t n = 0; n < m_output.size(); ++n) {
+        const double y = std::trunc(m_output[n]);
+        m_samples[n] = std::isnan(y) ? std::int16_t { 0 }
+                                     : static_cast<std::int16_t>(std::clamp(y, -32768.0, 32767.0));
+    }
+    return m_samples;
 }
 
 } // namespace vorn

@@ -2,6 +2,7 @@
 
 // The test signal of samples and wav: its options, declared here once for both, and the signal
 // itself, block after block.
+#include "channelfilter.h"
 #include "noisegenerator.h"
 #include "rendercommands.h"
 #include "sweep.h"
@@ -10,6 +11,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 namespace vorn {
@@ -47,6 +49,27 @@ private:
     std::optional<ExponentialSweep> m_sweep;
     std::optional<NoiseGenerator> m_noise;
     std::int64_t m_filled = 0; // blocks made so far
+};
+
+// The chain that samples and wav run, block after block: the window's, as the simulation filters
+// a block (its samples truncated toward zero, as the window converts them), or a design, whose
+// output is truncated toward zero as well and held at the 16-bit limits, which the overshoot of
+// some designs can pass (the window's chain never does).
+class BlockChain
+{
+public:
+    // No design: the simulation's own chain at `rate`.
+    BlockChain(const std::optional<DesignSpec>& design, CVornSimulation& simulation, int rate);
+
+    // The output samples of the next input block.
+    const SampleBlock& Filter(const InputBlock& input);
+
+private:
+    CVornSimulation& m_simulation;
+    FilterCoefficients m_coefficients;
+    std::unique_ptr<ChannelFilter> m_design;
+    std::array<double, kBlockSamples> m_output {};
+    SampleBlock m_samples {};
 };
 
 } // namespace vorn

@@ -78,12 +78,11 @@ void AddWavCommand(CommandLine& line, RenderCommand& parsed)
 
 void RunWav(const WavOptions& options)
 {
-    RefuseDesigns(options.designs, "wav");
     const int rate = options.signal.rate;
     const std::uint32_t blocks = BlocksFor(options.signal.seconds, rate);
     CVornSimulation simulation;
     TestInput signal(options.signal, simulation, blocks);
-    const FilterCoefficients coefficients = ComputeCoefficients(rate);
+    BlockChain chain(OneDesign(options.designs), simulation, rate);
     // Standard output gets the finished file: WAV cannot stream through a pipe.
     SoundOutput file(options.output, options.format, rate, 1, SoundOutput::Stdout::Spool);
 
@@ -103,8 +102,7 @@ void RunWav(const WavOptions& options)
         const std::uint32_t after = done + static_cast<std::uint32_t>(current.size());
         std::thread producer([&] { fillChunk(next, std::min(kChunkBlocks, blocks - after)); });
         for (const InputBlock& input : current) {
-            simulation.FilterBlock(input, 0, coefficients);
-            file.WriteShorts(simulation.m_samples[0]);
+            file.WriteShorts(chain.Filter(input));
         }
         producer.join();
         done = after;
