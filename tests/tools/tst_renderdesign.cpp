@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QXmlStreamReader>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <map>
@@ -146,6 +147,9 @@ private slots:
     void metricsMatchTheSamples();
     void exchangeFormats_data();
     void exchangeFormats();
+    void designRowsRunTheDesign_data();
+    void designRowsRunTheDesign();
+    void designComparisonColumns();
     void badInput_data();
     void badInput();
 };
@@ -488,6 +492,133 @@ void TestRenderDesign::exchangeFormats()
         if (frd) {
             QVERIFY(rows[i][2] > -180 && rows[i][2] <= 180);
             QVERIFY(std::fabs(std::remainder(rows[i][2] - table[i][level + 1], 360)) < 1e-6);
+        }
+    }
+}
+
+void TestRenderDesign::designRowsRunTheDesign_data()
+{
+    QTest::addColumn<QStringList>("design");
+    QTest::newRow("butterworth 6") << QStringList { "--order", "6" };
+    QTest::newRow("bessel 5 high-pass") << QStringList { "--type", "bessel", "--order", "5",
+        "--shape", "highpass", "--corner", "300" };
+    QTest::newRow("chebyshev I 4, sections") << QStringList { "--type", "chebyshev1", "--order",
+        "4", "--ripple", "0.5", "--hold", "sections" };
+    QTest::newRow("chebyshev II 7 high-pass, sections") << QStringList { "--type", "chebyshev2",
+        "--order", "7", "--shape", "highpass", "--corner", "2000", "--hold", "sections" };
+    QTest::newRow("elliptic 10") << QStringList { "--type", "elliptic", "--order", "10" };
+    QTest::newRow("elliptic 3 high-pass, no DC block") << QStringList { "--type", "elliptic",
+        "--order", "3", "--shape", "highpass", "--dc-block", "off" };
+}
+
+// A design's rows as coefficients prints them, run by the test as their comments say (the
+// parallel rows added, then the cascade), give samples' impulse response and response's levels
+// and phases; the roots of their denominators are the discrete poles that poles lists.
+void TestRenderDesign::designRowsRunTheDesign()
+{
+    QFETCH(QStringList, design);
+    const RenderRun coefficients = render(QStringList { "coefficients" } + design);
+    QCOMPARE(coefficients.exitCode, 0);
+    const Rows rows = numbers(coefficients.out);
+    const int first = coefficients.out.indexOf("# The first ");
+    const std::size_t parallel
+        = first < 0 ? 0 : coefficients.out.mid(first + 12).split(' ').front().toUInt();
+    QVERIFY(parallel <= rows.size());
+    const Rows parallelRows(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(parallel));
+    const Rows cascadeRows(rows.begin() + static_cast<std::ptrdiff_t>(parallel), rows.end());
+
+    std::vector<double> impulse(2000, 0.0);
+    impulse[0] = 10000;
+    std::vector<double> h(impulse.size(), 0.0);
+    if (parallel == 0) {
+        h = impulse;
+    }
+    for (const std::vector<double>& row : parallelRows) {
+        const std::vector<double> branch = sosfilt({ row }, impulse);
+        for (std::size_t n = 0; n < h.size(); ++n) {
+            h[n] += branch[n];
+        }
+    }
+    h = sosfilt(cascadeRows, h);
+    const RenderRun samples
+        = render(QStringList { "samples", "--input", "impulse", "--blocks", "1" } + design);
+    QCOMPARE(samples.exitCode, 0);
+    const QList<QByteArray> lines = samples.out.trimmed().split('\n');
+    QCOMPARE(lines.size(), 2000);
+    for (std::size_t n = 0; n < h.size(); ++n) {
+        const double expected = std::clamp(std::trunc(h[n]), -32768.0, 32767.0);
+        QVERIFY2(std::fabs(lines[static_cast<qsizetype>(n)].toDouble() - expected) <= 1,
+            qPrintable(QString("sample %1: %2 against %3").arg(n).arg(lines[n]).arg(h[n])));
+    }
+
+    const RenderRun response = render(QStringList { "response", "--format", "csv", "--at", "100",
+                                          "--at", "1000", "--at", "3000", "--at", "15000" }
+        + design);
+    QCOMPARE(response.exitCode, 0);
+    for (const QByteArray& line : response.out.trimmed().split('\n').mid(1)) {
+        const QList<QByteArray> f = line.split(',');
+        const double hz = f[0].toDouble();
+        Complex value = parallel == 0 ? 1.0 : 0.0;
+        for (const std::vector<double>& row : parallelRows) {
+            value += rowsResponse({ row }, hz, 44100);
+        }
+        value *= rowsResponse(cascadeRows, hz, 44100);
+        QVERIFY2(
+            std::fabs(20 * std::log10(std::abs(value)) - f[1].toDouble()) < 1e-6, line.constData());
+        // Nine significant digits: a phase of some thousand degrees is printed to 1e-5.
+        const double phase = f[2].toDouble();
+        if (f[1].toDouble() > -200) {
+            QVERIFY2(std::fabs(std::remainder(std::arg(value) * 360 / kTwoPi - phase, 360))
+                    < 1e-6 * std::max(1.0, std::fabs(phase)),
+                line.constData());
+        }
+    }
+
+    std::vector<Complex> poles;
+    for (const std::vector<double>& row : rows) {
+        if (row[4] == 0 && row[5] == 0) {
+            continue; // the direct term
+        }
+        for (const Complex& p : roots(row[3], row[4], row[5])) {
+            if (row[5] != 0 || p != 0.0) {
+                poles.push_back(p);
+            }
+        }
+    }
+    const RenderRun list = render(QStringList { "poles" } + design);
+    std::vector<Complex> listed;
+    for (const QByteArray& line : list.out.split('\n')) {
+        const QList<QByteArray> f = line.split(' ');
+        if (line.startsWith("discrete pole")) {
+            listed.push_back(std::polar(f[3].toDouble(), f[4].toDouble()));
+        }
+    }
+    QVERIFY(sameRoots(listed, poles, 1e-10));
+}
+
+// Several designs' CSV holds, after the frequency, each design's six columns as that design's own
+// CSV has them, named by it.
+void TestRenderDesign::designComparisonColumns()
+{
+    const QStringList at { "--at", "50", "--at", "900", "--at", "4000" };
+    const RenderRun both = render(
+        QStringList { "response", "--format", "csv", "--type", "bessel", "--order", "2,4" } + at);
+    QCOMPARE(both.exitCode, 0);
+    const QList<QByteArray> lines = both.out.trimmed().split('\n');
+    QVERIFY(lines[0].startsWith("hz,\"db (2nd-order 1 kHz Bessel low-pass + 1 Hz DC block)\","));
+    QVERIFY(lines[0].contains(",\"analog_delay_ms (4th-order 1 kHz Bessel low-pass"));
+    for (int k = 0; k < 2; ++k) {
+        const RenderRun one = render(QStringList { "response", "--format", "csv", "--type",
+                                         "bessel", "--order", k == 0 ? "2" : "4" }
+            + at);
+        const QList<QByteArray> single = one.out.trimmed().split('\n');
+        QCOMPARE(single[0],
+            QByteArray("hz,db,phase_deg,delay_ms,analog_db,analog_phase_deg,"
+                       "analog_delay_ms"));
+        for (int r = 1; r < single.size(); ++r) {
+            const QList<QByteArray> mine = lines[r].split(',');
+            QCOMPARE(mine.size(), 13);
+            QCOMPARE(mine.mid(1 + 6 * k, 6), single[r].split(',').mid(1));
         }
     }
 }
