@@ -158,15 +158,7 @@ std::vector<ResponseRow> DesignResponse(const DiscreteDesign& design, std::span<
     for (const double f : hz) {
         rows.push_back({ f, responder.Simulated(f), responder.Analogue(f) });
     }
-    if (rows.empty()) {
-        return rows;
-    }
-    const double simulatedShift = 360 * std::ceil((rows.front().simulated.phaseDeg - 180) / 360);
-    const double analogueShift = 360 * std::ceil((rows.front().analogue.phaseDeg - 180) / 360);
-    for (ResponseRow& row : rows) {
-        row.simulated.phaseDeg -= simulatedShift;
-        row.analogue.phaseDeg -= analogueShift;
-    }
+    ShiftPhasesToLowestFrequency(rows);
     return rows;
 }
 

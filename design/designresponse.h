@@ -31,7 +31,7 @@ private:
 };
 
 // Both responses at every frequency of `hz`, in the given order. Each phase column is moved by
-// whole turns so that its first entry lies in (-180, 180].
+// whole turns so that its entry at the lowest frequency lies in (-180, 180].
 [[nodiscard]] std::vector<ResponseRow> DesignResponse(
     const DiscreteDesign& design, std::span<const double> hz);
 

@@ -32,8 +32,8 @@ public:
     // A new filter at the model's rate for `channels` channels, at rest.
     [[nodiscard]] std::unique_ptr<ChannelFilter> MakeFilter(int channels) const;
 
-    // The responses at every frequency of `hz`, each phase column continuous along the list and
-    // its first entry within (-180, 180].
+    // The responses at every frequency of `hz`, each phase continuous in frequency, its value at
+    // the lowest frequency within (-180, 180].
     [[nodiscard]] std::vector<ResponseRow> Response(std::span<const double> hz) const;
 
     // The poles and zeros, analogue in Hz (s / 2 pi) and discrete in the z-plane, each with its

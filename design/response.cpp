@@ -2,6 +2,7 @@
 
 #include "sosrows.h"
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 
@@ -132,6 +133,23 @@ ResponseValue AnalogueResponse(double hz)
     return { db, phase * (360 / twoPi), delay * 1000 };
 }
 
+void ShiftPhasesToLowestFrequency(std::vector<ResponseRow>& rows)
+{
+    if (rows.empty()) {
+        return;
+    }
+    // Whole turns that bring the entry at the lowest frequency into (-180, 180]; the same for the
+    // whole column keeps it continuous, and gives a frequency the same phase in any order.
+    const ResponseRow& lowest = *std::min_element(rows.begin(), rows.end(),
+        [](const ResponseRow& a, const ResponseRow& b) { return a.hz < b.hz; });
+    const double simulatedShift = 360 * std::ceil((lowest.simulated.phaseDeg - 180) / 360);
+    const double analogueShift = 360 * std::ceil((lowest.analogue.phaseDeg - 180) / 360);
+    for (ResponseRow& row : rows) {
+        row.simulated.phaseDeg -= simulatedShift;
+        row.analogue.phaseDeg -= analogueShift;
+    }
+}
+
 std::vector<ResponseRow> ChainResponse(double sampleRate, std::span<const double> hz)
 {
     const FilterCoefficients coefficients = ComputeCoefficients(sampleRate);
@@ -143,14 +161,7 @@ std::vector<ResponseRow> ChainResponse(double sampleRate, std::span<const double
     if (rows.empty()) {
         return rows;
     }
-    // Whole turns that bring the first entry into (-180, 180]; the same for the whole column keeps
-    // it continuous.
-    const double simulatedShift = 360 * std::ceil((rows.front().simulated.phaseDeg - 180) / 360);
-    const double analogueShift = 360 * std::ceil((rows.front().analogue.phaseDeg - 180) / 360);
-    for (ResponseRow& row : rows) {
-        row.simulated.phaseDeg -= simulatedShift;
-        row.analogue.phaseDeg -= analogueShift;
-    }
+    ShiftPhasesToLowestFrequency(rows);
     return rows;
 }
 

@@ -50,9 +50,14 @@ struct ResponseRow
 [[nodiscard]] ResponseValue AnalogueResponse(double hz);
 
 // Both responses at every frequency of `hz` in the given order, the simulated one at sampleRate.
-// Each phase column is moved by whole turns so that its first entry lies in (-180, 180]; after
-// that it is continuous along the list (the unwrapped phase, exact even for a coarse grid).
+// Each phase is continuous in frequency (the unwrapped phase, exact even for a coarse grid) and
+// each column is moved by whole turns so that its entry at the lowest frequency lies in
+// (-180, 180]: a frequency gets the same phase whatever the order of the list.
 [[nodiscard]] std::vector<ResponseRow> ChainResponse(double sampleRate, std::span<const double> hz);
+
+// Moves each phase column of `rows` by whole turns so that the entry at the lowest frequency lies
+// in (-180, 180].
+void ShiftPhasesToLowestFrequency(std::vector<ResponseRow>& rows);
 
 // `points` frequencies from fromHz to toHz, both included (fromHz alone for one point), evenly
 // spaced on a logarithmic or a linear scale.
