@@ -22,6 +22,8 @@ packages=(
     pipewire pipewire-pulse wireplumber pipewire-bin
     # make lint
     clang-format clang-tidy
+    # make fuzz: clang with libFuzzer and the sanitizers' runtime, and the symbolizer for reports
+    clang libclang-rt-14-dev llvm
     # make package and its test
     dpkg-dev lintian desktop-file-utils appstream man-db bsdextrautils x11-utils libxml2-utils
     # a headless Wayland compositor for starting the packaged program without an X server
