@@ -281,7 +281,7 @@ void RenderWav(const std::vector<std::string>& args)
     CVornSimulation simulation;
     TestInput signal(options, simulation, rate, blocks);
     const FilterCoefficients coefficients = ComputeCoefficients(rate);
-    // Standard output gets the finished file: WAV cannot stream through a pipe.
+    // Standard output gets the finished file, its lengths in its header, as a file would have it.
     SoundOutput file(output, WavFormat(output), rate, 1, SoundOutput::Stdout::Spool);
 
     // The input of the next chunk of blocks is computed on a second thread while this one

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+namespace vorn {
+
+// Reads `count` bytes at `offset` into `to`; false when it cannot (past the end, or failing).
+using ReadAt = std::function<bool(std::int64_t offset, void* to, std::size_t count)>;
+
+// Whether a WAV or RF64 file of `length` bytes has a LIST chunk with an entry of an absurd size
+// (2 GiB or more): libsndfile (1.2.0 to 1.2.2 at least, issue #1118) counts its way through such
+// an entry with a 32-bit count that wraps round, and reads the same entry for ever. Such a file
+// is damaged: the renderer refuses it before libsndfile reads it. False for other files.
+[[nodiscard]] bool HasRunawayListEntry(const ReadAt& read, std::int64_t length);
+
+} // namespace vorn
