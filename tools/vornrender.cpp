@@ -4,7 +4,9 @@
 #include "rendercommands.h"
 #include "vornversion.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <stdexcept>
 #include <string>
@@ -104,18 +106,35 @@ Simulates a 6th-order 1 kHz Butterworth low-pass followed by a 1 Hz high-pass, d
   filter    an audio file IN (WAV, FLAC, Ogg, AIFF, ...; - is standard input) through the chain
             at its own rate, 8000 Hz or more, each channel on its own, into OUT (- is standard
             output). OUT's format: --format EXT or its extension (wav, flac, ogg, opus, aiff, au,
-            caf, w64, rf64, mp3, raw), AU on standard output (WAV and most others cannot stream
-            through a pipe; AU, FLAC and Ogg can); the samples: IN's unless --subtype says
-            otherwise, where the format holds them. Full scale in gives full scale out; integer
+            caf, w64, rf64, mp3, raw), AU on standard output (WAV, FLAC and Ogg stream through a
+            pipe too, WAV with its lengths at their largest; AIFF, CAF, W64 and RF64 cannot); a
+            pipe or device as OUT is written to; the samples: IN's unless --subtype says
+            otherwise, where the format holds them; metadata and the speaker layout where both
+            formats hold them. A NaN or infinite input sample is taken as 0 (counted, with a
+            warning). Full scale in gives full scale out; integer
             output is rounded once and clips, never wraps. The Butterworth's step overshoot
             (13.9 %) takes a full-scale square wave of some hundred hertz to +2.1 dBFS, and no
             signal past +7.8 dBFS: --gain DB scales the input for headroom (-8 never clips).
             --ab SECONDS alternates the dry input and the filtered output, first dry, with a
             10 ms equal-power crossfade; the chain runs on through the dry parts. OUT appears
-            only when complete. On a terminal a progress line, and at the end a summary on
-            standard error (frames, rate, channels, peaks in and out, clipped samples) unless
-            --quiet
+            only when complete; a failed write ends the run with status 1. On a terminal a
+            progress line, and at the end a summary on standard error (frames, rate, channels,
+            peaks in and out, clipped samples, samples taken as 0) unless --quiet
 )";
+
+// Whether everything written to standard output reached it; says on standard error when not.
+// A reader that went away has ended the program by SIGPIPE before this, as it ends any program
+// writing to a pipe.
+bool OutputWritten(const std::string& who)
+{
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) {
+        return true;
+    }
+    const int error = errno;
+    std::fprintf(stderr, "%s: cannot write standard output: %s\n", who.c_str(),
+        error != 0 ? std::strerror(error) : "write error");
+    return false;
+}
 
 } // namespace
 
@@ -128,11 +147,11 @@ int main(int argc, char* argv[])
     }
     if (args.front() == "--help" || args.front() == "-h") {
         std::fwrite(kUsage.data(), 1, kUsage.size(), stdout);
-        return 0;
+        return OutputWritten("vorn-render") ? 0 : 1;
     }
     if (args.front() == "--version") {
         std::printf("vorn-render %s\n", vorn::kVornVersion);
-        return 0;
+        return OutputWritten("vorn-render") ? 0 : 1;
     }
     for (const Subcommand& subcommand : kSubcommands) {
         if (args.front() == subcommand.name) {
@@ -145,12 +164,7 @@ int main(int argc, char* argv[])
                 std::fprintf(stderr, "vorn-render %s: %s\n", args.front().c_str(), error.what());
                 return 1;
             }
-            if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-                std::fprintf(
-                    stderr, "vorn-render %s: cannot write the output\n", args.front().c_str());
-                return 1;
-            }
-            return 0;
+            return OutputWritten("vorn-render " + args.front()) ? 0 : 1;
         }
     }
     std::fprintf(
