@@ -20,20 +20,29 @@ std::uint32_t Size(const unsigned char* bytes, bool bigEndian)
     return value;
 }
 
-} // namespace
-
-bool HasRunawayListEntry(const ReadAt& read, std::int64_t length)
+// The first mebibyte of a WAV or RF64 file (RIFF, RIFX or RF64, then WAVE); empty for others.
+std::vector<unsigned char> WaveHead(const ReadAt& read, std::int64_t length, bool& bigEndian)
 {
     const auto span = static_cast<std::size_t>(std::min(length, kHeaderBytes));
     std::vector<unsigned char> head(span);
     if (span < 12 || !read(0, head.data(), span) || std::memcmp(head.data() + 8, "WAVE", 4) != 0) {
-        return false;
+        return {};
     }
-    const bool bigEndian = std::memcmp(head.data(), "RIFX", 4) == 0;
+    bigEndian = std::memcmp(head.data(), "RIFX", 4) == 0;
     if (!bigEndian && std::memcmp(head.data(), "RIFF", 4) != 0
         && std::memcmp(head.data(), "RF64", 4) != 0) {
-        return false;
+        return {};
     }
+    return head;
+}
+
+} // namespace
+
+bool HasRunawayListEntry(const ReadAt& read, std::int64_t length)
+{
+    bool bigEndian = false;
+    const std::vector<unsigned char> head = WaveHead(read, length, bigEndian);
+    const std::size_t span = head.size();
     for (std::size_t list = 12; list + 12 <= span; ++list) {
         const unsigned char* at = head.data() + list;
         if (std::memcmp(at, "LIST", 4) != 0
@@ -51,6 +60,22 @@ bool HasRunawayListEntry(const ReadAt& read, std::int64_t length)
         }
     }
     return false;
+}
+
+bool HasSeveralFormatChunks(const ReadAt& read, std::int64_t length)
+{
+    bool bigEndian = false;
+    const std::vector<unsigned char> head = WaveHead(read, length, bigEndian);
+    int found = 0;
+    for (std::size_t at = 12; at + 8 <= head.size(); ++at) {
+        // A format chunk's size is 16 bytes or a few more; four such bytes by chance in the
+        // samples that follow a header are rare, and then only the map is not asked for.
+        if (std::memcmp(head.data() + at, "fmt ", 4) == 0
+            && Size(head.data() + at + 4, bigEndian) - 16 < 1024) {
+            ++found;
+        }
+    }
+    return found > 1;
 }
 
 } // namespace vorn

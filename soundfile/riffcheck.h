@@ -17,4 +17,10 @@ using ReadAt = std::function<bool(std::int64_t offset, void* to, std::size_t cou
 // is damaged, so the LIST is looked for at every offset, not only where a chunk should begin.
 [[nodiscard]] bool HasRunawayListEntry(const ReadAt& read, std::int64_t length);
 
+// Whether a WAV or RF64 file has more than one format chunk in its first mebibyte, looked for at
+// every offset. libsndfile (1.2.0, its issue #1092) takes the last one's channel count but keeps
+// the channel map it made for the first, and then reads past that map when asked for it: the
+// renderer does not ask for the map of such a file.
+[[nodiscard]] bool HasSeveralFormatChunks(const ReadAt& read, std::int64_t length);
+
 } // namespace vorn

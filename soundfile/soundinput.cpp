@@ -45,20 +45,19 @@ bool LogShowsTruncation(SNDFILE* file)
     return false;
 }
 
-// Whether the regular file behind the descriptor is one that libsndfile would never finish
-// reading the header of (see riffcheck.h).
-bool FileHasRunawayListEntry(int fd)
+// Reads at offsets of the regular file behind the descriptor; its length, -1 for a pipe or a
+// device, which cannot be read ahead.
+std::pair<ReadAt, std::int64_t> FileReader(int fd)
 {
     struct stat status
     { };
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        return false;
+        return { ReadAt {}, -1 };
     }
-    return HasRunawayListEntry(
-        [fd](std::int64_t offset, void* to, std::size_t count) {
-            return ::pread(fd, to, count, offset) == static_cast<ssize_t>(count);
-        },
-        status.st_size);
+    return { [fd](std::int64_t offset, void* to, std::size_t count) {
+                return ::pread(fd, to, count, offset) == static_cast<ssize_t>(count);
+            },
+        status.st_size };
 }
 
 } // namespace
@@ -73,7 +72,9 @@ SoundInput::SoundInput(const std::string& path)
     if (path == "-") {
         // Asked first: libsndfile may close the descriptor when it fails.
         const bool pipe = ::fstat(STDIN_FILENO, &status) == 0 && !S_ISREG(status.st_mode);
-        RefuseRunaway(FileHasRunawayListEntry(STDIN_FILENO));
+        if (const auto [read, length] = FileReader(STDIN_FILENO); length >= 0) {
+            CheckHeader(read, length);
+        }
         file = sf_open_fd(STDIN_FILENO, SFM_READ, &info, SF_FALSE);
         if (file == nullptr && pipe) {
             throw std::invalid_argument(
@@ -84,9 +85,15 @@ SoundInput::SoundInput(const std::string& path)
         throw std::invalid_argument("cannot read " + m_name + ": it is a folder");
     } else {
         if (const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
-            const bool runaway = FileHasRunawayListEntry(fd);
+            try {
+                if (const auto [read, length] = FileReader(fd); length >= 0) {
+                    CheckHeader(read, length);
+                }
+            } catch (...) {
+                ::close(fd);
+                throw;
+            }
             ::close(fd);
-            RefuseRunaway(runaway);
         }
         file = sf_open(path.c_str(), SFM_READ, &info);
     }
@@ -124,7 +131,7 @@ SoundInput::SoundInput(std::span<const std::byte> bytes, const std::string& name
         return n;
     };
     io.tell = [](void* memory) -> sf_count_t { return static_cast<Memory*>(memory)->position; };
-    RefuseRunaway(HasRunawayListEntry(
+    CheckHeader(
         [bytes](std::int64_t offset, void* to, std::size_t count) {
             if (offset < 0 || static_cast<std::size_t>(offset) + count > bytes.size()) {
                 return false;
@@ -132,17 +139,18 @@ SoundInput::SoundInput(std::span<const std::byte> bytes, const std::string& name
             std::memcpy(to, bytes.data() + offset, count);
             return true;
         },
-        static_cast<std::int64_t>(bytes.size())));
+        static_cast<std::int64_t>(bytes.size()));
     SF_INFO info {};
     Adopt(sf_open_virtual(&io, SFM_READ, &info, &m_memory), info);
 }
 
-void SoundInput::RefuseRunaway(bool runaway) const
+void SoundInput::CheckHeader(const ReadAt& read, std::int64_t length)
 {
-    if (runaway) {
+    if (HasRunawayListEntry(read, length)) {
         throw std::invalid_argument("cannot read " + m_name
             + ": the file is damaged (a LIST chunk holds an entry of more than 2 GiB)");
     }
+    m_channelMapSafe = !HasSeveralFormatChunks(read, length);
 }
 
 void SoundInput::Adopt(SNDFILE* file, const SF_INFO& info)
@@ -184,6 +192,9 @@ std::vector<std::pair<int, std::string>> SoundInput::Strings() const
 
 std::vector<int> SoundInput::ChannelMap() const
 {
+    if (!m_channelMapSafe) {
+        return {};
+    }
     std::vector<int> map(static_cast<std::size_t>(m_channels));
     const auto bytes = static_cast<int>(map.size() * sizeof(int));
     if (sf_command(m_file, SFC_GET_CHANNEL_MAP_INFO, map.data(), bytes) != SF_TRUE) {

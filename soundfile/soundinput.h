@@ -1,5 +1,7 @@
 #pragma once
 
+#include "riffcheck.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -53,8 +55,9 @@ private:
 
     // Takes the file libsndfile opened (nullptr: it could not) and checks it.
     void Adopt(sf_private_tag* file, const SF_INFO& info);
-    // Throws std::invalid_argument for a file whose header libsndfile would read for ever.
-    void RefuseRunaway(bool runaway) const;
+    // Throws std::invalid_argument for a file whose header libsndfile would read for ever, and
+    // notes whether libsndfile can be asked for its channel map (see riffcheck.h).
+    void CheckHeader(const ReadAt& read, std::int64_t length);
 
     std::string m_name; // for messages
     Memory m_memory;
@@ -64,6 +67,7 @@ private:
     int m_format = 0;
     std::optional<std::int64_t> m_frames;
     std::int64_t m_read = 0;
+    bool m_channelMapSafe = true;
 };
 
 } // namespace vorn
