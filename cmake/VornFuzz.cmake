@@ -2,7 +2,7 @@
 # One libFuzzer target: its sources define LLVMFuzzerTestOneInput, and its seed corpus lies in
 # tests/fuzz/corpus/<name>/. In the fuzz build (preset fuzz, clang) it becomes the fuzzer
 # <name>, which `make fuzz` runs; in the test builds the same sources are linked with a replay
-# main into <name>_replay, and ctest's fuzz_replay_<name> hands it every input of the corpus
+# main into <name>_replay, and ctest's test of that name hands it every input of the corpus
 # once. Adding a target is one call here and one folder of seeds.
 function(vorn_add_fuzz_target name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
@@ -21,7 +21,7 @@ function(vorn_add_fuzz_target name)
         add_executable(${name}_replay ${ARG_SOURCES} ${CMAKE_CURRENT_SOURCE_DIR}/replaymain.cpp)
         target_link_libraries(${name}_replay PRIVATE ${ARG_LIBS} vorn_warnings)
         target_include_directories(${name}_replay PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-        add_test(NAME fuzz_replay_${name} COMMAND ${name}_replay ${corpus})
-        set_tests_properties(fuzz_replay_${name} PROPERTIES LABELS fuzz TIMEOUT 120)
+        add_test(NAME ${name}_replay COMMAND ${name}_replay ${corpus})
+        set_tests_properties(${name}_replay PROPERTIES LABELS fuzz TIMEOUT 120)
     endif()
 endfunction()

@@ -15,6 +15,8 @@ if [ ! -s "$list" ]; then
     echo "run.sh: no fuzz targets listed in $list (configure with the preset fuzz)" >&2
     exit 2
 fi
+# The leaks of the system's codec libraries are theirs (lsan.supp says which and why).
+export LSAN_OPTIONS="suppressions=$(dirname "$0")/lsan.supp:print_suppressions=0"
 status=0
 while IFS='=' read -r name executable seeds; do
     if [ -z "$name" ] || { [ $# -gt 0 ] && ! printf '%s\n' "$@" | grep -qx "$name"; }; then
