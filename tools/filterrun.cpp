@@ -209,7 +209,7 @@ int ChooseFilterFormat(
     return major | fallback;
 }
 
-FilterSummary RunFilter(
+FilterSummary FilterStream(
     SoundInput& input, SoundOutput& output, int format, const FilterSettings& settings)
 {
     const int rate = input.Rate();

@@ -43,7 +43,7 @@ struct FilterSummary
 // writes the result into `output` (opened with `format`, at the input's rate and channels),
 // rounded once to the output's resolution and clipped at full scale. Does not finish the output.
 // Throws what reading and writing throw.
-FilterSummary RunFilter(
+FilterSummary FilterStream(
     SoundInput& input, SoundOutput& output, int format, const FilterSettings& settings);
 
 } // namespace vorn

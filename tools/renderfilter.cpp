@@ -142,7 +142,7 @@ void RenderFilter(const std::vector<std::string>& args)
     settings.gain = options.gain;
     settings.abSeconds = options.abSeconds;
     settings.progress = !options.quiet && ::isatty(STDERR_FILENO) != 0;
-    const FilterSummary summary = RunFilter(input, output, format, settings);
+    const FilterSummary summary = FilterStream(input, output, format, settings);
     output.Finish();
     const std::string in = Name(options.in, "standard input");
     if (summary.unusable > 0) {

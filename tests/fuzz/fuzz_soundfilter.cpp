@@ -35,7 +35,7 @@ void Filter(std::span<const std::byte> bytes)
     std::vector<std::byte> file;
     vorn::SoundOutput output(file, format, input.Rate(), input.Channels(), input.ChannelMap());
     output.SetStrings(input.Strings());
-    const vorn::FilterSummary summary = vorn::RunFilter(input, output, format, {});
+    const vorn::FilterSummary summary = vorn::FilterStream(input, output, format, {});
     output.Finish();
 
     vorn::SoundInput written(file, "OUT");
