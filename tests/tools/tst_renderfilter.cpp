@@ -15,6 +15,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <sndfile.h>
 #include <sys/resource.h>
@@ -427,6 +428,7 @@ private slots:
     void stringsCarriedOver();
     void nonFiniteInput_data();
     void nonFiniteInput();
+    void hugeInputIntoFloats();
     void speakerLayout_data();
     void speakerLayout();
     void wavThroughAPipe_data();
@@ -850,6 +852,26 @@ void TestRenderFilter::nonFiniteInput()
             && lines[0].contains("not finite"),
         run.err);
     QCOMPARE(summaryNumber(lines[1], "(\\d+) input samples not finite"), 2);
+}
+
+void TestRenderFilter::hugeInputIntoFloats()
+{
+    // Doubles far past full scale, and past what a 32-bit float holds: kept in a float output up
+    // to its largest value, never infinite; past 2^1000 sample units taken as 0, as unusable.
+    QTemporaryDir dir;
+    Audio in { 48000, 1, 64, std::vector<double>(4800, 1e40), {} };
+    in.samples[100] = 1e300;
+    QVERIFY(writeSound(dir.filePath("in.wav"), SF_FORMAT_WAV | SF_FORMAT_DOUBLE, in));
+    const RenderRun run = render(
+        { "filter", dir.filePath("in.wav"), dir.filePath("out.wav"), "--subtype", "float" });
+    QCOMPARE(run.exitCode, 0);
+    const Sound out = readSound(readFile(dir.filePath("out.wav")));
+    QCOMPARE(out.samples.size(), in.samples.size());
+    QVERIFY(std::all_of(
+        out.samples.begin(), out.samples.end(), [](double y) { return std::isfinite(y); }));
+    const double largest = *std::max_element(out.samples.begin(), out.samples.end());
+    QCOMPARE(largest, double(std::numeric_limits<float>::max()));
+    QVERIFY2(run.err.contains("1 input sample of"), run.err);
 }
 
 void TestRenderFilter::speakerLayout_data()
