@@ -1,5 +1,5 @@
 # The two commands of the README: `make run` and `make test`. Both set everything up first.
-.PHONY: all deps configure build run test test-default test-asan test-tsan package screenshots bench bench-audio lint format clean
+.PHONY: all deps configure build run test test-default test-asan test-tsan fuzz package screenshots bench bench-audio lint format clean
 
 all: build
 
@@ -43,6 +43,15 @@ test-tsan:
 	cmake --preset tsan
 	cmake --build --preset tsan
 	ctest --preset tsan
+
+# Every fuzz target (tests/fuzz) for FUZZ_SECONDS each, one after the other, in a build of its own
+# with clang, libFuzzer and the address and undefined-behaviour sanitizers. Fails on any finding;
+# what a target found is in build/fuzz/fuzz-findings/<target>/.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+	bash tests/fuzz/run.sh build/fuzz $(FUZZ_SECONDS)
 
 # The Debian package build/package/vorn_<version>_<arch>.deb (install it with
 # `apt install ./build/package/vorn_*.deb`), from the default build: only what the package installs

@@ -20,8 +20,12 @@ packages=(
     # a private PipeWire server for the sound tests (never pipewire-alsa: it would take over the
     # machine's ALSA default)
     pipewire pipewire-pulse wireplumber pipewire-bin
+    # Python's wave module reads a WAV stream from a pipe in the renderer's test
+    python3
     # make lint
     clang-format clang-tidy
+    # make fuzz: clang with libFuzzer and the sanitizers' runtime, and the symbolizer for reports
+    clang libclang-rt-14-dev llvm
     # make package and its test
     dpkg-dev lintian desktop-file-utils appstream man-db bsdextrautils x11-utils libxml2-utils
     # a headless Wayland compositor for starting the packaged program without an X server

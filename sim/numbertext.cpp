@@ -3,10 +3,14 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 namespace vorn {
 
 namespace {
+
+// FormatDouble15g of the largest double: 1.7976931348623157e308 to 15 significant digits.
+constexpr long double kLargestAsShown = 1.79769313486232e308L;
 
 bool IsBlank(char c)
 {
@@ -117,12 +121,24 @@ std::optional<double> ParseFiniteDecimal(std::string_view text)
         return std::nullopt;
     }
     if (error == std::errc::result_out_of_range) {
-        // Out of range either way: a magnitude too large would be infinite and is refused, one
-        // too small is zero (as strtod gives it). The decimal exponent of the leading digit tells
+        // Out of range either way: a magnitude too small is zero (as strtod gives it), one too
+        // large would be infinite and is refused. The decimal exponent of the leading digit tells
         // which.
-        return LeadingDigitExponent(text) > 0
-            ? std::nullopt
-            : std::optional<double>(text.front() == '-' ? -0.0 : 0.0);
+        const bool negative = text.front() == '-';
+        if (LeadingDigitExponent(text) <= 0) {
+            return negative ? -0.0 : 0.0;
+        }
+        // Except the largest double as FormatDouble15g shows it: its 15 digits round up past it,
+        // and what the dialog shows must read back.
+        long double wide = 0.0L;
+        const auto [wideEnd, wideError]
+            = std::from_chars(text.data(), text.data() + text.size(), wide);
+        if (wideError == std::errc {} && wideEnd == text.data() + text.size()
+            && std::fabs(wide) <= kLargestAsShown) {
+            return negative ? -std::numeric_limits<double>::max()
+                            : std::numeric_limits<double>::max();
+        }
+        return std::nullopt;
     }
     if (error != std::errc {} || !std::isfinite(value)) {
         return std::nullopt;

@@ -9,7 +9,9 @@ namespace vorn {
 // Reads a frequency (or any double) typed by a user: blanks around the number are allowed, the
 // rest must be one finite decimal number as the C locale writes it ("1000", "-0.5", "1e308").
 // Hexadecimal floats, "inf", "nan", empty text, trailing garbage and values that overflow to
-// infinity are refused with std::nullopt.
+// infinity are refused with std::nullopt; values too small to represent are zero of their sign.
+// The largest double as FormatDouble15g shows it, 1.79769313486232e+308, which lies past it,
+// reads as the largest double: the settings dialog reads back what it shows.
 [[nodiscard]] std::optional<double> ParseFiniteDecimal(std::string_view text);
 
 // Shows a double with up to 15 significant digits, "%.15g" in the C locale: "1000", "0.1",

@@ -81,7 +81,7 @@ void AtomicFile::Discard()
 void AtomicFile::Fail(int error)
 {
     Discard();
-    throw std::invalid_argument("cannot write '" + m_path + "': " + std::strerror(error));
+    throw std::runtime_error("cannot write '" + m_path + "': " + std::strerror(error));
 }
 
 void AtomicFile::Commit()
@@ -89,7 +89,9 @@ void AtomicFile::Commit()
     // mkstemp creates the file private; give it the usual permissions of a new file.
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    if (::fchmod(m_fd, 0666 & ~mask) != 0) {
+    // A file system that is full, or a disk that fails, may only say so when the data are
+    // flushed.
+    if (::fchmod(m_fd, 0666 & ~mask) != 0 || ::fsync(m_fd) != 0) {
         Fail(errno);
     }
     const int fd = m_fd;

@@ -21,8 +21,9 @@ public:
     [[nodiscard]] int Descriptor() const { return m_fd; }
     [[nodiscard]] const std::string& Path() const { return m_path; }
 
-    // Gives the file the usual permissions of a new file, closes it and renames it onto the
-    // destination. Throws std::invalid_argument naming the problem; the temporary file is then gone.
+    // Gives the file the usual permissions of a new file, flushes it to the disk, closes it and
+    // renames it onto the destination. Throws std::runtime_error naming the problem; the
+    // temporary file is then gone.
     void Commit();
 
 private:

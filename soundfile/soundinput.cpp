@@ -1,8 +1,13 @@
 #include "soundinput.h"
 
+#include "riffcheck.h"
+
 #include <stdexcept>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <sndfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,6 +45,21 @@ bool LogShowsTruncation(SNDFILE* file)
     return false;
 }
 
+// Reads at offsets of the regular file behind the descriptor; its length, -1 for a pipe or a
+// device, which cannot be read ahead.
+std::pair<ReadAt, std::int64_t> FileReader(int fd)
+{
+    struct stat status
+    { };
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        return { ReadAt {}, -1 };
+    }
+    return { [fd](std::int64_t offset, void* to, std::size_t count) {
+                return ::pread(fd, to, count, offset) == static_cast<ssize_t>(count);
+            },
+        status.st_size };
+}
+
 } // namespace
 
 SoundInput::SoundInput(const std::string& path)
@@ -48,11 +68,15 @@ SoundInput::SoundInput(const std::string& path)
     SF_INFO info {};
     struct stat status
     { };
+    SNDFILE* file = nullptr;
     if (path == "-") {
         // Asked first: libsndfile may close the descriptor when it fails.
         const bool pipe = ::fstat(STDIN_FILENO, &status) == 0 && !S_ISREG(status.st_mode);
-        m_file = sf_open_fd(STDIN_FILENO, SFM_READ, &info, SF_FALSE);
-        if (m_file == nullptr && pipe) {
+        if (const auto [read, length] = FileReader(STDIN_FILENO); length >= 0) {
+            CheckHeader(read, length);
+        }
+        file = sf_open_fd(STDIN_FILENO, SFM_READ, &info, SF_FALSE);
+        if (file == nullptr && pipe) {
             throw std::invalid_argument(
                 "cannot read standard input: " + std::string(sf_strerror(nullptr))
                 + " (through a pipe, WAV, AU and Ogg stream; FLAC and the others need a file)");
@@ -60,11 +84,81 @@ SoundInput::SoundInput(const std::string& path)
     } else if (::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
         throw std::invalid_argument("cannot read " + m_name + ": it is a folder");
     } else {
-        m_file = sf_open(path.c_str(), SFM_READ, &info);
+        if (const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
+            try {
+                if (const auto [read, length] = FileReader(fd); length >= 0) {
+                    CheckHeader(read, length);
+                }
+            } catch (...) {
+                ::close(fd);
+                throw;
+            }
+            ::close(fd);
+        }
+        file = sf_open(path.c_str(), SFM_READ, &info);
     }
-    if (m_file == nullptr) {
+    Adopt(file, info);
+}
+
+SoundInput::SoundInput(std::span<const std::byte> bytes, const std::string& name)
+    : m_name(name)
+    , m_memory { bytes, 0 }
+{
+    SF_VIRTUAL_IO io {};
+    io.get_filelen = [](void* memory) -> sf_count_t {
+        return static_cast<sf_count_t>(static_cast<Memory*>(memory)->bytes.size());
+    };
+    io.seek = [](sf_count_t offset, int whence, void* data) -> sf_count_t {
+        auto* memory = static_cast<Memory*>(data);
+        const auto size = static_cast<sf_count_t>(memory->bytes.size());
+        const sf_count_t base = whence == SEEK_SET ? 0
+            : whence == SEEK_CUR                   ? memory->position
+                                                   : size;
+        if (offset < -base || offset > size - base) {
+            return -1;
+        }
+        memory->position = base + offset;
+        return memory->position;
+    };
+    io.read = [](void* to, sf_count_t count, void* data) -> sf_count_t {
+        auto* memory = static_cast<Memory*>(data);
+        const auto size = static_cast<sf_count_t>(memory->bytes.size());
+        const sf_count_t n = std::clamp<sf_count_t>(count, 0, size - memory->position);
+        if (n > 0) {
+            std::memcpy(to, memory->bytes.data() + memory->position, static_cast<std::size_t>(n));
+        }
+        memory->position += n;
+        return n;
+    };
+    io.tell = [](void* memory) -> sf_count_t { return static_cast<Memory*>(memory)->position; };
+    CheckHeader(
+        [bytes](std::int64_t offset, void* to, std::size_t count) {
+            if (offset < 0 || static_cast<std::size_t>(offset) + count > bytes.size()) {
+                return false;
+            }
+            std::memcpy(to, bytes.data() + offset, count);
+            return true;
+        },
+        static_cast<std::int64_t>(bytes.size()));
+    SF_INFO info {};
+    Adopt(sf_open_virtual(&io, SFM_READ, &info, &m_memory), info);
+}
+
+void SoundInput::CheckHeader(const ReadAt& read, std::int64_t length)
+{
+    if (HasRunawayListEntry(read, length)) {
+        throw std::invalid_argument("cannot read " + m_name
+            + ": the file is damaged (a LIST chunk holds an entry of more than 2 GiB)");
+    }
+    m_channelMapSafe = !HasSeveralFormatChunks(read, length);
+}
+
+void SoundInput::Adopt(SNDFILE* file, const SF_INFO& info)
+{
+    if (file == nullptr) {
         throw std::invalid_argument("cannot read " + m_name + ": " + sf_strerror(nullptr));
     }
+    m_file = file;
     m_rate = info.samplerate;
     m_channels = info.channels;
     m_format = info.format;
@@ -94,6 +188,19 @@ std::vector<std::pair<int, std::string>> SoundInput::Strings() const
         }
     }
     return strings;
+}
+
+std::vector<int> SoundInput::ChannelMap() const
+{
+    if (!m_channelMapSafe) {
+        return {};
+    }
+    std::vector<int> map(static_cast<std::size_t>(m_channels));
+    const auto bytes = static_cast<int>(map.size() * sizeof(int));
+    if (sf_command(m_file, SFC_GET_CHANNEL_MAP_INFO, map.data(), bytes) != SF_TRUE) {
+        map.clear();
+    }
+    return map;
 }
 
 std::size_t SoundInput::Read(std::span<double> buffer)

@@ -3,7 +3,9 @@
 #include "designoptions.h"
 #include "vornversion.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <stdexcept>
 #include <type_traits>
@@ -105,12 +107,32 @@ RenderCommandLine ParseRenderCommandLine(const std::vector<std::string>& argumen
     return parsed;
 }
 
+namespace {
+
+// Whether everything written to standard output reached it; says so in one line on standard error
+// when not. A reader that went away has ended the program by SIGPIPE before this, as it ends any
+// program writing to a pipe.
+bool OutputWritten(const std::string& command)
+{
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) {
+        return true;
+    }
+    const int error = errno;
+    Write(FailureLine(kProgram, command,
+              std::string("cannot write standard output: ")
+                  + (error != 0 ? std::strerror(error) : "write error")),
+        stderr);
+    return false;
+}
+
+} // namespace
+
 int RunRenderCommandLine(const RenderCommandLine& line)
 {
     switch (line.result.action) {
     case CommandLineResult::Action::Print:
         Write(line.result.text, stdout);
-        return std::fflush(stdout) == 0 ? line.result.status : 1;
+        return OutputWritten({}) ? line.result.status : 1;
     case CommandLineResult::Action::Refuse:
         Write(line.result.text, stderr);
         return line.result.status;
@@ -127,11 +149,7 @@ int RunRenderCommandLine(const RenderCommandLine& line)
         Write(FailureLine(kProgram, name, error.what()), stderr);
         return 1;
     }
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        Write(FailureLine(kProgram, name, "cannot write the output"), stderr);
-        return 1;
-    }
-    return 0;
+    return OutputWritten(name) ? 0 : 1;
 }
 
 } // namespace vorn

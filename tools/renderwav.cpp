@@ -83,7 +83,7 @@ void RunWav(const WavOptions& options)
     CVornSimulation simulation;
     TestInput signal(options.signal, simulation, blocks);
     BlockChain chain(OneDesign(options.designs), simulation, rate);
-    // Standard output gets the finished file: WAV cannot stream through a pipe.
+    // Standard output gets the finished file, its lengths in its header, as a file would have it.
     SoundOutput file(options.output, options.format, rate, 1, SoundOutput::Stdout::Spool);
 
     // The input of the next chunk of blocks is computed on a second thread while this one

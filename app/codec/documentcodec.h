@@ -24,7 +24,9 @@ struct DecodedText
 DecodedText DecodeDocumentBytes(const QByteArray& bytes);
 
 // Writes text ('\n' line breaks) in the encoding, with CR LF line ends when crlf is set. Returns
-// nothing when the encoding cannot hold a character of the text.
+// nothing when the encoding cannot hold a character of the text. A Shift_JIS character with two
+// codes (the NEC and IBM extensions: ≒ is 81 E0 and 87 90, 纊 is FA 5C and ED 40) is written
+// with the one Windows writes, so a file with the other code comes back with that code.
 std::optional<QByteArray> EncodeDocumentText(const QString& text, TextEncoding encoding, bool crlf);
 
 // A short name of the encoding for messages ("UTF-8", "Shift_JIS", ...).

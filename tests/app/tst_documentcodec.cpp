@@ -17,6 +17,7 @@ private slots:
     void detectsAndWritesBack();
     void refusesWhatTheEncodingCannotHold_data();
     void refusesWhatTheEncodingCannotHold();
+    void shiftJisCharactersWithTwoCodesTakeWindowsCode();
 };
 
 void TestDocumentCodec::detectsAndWritesBack_data()
@@ -103,6 +104,18 @@ void TestDocumentCodec::refusesWhatTheEncodingCannotHold()
     if (held) {
         QCOMPARE(DecodeDocumentBytes(*written).text, text);
     }
+}
+
+void TestDocumentCodec::shiftJisCharactersWithTwoCodesTakeWindowsCode()
+{
+    // ≒ in JIS row 2 and in NEC row 13, 纊 in the IBM extension and in the NEC-selected copy of
+    // it, ¬ in JIS row 2 and in the IBM extension: the codes of Microsoft's table for code page
+    // 932, whose encoder writes the first of each pair but the IBM one of 纊.
+    const DecodedText decoded = DecodeDocumentBytes(QByteArray("\x87\x90\xED\x40\xFA\x54\n"));
+    QCOMPARE(decoded.encoding, TextEncoding::Cp932);
+    QCOMPARE(decoded.text, QStringLiteral("\u2252\u7E8A\uFFE2\n"));
+    QCOMPARE(EncodeDocumentText(decoded.text, decoded.encoding, false),
+        QByteArray("\x81\xE0\xFA\x5C\x81\xCA\n"));
 }
 
 QTEST_GUILESS_MAIN(TestDocumentCodec)

@@ -233,6 +233,16 @@ private slots:
         QVERIFY(doc->DoFileSave());
         QVERIFY(seen->finished());
         QCOMPARE(readAll(file("sjis.txt")), QByteArray("\xE6\x97\xA5\xE6\x9C\xAC\xF0\x9F\x98\x80"));
+
+        // The document is UTF-8 from then on: the next edit is saved as UTF-8 without asking.
+        QCOMPARE(doc->Encoding(), TextEncoding::Utf8);
+        appendText(frame()->GetActiveView(), QStringLiteral("語"));
+        QVERIFY(doc->IsModified());
+        seen = pressOnNextMessageBox(QMessageBox::Cancel);
+        QVERIFY(doc->DoFileSave());
+        QVERIFY(!seen->finished());
+        QCOMPARE(readAll(file("sjis.txt")),
+            QByteArray("\xE6\x97\xA5\xE6\x9C\xAC\xF0\x9F\x98\x80\xE8\xAA\x9E"));
     }
 
     void closingAModifiedDocumentAsks()

@@ -1,8 +1,8 @@
 // The menu bar's keyboard highlight as assistive technology and an input method meet it, at the
 // real keyboard of a private X server (Xvfb) with a private accessibility bus, both started by
 // the wrappers: every entry the highlight moves to is announced, Tab follows the layout's reading
-// order, a letter committed by an input method acts as its key, and only an open popup paints its
-// entry pressed.
+// order, a letter committed by an input method acts as its key, only an open popup paints its
+// entry pressed, and a literal ampersand ("&&") is no mnemonic.
 
 #include "framemenubar.h"
 #include "mainframe.h"
@@ -230,6 +230,58 @@ private slots:
         QTRY_VERIFY(frame()->GetActiveView()->hasFocus());
         QVERIFY(xinput::pressKeys({ QStringLiteral("x") }));
         QCOMPARE(frame()->GetActiveView()->toPlainText(), QStringLiteral("x"));
+    }
+
+    void literalAmpersandsAreNoMnemonic_data()
+    {
+        QTest::addColumn<QStringList>("added"); // entries added to the menu bar, each a popup
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("highlighted"); // the entry the key highlights, or none
+        QTest::addColumn<QString>("opened"); // the entry whose popup the key opens, or none
+        // "&&" is a plain ampersand: A&&B has no mnemonic B, so the letter is Bee's alone.
+        QTest::newRow("A&&B") << QStringList { QStringLiteral("A&&B"), QStringLiteral("&Bee") }
+                              << QStringLiteral("alt+b") << QString() << QStringLiteral("&Bee");
+        // A&&B(&C) has the mnemonic C, which Cee shares: the key moves the highlight.
+        QTest::newRow("A&&B(&C)") << QStringList { QStringLiteral("A&&B(&C)"),
+            QStringLiteral("&Cee") }
+                                  << QStringLiteral("alt+c") << QStringLiteral("A&&B(&C)")
+                                  << QString();
+    }
+
+    void literalAmpersandsAreNoMnemonic()
+    {
+        QFETCH(QStringList, added);
+        QFETCH(QString, key);
+        QFETCH(QString, highlighted);
+        QFETCH(QString, opened);
+        std::vector<QMenu*> menus;
+        for (const QString& text : added) {
+            QMenu* menu = bar()->addMenu(text);
+            menu->addAction(QStringLiteral("item"));
+            menus.push_back(menu);
+        }
+        const auto remove = qScopeGuard([this, &menus] {
+            for (QMenu* menu : menus) {
+                bar()->removeAction(menu->menuAction());
+                delete menu;
+            }
+        });
+        QTRY_VERIFY(!bar()->actionGeometry(menus.back()->menuAction()).isEmpty());
+        // What the menu bar counts as each entry's mnemonic.
+        QCOMPARE(bar()->EntriesWithMnemonic(u'&').size(), std::size_t(0));
+        QCOMPARE(bar()->EntriesWithMnemonic(u'A').size(), std::size_t(0));
+
+        QVERIFY(xinput::pressKeys({ key }));
+        QCOMPARE(this->highlighted(), highlighted);
+        if (!opened.isEmpty()) {
+            QTRY_VERIFY(entry(opened)->menu()->isVisible());
+        }
+        QVERIFY(xinput::pressKeys({ QStringLiteral("Escape") }));
+        if (opened.isEmpty()) {
+            QTRY_VERIFY(frame()->GetActiveView()->hasFocus());
+        } else {
+            QVERIFY(xinput::pressKeys({ QStringLiteral("Escape") }));
+        }
     }
 
     void onlyAnOpenPopupLooksPressed()

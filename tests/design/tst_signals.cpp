@@ -1,6 +1,7 @@
 // The renderer's signal pieces in the core: reproducible noise and its spectrum, the chain for
-// several channels, and the A/B crossfade.
+// several channels, the guard against non-finite input, and the A/B crossfade.
 #include "abcrossfade.h"
+#include "chainguard.h"
 #include "multichannelchain.h"
 #include "noisegenerator.h"
 #include "sampleconvert.h"
@@ -8,6 +9,8 @@
 
 #include <QTest>
 
+#include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <numeric>
 #include <vector>
@@ -23,6 +26,8 @@ private slots:
     void noiseSpectrum_data();
     void noiseSpectrum();
     void multichannelChain();
+    void unusableInput_data();
+    void unusableInput();
     void crossfade();
 };
 
@@ -145,6 +150,66 @@ void TestSignals::multichannelChain()
             const double expected = StepFilterChain(coefficients, state, input[i]);
             QVERIFY(output[i] == expected);
         }
+    }
+}
+
+void TestSignals::unusableInput_data()
+{
+    QTest::addColumn<double>("bad");
+    QTest::newRow("NaN") << double(NAN);
+    QTest::newRow("infinity") << double(INFINITY);
+    QTest::newRow("minus infinity") << -double(INFINITY);
+    // Finite, but the chain's states would overflow: the largest double.
+    QTest::newRow("largest double") << DBL_MAX;
+}
+
+void TestSignals::unusableInput()
+{
+    QFETCH(double, bad);
+    // Values up to the limit stay as they are, the extremes too; only the bad ones become 0.
+    std::vector<double> block { 1.0, bad, -0.0, kChainInputLimit, bad, -DBL_TRUE_MIN, bad,
+        -kChainInputLimit };
+    QCOMPARE(ZeroUnusableSamples(block), 3);
+    const std::vector<double> expected { 1.0, 0.0, -0.0, kChainInputLimit, 0.0, -DBL_TRUE_MIN, 0.0,
+        -kChainInputLimit };
+    QCOMPARE(block, expected);
+    QVERIFY(std::signbit(block[2]));
+
+    // A stereo signal with one bad sample on the left: guarded, both channels go on as if the
+    // sample had been 0, and stay finite.
+    const int frames = 4000;
+    std::vector<double> input(2 * frames);
+    for (int n = 0; n < frames; ++n) {
+        input[2 * n] = 8000 * std::sin(0.05 * n);
+        input[2 * n + 1] = 8000 * std::cos(0.03 * n);
+    }
+    std::vector<double> zeroed = input;
+    input[2 * 100] = bad;
+    zeroed[2 * 100] = 0.0;
+    MultichannelChain guarded(44100, 2);
+    MultichannelChain reference(44100, 2);
+    QCOMPARE(ZeroUnusableSamples(input), 1);
+    guarded.Process(input);
+    reference.Process(zeroed);
+    QCOMPARE(input, zeroed);
+    QVERIFY(std::all_of(input.begin(), input.end(), [](double y) { return std::isfinite(y); }));
+
+    // A limit of its own: the gain is applied after the guard.
+    std::vector<double> scaled { 1e6, -2e6, 3e6 };
+    QCOMPARE(ZeroUnusableSamples(scaled, 2e6), 1);
+    QCOMPARE(scaled, (std::vector<double> { 1e6, -2e6, 0.0 }));
+
+    // Unguarded, a non-finite sample stays in the state for good; the largest double, held,
+    // takes the states past it (the step response overshoots).
+    std::vector<double> unguarded(2 * frames, std::isfinite(bad) ? bad : 1000.0);
+    unguarded[0] = bad;
+    MultichannelChain poisoned(44100, 2);
+    poisoned.Process(unguarded);
+    if (!std::isfinite(bad)) {
+        QVERIFY(!std::isfinite(unguarded[2 * (frames - 1)]));
+    } else {
+        QVERIFY(std::any_of(
+            unguarded.begin(), unguarded.end(), [](double y) { return !std::isfinite(y); }));
     }
 }
 

@@ -3,6 +3,7 @@
 
 #include <QTest>
 
+#include <cfloat>
 #include <cmath>
 
 using namespace vorn;
@@ -40,6 +41,9 @@ void TestNumberText::accepted_data()
     QTest::newRow("negative zero") << "-0" << -0.0;
     QTest::newRow("smallest subnormal") << "4.9406564584124654e-324" << 4.9406564584124654e-324;
     QTest::newRow("below the smallest subnormal") << "-1e-330" << -0.0;
+    // FormatDouble15g of the largest double rounds up past it; the dialog must read it back.
+    QTest::newRow("largest double as shown") << "1.79769313486232e+308" << DBL_MAX;
+    QTest::newRow("negative largest double as shown") << "-1.79769313486232e308" << -DBL_MAX;
 }
 
 void TestNumberText::accepted()
@@ -67,6 +71,7 @@ void TestNumberText::refused_data()
     QTest::newRow("decimal comma") << "0,5";
     QTest::newRow("hexadecimal") << "0x10";
     QTest::newRow("overflows to infinity") << "1e309";
+    QTest::newRow("just past the largest double as shown") << "1.79769313486233e308";
     QTest::newRow("exponent without digits") << "1e";
     QTest::newRow("sign alone") << "-";
     QTest::newRow("point alone") << ".";
@@ -99,7 +104,7 @@ void TestNumberText::formatted()
 
 void TestNumberText::formattedValuesReadBack()
 {
-    for (double value : { 1000.0, 0.1, 1e308, -44100.5, 123.456789 }) {
+    for (double value : { 1000.0, 0.1, 1e308, -44100.5, 123.456789, DBL_MAX, -DBL_MAX }) {
         const auto parsed = ParseFiniteDecimal(FormatDouble15g(value));
         QVERIFY(parsed.has_value());
         QVERIFY(std::fabs(*parsed - value) <= std::fabs(value) * 1e-14);

@@ -1,13 +1,18 @@
-// vorn-render as a script would use it: its outputs against the core, and its refusals.
+// vorn-render as a script would use it: its outputs against the core, its refusals, and a
+// standard output that takes nothing.
 #include "vornsimulation.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
 
 #include "renderprocess.h"
+
+#include <cerrno>
+#include <cstring>
 
 using namespace vorn;
 
@@ -37,6 +42,8 @@ private slots:
     void badInput_data();
     void badInput();
     void helpAndVersion();
+    void fullOutput_data();
+    void fullOutput();
 };
 
 void TestRender::samplesMatchTheCore_data()
@@ -222,6 +229,33 @@ void TestRender::helpAndVersion()
     const RenderRun version = render({ "--version" });
     QCOMPARE(version.exitCode, 0);
     QCOMPARE(version.out, QByteArray("vorn-render 1.0.0.1\n"));
+}
+
+void TestRender::fullOutput_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("help") << QStringList { "--help" };
+    QTest::newRow("version") << QStringList { "--version" };
+    QTest::newRow("samples") << QStringList { "samples" };
+    QTest::newRow("response") << QStringList { "response", "--points", "5" };
+    QTest::newRow("coefficients") << QStringList { "coefficients" };
+    QTest::newRow("wav to standard output") << QStringList { "wav", "--output", "-" };
+}
+
+void TestRender::fullOutput()
+{
+    // Standard output on a device that takes nothing: status 1 and one line, never success.
+    QFETCH(QStringList, arguments);
+    QProcess process;
+    process.setStandardOutputFile(QStringLiteral("/dev/full"));
+    process.start(QStringLiteral(VORN_RENDER_PATH), arguments);
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 1);
+    const QByteArray err = process.readAllStandardError();
+    QCOMPARE(err.count('\n'), 1);
+    QVERIFY2(
+        err.contains("cannot write standard output") && err.contains(std::strerror(ENOSPC)), err);
 }
 
 QTEST_GUILESS_MAIN(TestRender)

@@ -1,0 +1,81 @@
+#include "riffcheck.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace vorn {
+
+namespace {
+
+constexpr std::uint64_t kAbsurdEntry = 0x80000000;
+constexpr std::int64_t kHeaderBytes = 1 << 20;
+
+std::uint32_t Size(const unsigned char* bytes, bool bigEndian)
+{
+    std::uint32_t value = 0;
+    for (int i = 0; i < 4; ++i) {
+        value = (value << 8) | bytes[bigEndian ? i : 3 - i];
+    }
+    return value;
+}
+
+// The first mebibyte of a WAV or RF64 file (RIFF, RIFX or RF64, then WAVE); empty for others.
+std::vector<unsigned char> WaveHead(const ReadAt& read, std::int64_t length, bool& bigEndian)
+{
+    const auto span = static_cast<std::size_t>(std::min(length, kHeaderBytes));
+    std::vector<unsigned char> head(span);
+    if (span < 12 || !read(0, head.data(), span) || std::memcmp(head.data() + 8, "WAVE", 4) != 0) {
+        return {};
+    }
+    bigEndian = std::memcmp(head.data(), "RIFX", 4) == 0;
+    if (!bigEndian && std::memcmp(head.data(), "RIFF", 4) != 0
+        && std::memcmp(head.data(), "RF64", 4) != 0) {
+        return {};
+    }
+    return head;
+}
+
+} // namespace
+
+bool HasRunawayListEntry(const ReadAt& read, std::int64_t length)
+{
+    bool bigEndian = false;
+    const std::vector<unsigned char> head = WaveHead(read, length, bigEndian);
+    const std::size_t span = head.size();
+    for (std::size_t list = 12; list + 12 <= span; ++list) {
+        const unsigned char* at = head.data() + list;
+        if (std::memcmp(at, "LIST", 4) != 0
+            || (std::memcmp(at + 8, "INFO", 4) != 0 && std::memcmp(at + 8, "adtl", 4) != 0)) {
+            continue;
+        }
+        // The entries after the list's type, each an id and a size, up to the list's end.
+        const std::size_t end = std::min<std::uint64_t>(list + 8 + Size(at + 4, bigEndian), span);
+        for (std::uint64_t entry = list + 12; entry + 8 <= end;) {
+            const std::uint64_t size = Size(head.data() + entry + 4, bigEndian);
+            if (size + (size & 1) >= kAbsurdEntry) {
+                return true;
+            }
+            entry += 8 + size + (size & 1);
+        }
+    }
+    return false;
+}
+
+bool HasSeveralFormatChunks(const ReadAt& read, std::int64_t length)
+{
+    bool bigEndian = false;
+    const std::vector<unsigned char> head = WaveHead(read, length, bigEndian);
+    int found = 0;
+    for (std::size_t at = 12; at + 8 <= head.size(); ++at) {
+        // A format chunk's size is 16 bytes or a few more; four such bytes by chance in the
+        // samples that follow a header are rare, and then only the map is not asked for.
+        if (std::memcmp(head.data() + at, "fmt ", 4) == 0
+            && Size(head.data() + at + 4, bigEndian) - 16 < 1024) {
+            ++found;
+        }
+    }
+    return found > 1;
+}
+
+} // namespace vorn

@@ -1,0 +1,377 @@
+// vorn-render filter's processing: the chain over a sound input, block by block, into a sound
+// output.
+#include "filterrun.h"
+
+#include "abcrossfade.h"
+#include "chainguard.h"
+#include "channelfilter.h"
+#include "soundinput.h"
+#include "soundoutput.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdio>
+#include <deque>
+#include <exception>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <sndfile.h>
+#include <span>
+#include <thread>
+#include <vector>
+
+namespace vorn {
+
+namespace {
+
+// Full scale in the chain's sample units, which are those of 16-bit samples.
+constexpr double kFullScale = 32768.0;
+// Frames per block: large for files; small for a pipe, which may be a live signal. Fewer for
+// files of many channels, so that a block holds at most 65536 samples.
+constexpr std::size_t kFileBlockFrames = 16384;
+constexpr std::size_t kPipeBlockFrames = 1024;
+constexpr std::size_t kMaxBlockSamples = 65536;
+// The crossfade at each A/B switch.
+constexpr double kFadeSeconds = 0.010;
+
+// The chain's output, in sample units, as the output's subtype holds it: linear PCM rounded to
+// its resolution and clipped at full scale, floats as they are (up to the largest a 32-bit float
+// holds), anything else clipped and handed
+// to libsndfile's encoder. Keeps the peak (before clipping) and counts the samples past full
+// scale.
+class OutputStage
+{
+public:
+    explicit OutputStage(int subtype)
+        : m_bits(PcmBits(subtype))
+        , m_float(IsFloatSubtype(subtype))
+        , m_largest((subtype & SF_FORMAT_SUBMASK) == SF_FORMAT_FLOAT
+                  ? static_cast<double>(std::numeric_limits<float>::max()) * kFullScale
+                  : std::numeric_limits<double>::max())
+    { }
+
+    void Write(SoundOutput& output, std::span<double> block)
+    {
+        if (m_bits > 0) {
+            WritePcm(output, block);
+            return;
+        }
+        double peak = m_peak;
+        for (double& y : block) {
+            const double magnitude = std::fabs(y);
+            peak = magnitude > peak ? magnitude : peak;
+            if (!m_float && !(y >= -kFullScale && y <= kFullScale - 1.0)) {
+                // Clipped (NaN to silence) before the encoder sees it.
+                y = std::isnan(y) ? 0.0 : std::clamp(y, -kFullScale, kFullScale - 1.0);
+                ++m_clipped;
+            } else if (m_float && magnitude > kFullScale) {
+                // Kept, up to the largest value that the floats hold (beyond, a 32-bit float
+                // would be infinite).
+                y = std::clamp(y, -m_largest, m_largest);
+                ++m_clipped;
+            }
+            y /= kFullScale;
+        }
+        m_peak = peak;
+        output.WriteDoubles(block);
+    }
+
+    [[nodiscard]] double Peak() const { return m_peak; }
+    [[nodiscard]] std::int64_t Clipped() const { return m_clipped; }
+    [[nodiscard]] bool KeepsOvers() const { return m_float; }
+
+private:
+    // Rounds to the nearest step of the subtype (ties to even) and clips at full scale, as
+    // 32-bit integers with the sample in their top bits, which libsndfile writes as they are.
+    void WritePcm(SoundOutput& output, std::span<const double> block)
+    {
+        const double scale = std::ldexp(1.0, m_bits - 16);
+        const double high = std::ldexp(1.0, m_bits - 1) - 1;
+        const double low = -std::ldexp(1.0, m_bits - 1);
+        const auto shift = static_cast<std::int64_t>(1) << (32 - m_bits);
+        // Adding and taking away 1.5 * 2^52 rounds any magnitude below 2^51 to an integer.
+        constexpr double kRounder = 0x1.8p52;
+        m_ints.resize(block.size());
+        double peak = m_peak;
+        for (std::size_t i = 0; i < block.size(); ++i) {
+            const double magnitude = std::fabs(block[i]);
+            peak = magnitude > peak ? magnitude : peak;
+            const double v = block[i] * scale;
+            double q = 0.0;
+            if (std::fabs(v) < high + 0.5) {
+                q = (v + kRounder) - kRounder;
+            } else if (v > 0) {
+                q = high;
+                ++m_clipped;
+            } else if (v < 0) {
+                // Down to half a step below -2^(bits-1), the value rounds to full scale.
+                q = low;
+                m_clipped += v < low - 0.5 ? 1 : 0;
+            } // NaN stays silent
+            m_ints[i] = static_cast<std::int32_t>(static_cast<std::int64_t>(q) * shift);
+        }
+        m_peak = peak;
+        output.WriteInts(m_ints);
+    }
+
+    int m_bits;
+    bool m_float;
+    double m_largest; // in sample units, what a float output holds
+    double m_peak = 0.0;
+    std::int64_t m_clipped = 0;
+    std::vector<std::int32_t> m_ints;
+};
+
+// The progress line on a terminal: percent (when the length is known), seconds done and the
+// speed as a multiple of real time, at most five times a second.
+class ProgressLine
+{
+public:
+    ProgressLine(bool shown, int rate, std::optional<std::int64_t> total)
+        : m_shown(shown)
+        , m_rate(rate)
+        , m_total(total)
+    { }
+
+    void Update(std::int64_t frames)
+    {
+        const auto now = std::chrono::steady_clock::now();
+        if (!m_shown || now - m_last < std::chrono::milliseconds(200)) {
+            return;
+        }
+        m_last = now;
+        const double done = static_cast<double>(frames) / m_rate;
+        const double elapsed = std::chrono::duration<double>(now - m_start).count();
+        const double speed = elapsed > 0 ? done / elapsed : 0.0;
+        if (m_total && *m_total > 0) {
+            std::fprintf(stderr, "\r%5.1f%%  %.1f/%.1f s  %.1fx real time ",
+                100.0 * static_cast<double>(frames) / static_cast<double>(*m_total), done,
+                static_cast<double>(*m_total) / m_rate, speed);
+        } else {
+            std::fprintf(stderr, "\r%.1f s  %.1fx real time ", done, speed);
+        }
+        m_drawn = true;
+    }
+
+    ~ProgressLine()
+    {
+        if (m_drawn) {
+            std::fputs("\r\033[K", stderr);
+        }
+    }
+
+    ProgressLine(const ProgressLine&) = delete;
+    ProgressLine& operator=(const ProgressLine&) = delete;
+
+private:
+    bool m_shown;
+    int m_rate;
+    std::optional<std::int64_t> m_total;
+    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point m_last = m_start;
+    bool m_drawn = false;
+};
+
+// Multiplies every sample by `factor`; returns the larger of `peak` and the largest magnitude
+// before that.
+[[gnu::noinline]] double ScaleKeepingPeak(std::span<double> samples, double factor, double peak)
+{
+    for (double& x : samples) {
+        const double magnitude = std::fabs(x);
+        peak = magnitude > peak ? magnitude : peak;
+        x *= factor;
+    }
+    return peak;
+}
+
+} // namespace
+
+int ChooseFilterFormat(
+    const SoundContainer& container, std::optional<int> asked, const SoundInput& input)
+{
+    const int major = container.major;
+    if (asked) {
+        return major | *asked;
+    }
+    const int inputSubtype = input.Format() & SF_FORMAT_SUBMASK;
+    const auto holds = [&](int subtype) {
+        SF_INFO info {};
+        info.samplerate = input.Rate();
+        info.channels = input.Channels();
+        info.format = major | subtype;
+        return sf_format_check(&info) == SF_TRUE;
+    };
+    if (holds(inputSubtype)) {
+        return major | inputSubtype;
+    }
+    const int fallback = container.defaultSubtype;
+    const bool wide = PcmBits(inputSubtype) > 16 || IsFloatSubtype(inputSubtype);
+    if (wide && PcmBits(fallback) == 16 && holds(SF_FORMAT_PCM_24)) {
+        return major | SF_FORMAT_PCM_24;
+    }
+    return major | fallback;
+}
+
+namespace {
+
+// Blocks handed from one thread to the next: indices into a pool of buffers, in order. The pool
+// is never larger than the queue, so Push never waits; Pop waits for a block, or gives nothing
+// once the queue is closed and empty.
+class BlockQueue
+{
+public:
+    struct Block
+    {
+        std::size_t buffer = 0;
+        std::size_t frames = 0;
+        std::int64_t first = 0; // the frame the block starts at
+    };
+
+    void Push(const Block& block)
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_blocks.push_back(block);
+        }
+        m_ready.notify_one();
+    }
+
+    std::optional<Block> Pop()
+    {
+        std::unique_lock lock(m_mutex);
+        m_ready.wait(lock, [&] { return !m_blocks.empty() || m_closed; });
+        if (m_blocks.empty()) {
+            return std::nullopt;
+        }
+        const Block block = m_blocks.front();
+        m_blocks.pop_front();
+        return block;
+    }
+
+    void Close()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_closed = true;
+        }
+        m_ready.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_ready;
+    std::deque<Block> m_blocks;
+    bool m_closed = false;
+};
+
+// Buffers in flight between the three threads: enough for each to hold one and a queue to have
+// one waiting.
+constexpr std::size_t kBuffers = 4;
+
+} // namespace
+
+// Three threads, one block after another: one reads and decodes the input (and guards and scales
+// it), this one runs the chain (the bottleneck: a recurrence that cannot be split), one rounds,
+// encodes and writes the output. Each sample meets the same arithmetic in the same order as in
+// one thread, so the output is the same, bit for bit. A failure on any thread closes the queues,
+// the others finish, and it is thrown here.
+FilterSummary FilterStream(
+    SoundInput& input, SoundOutput& output, int format, const FilterSettings& settings)
+{
+    const int rate = input.Rate();
+    const int channels = input.Channels();
+    const std::unique_ptr<ChannelFilter> chain = MakeChannelFilter(settings.design, rate, channels);
+    std::optional<AbCrossfade> ab;
+    if (settings.abSeconds) {
+        const auto part = std::llround(*settings.abSeconds * rate);
+        ab.emplace(part, std::min<std::int64_t>(std::llround(kFadeSeconds * rate), part / 2));
+    }
+    OutputStage stage(format);
+    const auto width = static_cast<std::size_t>(channels);
+    const std::size_t blockFrames = std::clamp<std::size_t>(
+        kMaxBlockSamples / width, 1, input.Frames() ? kFileBlockFrames : kPipeBlockFrames);
+    std::vector<std::vector<double>> wet(kBuffers, std::vector<double>(blockFrames * width));
+    std::vector<std::vector<double>> dry(
+        kBuffers, std::vector<double>(ab ? blockFrames * width : 0));
+    const double toUnits = kFullScale * settings.gain;
+
+    BlockQueue free;
+    BlockQueue read;
+    BlockQueue filtered;
+    for (std::size_t i = 0; i < kBuffers; ++i) {
+        free.Push({ i, 0, 0 });
+    }
+    std::exception_ptr readFailure;
+    std::exception_ptr writeFailure;
+    FilterSummary summary;
+
+    std::thread reader([&] {
+        try {
+            std::int64_t frames = 0;
+            while (const auto block = free.Pop()) {
+                std::vector<double>& buffer = wet[block->buffer];
+                const std::size_t got = input.Read(buffer);
+                if (got == 0) {
+                    break;
+                }
+                const std::span<double> samples(buffer.data(), got * width);
+                summary.unusable += ZeroUnusableSamples(samples, kChainInputLimit / toUnits);
+                summary.peakIn = ScaleKeepingPeak(samples, toUnits, summary.peakIn);
+                if (ab) {
+                    std::copy(samples.begin(), samples.end(), dry[block->buffer].begin());
+                }
+                read.Push({ block->buffer, got, frames });
+                frames += static_cast<std::int64_t>(got);
+            }
+        } catch (...) {
+            readFailure = std::current_exception();
+        }
+        read.Close();
+    });
+    std::thread writer([&] {
+        try {
+            while (const auto block = filtered.Pop()) {
+                stage.Write(output, { wet[block->buffer].data(), block->frames * width });
+                free.Push(*block);
+            }
+        } catch (...) {
+            writeFailure = std::current_exception();
+        }
+        // Nothing more is read once nothing more can be written.
+        free.Close();
+    });
+
+    ProgressLine progress(settings.progress, rate, input.Frames());
+    std::int64_t frames = 0;
+    while (const auto block = read.Pop()) {
+        const std::span<double> samples(wet[block->buffer].data(), block->frames * width);
+        // The chain runs through the dry parts too, so each filtered part continues it.
+        chain->Process(samples);
+        if (ab) {
+            ab->Mix(block->first, channels, { dry[block->buffer].data(), samples.size() }, samples);
+        }
+        filtered.Push(*block);
+        frames += static_cast<std::int64_t>(block->frames);
+        progress.Update(frames);
+    }
+    filtered.Close();
+    reader.join();
+    writer.join();
+    if (readFailure) {
+        std::rethrow_exception(readFailure);
+    }
+    if (writeFailure) {
+        std::rethrow_exception(writeFailure);
+    }
+    summary.frames = frames;
+    summary.peakOut = stage.Peak() / kFullScale;
+    summary.clipped = stage.Clipped();
+    summary.keepsOvers = stage.KeepsOvers();
+    return summary;
+}
+
+} // namespace vorn
