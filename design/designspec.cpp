@@ -1,8 +1,11 @@
 #include "designspec.h"
 
+#include "analogue.h"
 #include "numbertext.h"
 
+#include <algorithm>
 #include <array>
+#include <complex>
 #include <stdexcept>
 #include <utility>
 
@@ -68,6 +71,32 @@ void CheckLevel(const char* option, bool used, double db, double maximum)
             + FormatDouble15g(kMinLevelDb) + ") and at most " + FormatDouble15g(maximum)
             + " dB, not " + FormatDouble15g(db));
     }
+}
+
+// The sharpest resonance a design may have. Past it the poles sit so close to the imaginary axis
+// that the filter rings for ever (an elliptic filter whose stop band lies next to its ripple, a
+// Chebyshev II with next to no stop-band attenuation), and at the lowest corners and highest
+// rates their sampled poles would reach the unit circle.
+constexpr double kMaxQuality = 1e4;
+
+void CheckSharpness(const DesignSpec& spec)
+{
+    double quality = 0;
+    for (const std::complex<double>& pole : NormalisedPrototype(spec).poles) {
+        quality = std::max(quality, std::abs(pole) / (-2 * pole.real()));
+    }
+    if (quality <= kMaxQuality) {
+        return;
+    }
+    const std::string order = " of order " + std::to_string(spec.order);
+    const std::string what = spec.type == FilterType::Elliptic
+        ? "--stopband lies too close above --ripple for an elliptic filter" + order
+        : spec.type == FilterType::Chebyshev2
+        ? "--stopband is too small for a Chebyshev II filter" + order
+        : "--ripple is too large for a Chebyshev I filter" + order;
+    throw std::invalid_argument(what + ": its sharpest resonance would have a Q of "
+        + FormatGeneral(quality, 3) + ", above " + FormatGeneral(kMaxQuality, 3)
+        + ", and ring for ever");
 }
 
 std::string Ordinal(int n)
@@ -143,6 +172,9 @@ void CheckDesign(const DesignSpec& spec, double rate)
     if (spec.type == FilterType::Elliptic && !(spec.stopbandDb > spec.rippleDb)) {
         throw std::invalid_argument("--stopband of an elliptic filter must lie above its --ripple ("
             + FormatDouble15g(spec.rippleDb) + " dB), not " + FormatDouble15g(spec.stopbandDb));
+    }
+    if (spec.type != FilterType::Butterworth && spec.type != FilterType::Bessel) {
+        CheckSharpness(spec);
     }
 }
 

@@ -61,7 +61,8 @@ inline constexpr double kMaxStopbandDb = 200.0;
 // Throws std::invalid_argument, one line naming the option, when the design cannot be made at
 // `rate` (Hz): an order outside 1 to 10, a corner or DC block below kMinCornerHz or not below
 // half the rate, a ripple or stop-band outside kMinLevelDb to its maximum, an elliptic stop-band
-// not above its ripple.
+// not above its ripple, or one so close above it (or a Chebyshev II stop-band so small) that the
+// sharpest resonance would pass a Q of 10000.
 void CheckDesign(const DesignSpec& spec, double rate);
 
 // What the figures and tables call the design: "4th-order 2 kHz Chebyshev I (0.5 dB) low-pass

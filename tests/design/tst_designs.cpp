@@ -842,8 +842,17 @@ void TestDesigns::refusals_data()
     spec.stopbandDb = 1;
     spec.rippleDb = 1;
     QTest::newRow("elliptic stop band at its ripple") << spec << 44100.0 << "--stopband";
-    spec.stopbandDb = 1.5;
+    spec.stopbandDb = 40;
     QTest::newRow("elliptic stop band above it") << spec << 44100.0 << QString();
+    // Too close above it for the order: poles next to the imaginary axis, a Q past 10000.
+    spec.stopbandDb = 1.5;
+    QTest::newRow("elliptic stop band next to its ripple") << spec << 44100.0 << "--stopband";
+    spec.order = 2;
+    QTest::newRow("the same, of the second order") << spec << 44100.0 << QString();
+    spec = {};
+    spec.type = FilterType::Chebyshev2;
+    spec.stopbandDb = 1e-6;
+    QTest::newRow("next to no stop band") << spec << 44100.0 << "--stopband";
 }
 
 void TestDesigns::refusals()

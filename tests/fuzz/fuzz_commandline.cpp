@@ -1,0 +1,86 @@
+// vorn-render's command line, parsed apart from running. The bytes are the arguments, split at
+// each NUL byte. Invariants, for any argument vector:
+// - parsing never throws and never prints nor writes a file: it gives a command to run, a text
+//   to print (help, version) with status 0, or a refusal with status 2;
+// - a refusal is one line: "vorn-render[ COMMAND]: ..." ending with a line break and holding no
+//   other;
+// - a command to run has a name and the designs its options name check out at their rate (the
+//   file's rate of filter aside), at most eight of them.
+#include "designoptions.h"
+#include "rendercommandline.h"
+
+#include "fuzzcheck.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <variant>
+#include <vector>
+
+using vorn::fuzz::Check;
+
+namespace {
+
+// The designs of a parsed command, and the rate they run at (0: the file's, not known yet).
+void CheckDesigns(const vorn::RenderCommand& command)
+{
+    std::visit(
+        [](const auto& options) {
+            if constexpr (requires { options.designs; }) {
+                Check(options.designs.size() <= vorn::kMaxDesigns, "at most eight designs");
+                double rate = 0;
+                if constexpr (requires { options.signal.rate; }) {
+                    rate = options.signal.rate;
+                } else if constexpr (requires { options.rate; }) {
+                    rate = options.rate;
+                }
+                if (rate > 0) {
+                    try {
+                        vorn::CheckDesigns(options.designs, rate);
+                    } catch (const std::invalid_argument&) {
+                        Check(false, "the designs of a parsed command check out at its rate");
+                    }
+                }
+            }
+        },
+        command.options);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    std::vector<std::string> arguments(1);
+    for (std::size_t i = 0; i < size; ++i) {
+        if (data[i] == 0) {
+            arguments.emplace_back();
+        } else {
+            arguments.back() += static_cast<char>(data[i]);
+        }
+    }
+    if (size == 0) {
+        arguments.clear();
+    }
+    const vorn::RenderCommandLine parsed = vorn::ParseRenderCommandLine(arguments);
+    using Action = vorn::CommandLineResult::Action;
+    switch (parsed.result.action) {
+    case Action::Run:
+        Check(!parsed.command.name.empty(), "a command to run has a name");
+        CheckDesigns(parsed.command);
+        break;
+    case Action::Print:
+        Check(parsed.result.status == 0, "help and version end with status 0");
+        Check(!parsed.result.text.empty(), "help and version print something");
+        break;
+    case Action::Refuse: {
+        const std::string& text = parsed.result.text;
+        Check(parsed.result.status == 2, "a refusal ends with status 2");
+        Check(text.rfind("vorn-render", 0) == 0, "a refusal names the program first");
+        Check(!text.empty() && text.back() == '\n', "a refusal is a line");
+        Check(text.find('\n') == text.size() - 1, "a refusal is one line");
+        break;
+    }
+    }
+    return 0;
+}
