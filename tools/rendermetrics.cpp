@@ -196,8 +196,8 @@ public:
 private:
     [[nodiscard]] static double Top()
     {
-        return kFigureMargin + QFontMetricsF(FigureFont(kFigureTitlePx)).height() + 8
-            + 2 * QFontMetricsF(FigureFont()).height() + 8 + 24;
+        return std::round(kFigureMargin + QFontMetricsF(FigureFont(kFigureTitlePx)).height() + 8
+            + 2 * QFontMetricsF(FigureFont()).height() + 8 + 24);
     }
 
     // The title, what is drawn, and the legend.

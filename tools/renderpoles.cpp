@@ -179,7 +179,8 @@ private:
     // The top of the two planes' panels: below the title, the legend and the panels' titles.
     [[nodiscard]] static double Top()
     {
-        return kFigureMargin + LineHeight(kFigureTitlePx) + 8 + 30 + 16 + LineHeight() + 8;
+        return std::round(
+            kFigureMargin + LineHeight(kFigureTitlePx) + 8 + 30 + 16 + LineHeight() + 8);
     }
 
     [[nodiscard]] static double PixelsPerUnit(const PlanePanel& panel)
@@ -283,10 +284,10 @@ private:
         const std::size_t index = m_panels.size() - 2;
         const double x = kFigureMargin + kSmallLeft
             + static_cast<double>(index % kPerRow) * (kSmallLeft + kSmallSide);
-        const double y = m_panels.front().area.bottom() + FigurePanel::BelowFrame() + 24
+        const double y = std::round(m_panels.front().area.bottom() + FigurePanel::BelowFrame() + 24
             + LineHeight() + 8
             + static_cast<double>(index / kPerRow)
-                * (kSmallSide + FigurePanel::BelowFrame() + 24 + LineHeight() + 8);
+                * (kSmallSide + FigurePanel::BelowFrame() + 24 + LineHeight() + 8));
         m_panels.push_back({ plane, { (left + right) / 2, (bottom + top) / 2 }, half,
             QRectF(x, y, kSmallSide, kSmallSide),
             QString(QChar(static_cast<char16_t>(u'A' + index))), group });

@@ -387,7 +387,7 @@ public:
 private:
     [[nodiscard]] static double Gap()
     {
-        return kFigureTick + 4 + QFontMetricsF(FigureFont()).height() + 26;
+        return std::round(kFigureTick + 4 + QFontMetricsF(FigureFont()).height() + 26);
     }
 
     // The title and legend take the figure's width, within its margins.
@@ -405,7 +405,8 @@ private:
     {
         const double title
             = m_title.isEmpty() ? 0 : QFontMetricsF(FigureFont(kFigureTitlePx)).height() + 8;
-        return kFigureMargin + title + LegendLines() * kLegendLine + 24;
+        // Whole pixels, so that the frames are sharp.
+        return std::round(kFigureMargin + title + LegendLines() * kLegendLine + 24);
     }
 
     // The top of panel `index` (of the figure's end for the panel after the last).
