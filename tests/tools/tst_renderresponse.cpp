@@ -412,6 +412,20 @@ void TestRenderResponse::badInput_data()
         << QStringList { "--plot", "MISSING/OUT.svg" } << QByteArray("MISSING/OUT.svg");
     QTest::newRow("plot with a bad grid")
         << QStringList { "--plot", "OUT.png", "--points", "-1" } << QByteArray("--points");
+    QTest::newRow("--range without --plot")
+        << QStringList { "--range=-80:10" } << QByteArray("--range");
+    QTest::newRow("--range reversed")
+        << QStringList { "--plot", "OUT.png", "--range=10:-80" } << QByteArray("--range");
+    QTest::newRow("--range empty")
+        << QStringList { "--plot", "OUT.png", "--range", "5:5" } << QByteArray("--range");
+    QTest::newRow("--range without a colon")
+        << QStringList { "--plot", "OUT.svg", "--range", "80" } << QByteArray("--range");
+    QTest::newRow("--range not numbers")
+        << QStringList { "--plot", "OUT.svg", "--range", "low:high" } << QByteArray("--range");
+    QTest::newRow("--range infinite")
+        << QStringList { "--plot", "OUT.svg", "--range=-inf:0" } << QByteArray("--range");
+    QTest::newRow("--title without --plot")
+        << QStringList { "--title", "A low-pass" } << QByteArray("--title");
     QTest::newRow("unknown option") << QStringList { "--size", "10x10" } << QByteArray("--size");
     QTest::newRow("stray argument") << QStringList { "1000" } << QByteArray("1000");
 }
