@@ -10,6 +10,19 @@
 
 namespace vorn {
 
+namespace {
+
+// The step between a scale's ticks; 1 with fewer than two.
+double TickStep(const Scale& scale)
+{
+    if (scale.step > 0) {
+        return scale.step;
+    }
+    return scale.ticks.size() < 2 ? 1.0 : std::fabs(scale.ticks[1] - scale.ticks[0]);
+}
+
+} // namespace
+
 Scale NiceScale(double low, double high, const std::vector<double>& steps, int intervals)
 {
     double step = steps.back();
@@ -20,6 +33,7 @@ Scale NiceScale(double low, double high, const std::vector<double>& steps, int i
         }
     }
     Scale scale;
+    scale.step = step;
     scale.low = std::floor(low / step) * step;
     scale.high = std::ceil(high / step) * step;
     if (scale.high - scale.low < step / 2) {
@@ -36,13 +50,68 @@ Scale NiceScale(double low, double high, const std::vector<double>& steps, int i
 
 Scale TicksWithin(double low, double high, int intervals)
 {
-    Scale scale = NiceScale(low, high, DecimalSteps(low, high), intervals);
+    // The smallest step with at most `intervals` intervals between the ticks that fall within.
     const double slack = (high - low) * 1e-9;
-    std::erase_if(
-        scale.ticks, [&](double tick) { return tick < low - slack || tick > high + slack; });
+    const std::vector<double> steps = DecimalSteps(low, high);
+    double step = steps.back();
+    for (const double candidate : steps) {
+        const double first = std::ceil((low - slack) / candidate);
+        const double last = std::floor((high + slack) / candidate);
+        if (last - first <= intervals) {
+            step = candidate;
+            break;
+        }
+    }
+    Scale scale;
     scale.low = low;
     scale.high = high;
+    scale.step = step;
+    for (double k = std::ceil((low - slack) / step); k * step <= high + slack; ++k) {
+        // + 0.0 turns -0 into 0 for the label.
+        scale.ticks.push_back(k * step + 0.0);
+    }
     return scale;
+}
+
+Scale FitTicks(double low, double high, int intervals, double pixels,
+    const std::function<double(const Scale&)>& widest)
+{
+    const Scale all = TicksWithin(low, high, intervals);
+    Scale scale = all;
+    for (const std::size_t every : { 2, 5 }) {
+        const double spacing = std::fabs(scale.ticks.size() < 2
+                ? pixels
+                : (scale.ticks[1] - scale.ticks[0]) / (high - low) * pixels);
+        if (spacing >= widest(scale) + 12) {
+            break;
+        }
+        // Of the ticks a whole number of steps apart, those that are most.
+        scale.ticks.clear();
+        std::size_t best = 0;
+        for (std::size_t start = 0; start < every && start < all.ticks.size(); ++start) {
+            if ((all.ticks.size() - start + every - 1) / every
+                > (all.ticks.size() - best + every - 1) / every) {
+                best = start;
+            }
+        }
+        for (std::size_t i = best; i < all.ticks.size(); i += every) {
+            scale.ticks.push_back(all.ticks[i]);
+        }
+    }
+    return scale;
+}
+
+QString TickLabel(double value, double step)
+{
+    if (value == 0) {
+        return QStringLiteral("0");
+    }
+    const int decimals = std::clamp(static_cast<int>(-std::floor(std::log10(step) + 1e-9)), 0, 15);
+    // Small numbers near 0 in powers of ten ("5e−07"), the rest with a fixed point.
+    if (decimals > 5 && std::fabs(value) < 1e-3) {
+        return FigureNumber(value, 3);
+    }
+    return FigureFixedDecimals(value, decimals);
 }
 
 std::vector<double> DecimalSteps(double low, double high)
@@ -134,12 +203,12 @@ bool FigurePanel::Contains(QPointF point) const
 
 QString FigurePanel::XLabel(double value) const
 {
-    return m_x.label ? m_x.label(value) : FigureNumber(value);
+    return m_x.label ? m_x.label(value) : TickLabel(value, TickStep(m_x.scale));
 }
 
 QString FigurePanel::YLabel(double value) const
 {
-    return m_y.label ? m_y.label(value) : FigureNumber(value);
+    return m_y.label ? m_y.label(value) : TickLabel(value, TickStep(m_y.scale));
 }
 
 void FigurePanel::DrawGrid(QPainter& painter) const

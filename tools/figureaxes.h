@@ -21,6 +21,7 @@ struct Scale
     double high = 1.0;
     std::vector<double> ticks; // labelled
     std::vector<double> minorTicks; // grid lines only
+    double step = 0; // the ticks' round step, which their labels show; 0: none
 };
 
 // The smallest step of `steps` that covers [low, high] in at most `intervals` intervals, and the
@@ -29,6 +30,12 @@ struct Scale
     double low, double high, const std::vector<double>& steps, int intervals = 12);
 // NiceScale's ticks within [low, high], the range kept as it is.
 [[nodiscard]] Scale TicksWithin(double low, double high, int intervals);
+// TicksWithin's, every second (or fifth) of them kept where the labels (as wide as `widest` says
+// of a scale) would not fit `pixels` with room between them.
+[[nodiscard]] Scale FitTicks(double low, double high, int intervals, double pixels,
+    const std::function<double(const Scale&)>& widest);
+// A tick's label with as many decimals as its step needs ("0.5", "1.0"; "0.99985"), a real minus.
+[[nodiscard]] QString TickLabel(double value, double step);
 // 1, 2, 5 times the powers of ten that can matter for a range of this size.
 [[nodiscard]] std::vector<double> DecimalSteps(double low, double high);
 // Phase steps: decimal below 45 degrees, then 45, 90 and doublings of 90.
@@ -42,7 +49,7 @@ struct FigureAxis
     Scale scale;
     bool logarithmic = false;
     QString title;
-    std::function<QString(double)> label; // FigureNumber when empty
+    std::function<QString(double)> label; // TickLabel when empty
 };
 
 // A framed rectangle of a figure with its two axes.

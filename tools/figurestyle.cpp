@@ -60,6 +60,16 @@ QString FigureFixed(double value, int digits)
     return WithMinusSigns(QString::number(rounded, 'f', decimals));
 }
 
+QString FigureFixedDecimals(double value, int decimals)
+{
+    QString text = QString::number(value, 'f', decimals);
+    if (text.startsWith(QLatin1Char('-'))
+        && text.count(QLatin1Char('0')) == text.size() - 1 - (decimals > 0 ? 1 : 0)) {
+        text.remove(0, 1);
+    }
+    return WithMinusSigns(text);
+}
+
 QString FigureFrequency(double hz)
 {
     const double rounded = RoundSignificant(hz, 3);

@@ -54,6 +54,8 @@ inline constexpr QRgb kFigureDesigns[]
 [[nodiscard]] QString FigureNumber(double value, int digits = 6);
 // Exactly `digits` significant digits ("1.00", "14.3", "0.427"), a real minus sign.
 [[nodiscard]] QString FigureFixed(double value, int digits);
+// With exactly `decimals` decimals, a real minus sign; never "-0.0".
+[[nodiscard]] QString FigureFixedDecimals(double value, int decimals);
 // A frequency with three significant digits in Hz or kHz: "1.00 kHz", "250 Hz", "12.5 kHz".
 [[nodiscard]] QString FigureFrequency(double hz);
 // The hyphens that stand for minus signs (before a digit, at the start, after a blank, an opening

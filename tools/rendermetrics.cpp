@@ -85,7 +85,7 @@ std::string MetricsTable(const FilterModel& model)
 constexpr int kWidth = 1200;
 constexpr int kPanelHeight = 560;
 constexpr int kLeft = 130;
-constexpr int kRight = 30;
+constexpr int kRight = 44;
 constexpr std::size_t kMostSamples = std::size_t { 1 } << 20;
 constexpr double kBand = 2; // the settling band, +- percent
 

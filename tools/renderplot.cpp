@@ -154,7 +154,8 @@ void AddPlotCommand(CommandLine& line, RenderCommand& parsed)
             "--output FILE.png|FILE.svg" },
             "Writes the picture that Draw shows in a client area of W x H pixels as a PNG or SVG "
             "file; --labels adds the scales around it (milliseconds and sample units, or "
-            "kilohertz and decibels)." });
+            "kilohertz and decibels), the time labelled every 5 ms. The picture itself is the "
+            "window's, pixel for pixel." });
     AddDrawOptions(*command, options->draw);
     AddValue(*command, "--size", "WxH",
         "the client area in pixels, each side from 1 to " + std::to_string(kMaxSide)

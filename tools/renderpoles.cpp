@@ -293,34 +293,44 @@ private:
             QString(QChar(static_cast<char16_t>(u'A' + index))), group });
     }
 
-    // The s-plane's scale in rad/s, in thousands or millions where its numbers grow long.
+    // The s-plane's scale in rad/s, in thousands or millions where its numbers grow long; as many
+    // ticks as their labels leave room for.
     [[nodiscard]] FigurePanel Axes(const PlanePanel& panel) const
     {
         const int intervals = panel.letter.isEmpty() ? 8 : 3;
-        Scale x = TicksWithin(
-            panel.centre.real() - panel.half, panel.centre.real() + panel.half, intervals);
-        Scale y = TicksWithin(
-            panel.centre.imag() - panel.half, panel.centre.imag() + panel.half, intervals);
-        if (panel.plane == 1) {
-            return { panel.area, { x, false, QStringLiteral("Re z"), {} },
-                { y, false, QStringLiteral("Im z"), {} } };
-        }
-        double largest = 0;
-        for (const double tick : x.ticks) {
-            largest = std::max(largest, std::fabs(tick));
-        }
+        const double largest
+            = std::max(std::fabs(panel.centre.real()), std::fabs(panel.centre.imag())) + panel.half;
         double unit = 1;
         QString units = QStringLiteral("rad/s");
-        if (largest >= 1e6) {
+        if (panel.plane == 0 && largest >= 1e6) {
             unit = 1e6;
             units = QStringLiteral("10\u2076 rad/s");
-        } else if (largest >= 1e3) {
+        } else if (panel.plane == 0 && largest >= 1e3) {
             unit = 1e3;
             units = QStringLiteral("10\u00b3 rad/s");
         }
-        const auto label = [unit](double value) { return FigureNumber(value / unit); };
-        return { panel.area, { x, false, QStringLiteral("\u03c3 [%1]").arg(units), label },
-            { y, false, QStringLiteral("j\u03c9 [%1]").arg(units), label } };
+        const QFontMetricsF metrics(FigureFont());
+        const auto label = [unit](const Scale& scale) {
+            return [unit, step = scale.step](
+                       double value) { return TickLabel(value / unit, step / unit); };
+        };
+        const auto widest = [&](const Scale& scale) {
+            double width = 0;
+            for (const double tick : scale.ticks) {
+                width = std::max(width, metrics.horizontalAdvance(label(scale)(tick)));
+            }
+            return width;
+        };
+        const Scale x = FitTicks(panel.centre.real() - panel.half, panel.centre.real() + panel.half,
+            intervals, panel.area.width(), widest);
+        const Scale y = TicksWithin(
+            panel.centre.imag() - panel.half, panel.centre.imag() + panel.half, intervals);
+        if (panel.plane == 1) {
+            return { panel.area, { x, false, QStringLiteral("Re z"), label(x) },
+                { y, false, QStringLiteral("Im z"), label(y) } };
+        }
+        return { panel.area, { x, false, QStringLiteral("\u03c3 [%1]").arg(units), label(x) },
+            { y, false, QStringLiteral("j\u03c9 [%1]").arg(units), label(y) } };
     }
 
     void DrawLegend(QPainter& painter) const
@@ -497,8 +507,13 @@ void AddPolesCommand(CommandLine& line, RenderCommand& parsed)
             "Prints the poles and zeros of the analogue prototype in the s-plane (in Hz, with "
             "each section's natural frequency and Q) and those of the chain as simulated at "
             "--rate in the z-plane (magnitude, and the angle in radians and in Hz), one per line. "
-            "With --plot it writes the pole-zero figure instead: the s-plane left, the z-plane "
-            "with the unit circle right, poles as crosses and zeros as circles.\n"
+            "With --plot it writes the pole-zero figure instead: the s-plane left, in rad/s (the "
+            "s of e^(st)), with the circle |s| = 2 pi times the corner; the z-plane with the unit "
+            "circle right; poles as crosses and zeros as circles, a count such as (3) beside a "
+            "place where three lie. Below them, lettered and outlined where they lie, enlargements "
+            "of the "
+            "places where marks would overlap, so that every pole and zero lies a marker's width "
+            "from the others in some panel.\n"
             "With design options, the design's: its analogue sections' poles (and zeros), the DC "
             "block's zero and pole, and the discrete ones; sampled as a whole, the discrete zeros "
             "are those of the whole filter, found numerically." });
