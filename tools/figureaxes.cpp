@@ -85,12 +85,20 @@ Scale FitTicks(double low, double high, int intervals, double pixels,
         if (spacing >= widest(scale) + 12) {
             break;
         }
-        // Of the ticks a whole number of steps apart, those that are most.
+        // Of the ticks `every` steps apart, those that are most, and of those the ones on whole
+        // multiples of the wider step (0, not -2 and 2).
         scale.ticks.clear();
+        const auto count
+            = [&](std::size_t start) { return (all.ticks.size() - start + every - 1) / every; };
+        const auto round = [&](std::size_t start) {
+            const double wide = static_cast<double>(every) * all.step;
+            const double k = all.ticks[start] / wide;
+            return std::fabs(k - std::round(k)) < 1e-6;
+        };
         std::size_t best = 0;
-        for (std::size_t start = 0; start < every && start < all.ticks.size(); ++start) {
-            if ((all.ticks.size() - start + every - 1) / every
-                > (all.ticks.size() - best + every - 1) / every) {
+        for (std::size_t start = 1; start < every && start < all.ticks.size(); ++start) {
+            if (count(start) > count(best)
+                || (count(start) == count(best) && round(start) && !round(best))) {
                 best = start;
             }
         }

@@ -69,9 +69,9 @@ std::string PoleList(const FilterModel& model)
 constexpr double kTwoPi = 2 * std::numbers::pi;
 constexpr double kWidth = 1340;
 constexpr double kMainSide = 520;
-constexpr double kSmallSide = 200;
+constexpr double kSmallSide = 180;
 constexpr double kMainLeft = 130; // room for the scale left of a panel
-constexpr double kSmallLeft = 125;
+constexpr double kSmallLeft = 140;
 constexpr std::size_t kPerRow = 4;
 constexpr std::size_t kMostEnlargements = 8;
 // Marks closer than this (pixels between centres) crowd: a marker's width and a little air.
