@@ -4,7 +4,7 @@
 // plot --labels; never the window's picture itself): one font, text sizes, line widths, margins,
 // marker sizes and palette, kept here and nowhere else.
 //
-// The figures are 1200 to 1350 pixels wide and meant to go on a slide as they are, shrunk to half
+// The figures are 1200 to 1340 pixels wide and meant to go on a slide as they are, shrunk to half
 // or two thirds of its width. Their smallest text is 20 px, a sixtieth of the width: shown on two
 // thirds of a 1920-pixel slide it stays about 20 px high, and printed 17 cm wide about 8 points.
 // Titles are 24 px. The font is DejaVu Sans (Debian's fonts-dejavu-core, a dependency of the
