@@ -185,32 +185,66 @@ std::string FrequencyName(double hz)
 
 std::string DesignName(const DesignSpec& spec)
 {
-    std::string name = Ordinal(spec.order) + "-order " + FrequencyName(spec.cornerHz) + ' ';
-    switch (spec.type) {
-    case FilterType::Butterworth:
-        name += "Butterworth";
-        break;
-    case FilterType::Bessel:
-        name += "Bessel";
-        break;
-    case FilterType::Chebyshev1:
-        name += "Chebyshev I (" + Decibels(spec.rippleDb) + ')';
-        break;
-    case FilterType::Chebyshev2:
-        name += "Chebyshev II (" + Decibels(spec.stopbandDb) + ')';
-        break;
-    case FilterType::Elliptic:
-        name += "elliptic (" + Decibels(spec.rippleDb) + ", " + Decibels(spec.stopbandDb) + ')';
-        break;
+    return DesignName(spec, DesignNameParts {});
+}
+
+std::string DesignName(const DesignSpec& spec, const DesignNameParts& parts)
+{
+    std::string name;
+    const auto word
+        = [&name](const std::string& text) { name += (name.empty() ? "" : " ") + text; };
+    if (parts.order) {
+        word(Ordinal(spec.order) + "-order");
     }
-    name += spec.shape == FilterShape::LowPass ? " low-pass" : " high-pass";
-    if (spec.hold == HoldMode::Sections) {
-        name += ", sections held apart";
+    if (parts.corner) {
+        word(FrequencyName(spec.cornerHz));
     }
-    if (spec.dcBlockHz) {
-        name += " + " + FrequencyName(*spec.dcBlockHz) + " DC block";
+    if (parts.type) {
+        switch (spec.type) {
+        case FilterType::Butterworth:
+            word("Butterworth");
+            break;
+        case FilterType::Bessel:
+            word("Bessel");
+            break;
+        case FilterType::Chebyshev1:
+            word("Chebyshev I (" + Decibels(spec.rippleDb) + ')');
+            break;
+        case FilterType::Chebyshev2:
+            word("Chebyshev II (" + Decibels(spec.stopbandDb) + ')');
+            break;
+        case FilterType::Elliptic:
+            word("elliptic (" + Decibels(spec.rippleDb) + ", " + Decibels(spec.stopbandDb) + ')');
+            break;
+        }
+    }
+    if (parts.shape) {
+        word(spec.shape == FilterShape::LowPass ? "low-pass" : "high-pass");
+    }
+    if (parts.hold && spec.hold == HoldMode::Sections) {
+        name += name.empty() ? "sections held apart" : ", sections held apart";
+    }
+    if (parts.dcBlock && spec.dcBlockHz) {
+        word("+ " + FrequencyName(*spec.dcBlockHz) + " DC block");
     }
     return name;
+}
+
+DesignNameParts DifferingParts(const std::vector<DesignSpec>& specs)
+{
+    DesignNameParts parts { false, false, false, false, false, false };
+    for (const DesignSpec& spec : specs) {
+        const DesignSpec& first = specs.front();
+        parts.order = parts.order || spec.order != first.order;
+        parts.corner = parts.corner || spec.cornerHz != first.cornerHz;
+        parts.type = parts.type || spec.type != first.type
+            || (HasRipple(spec.type) && spec.rippleDb != first.rippleDb)
+            || (HasStopband(spec.type) && spec.stopbandDb != first.stopbandDb);
+        parts.shape = parts.shape || spec.shape != first.shape;
+        parts.hold = parts.hold || spec.hold != first.hold;
+        parts.dcBlock = parts.dcBlock || spec.dcBlockHz != first.dcBlockHz;
+    }
+    return parts;
 }
 
 } // namespace vorn

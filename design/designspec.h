@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vorn {
 
@@ -68,6 +69,22 @@ void CheckDesign(const DesignSpec& spec, double rate);
 // What the figures and tables call the design: "4th-order 2 kHz Chebyshev I (0.5 dB) low-pass
 // + 1 Hz DC block", "6th-order 1 kHz Butterworth low-pass, sections held apart".
 [[nodiscard]] std::string DesignName(const DesignSpec& spec);
+
+// The parts of a design's name, to write some of them only: a comparison of designs names what
+// they share once and each by what sets it apart ("1 kHz low-pass + 1 Hz DC block" and "4th-order
+// Butterworth"). The type includes its ripple and stop-band attenuation.
+struct DesignNameParts
+{
+    bool order = true;
+    bool corner = true;
+    bool type = true;
+    bool shape = true;
+    bool hold = true;
+    bool dcBlock = true;
+};
+[[nodiscard]] std::string DesignName(const DesignSpec& spec, const DesignNameParts& parts);
+// The parts in which some of `specs` differ.
+[[nodiscard]] DesignNameParts DifferingParts(const std::vector<DesignSpec>& specs);
 // A frequency as the names write it: "1 kHz", "2.5 kHz", "500 Hz", "0.25 Hz".
 [[nodiscard]] std::string FrequencyName(double hz);
 

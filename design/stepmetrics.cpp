@@ -187,7 +187,8 @@ StepMetrics MetricsOfSamples(const std::vector<double>& step, const std::vector<
     const std::vector<double>& chain, double sampleRate)
 {
     StepMetrics metrics;
-    metrics.riseTime = FirstCrossing(step, 0.9, sampleRate) - FirstCrossing(step, 0.1, sampleRate);
+    metrics.riseStart = FirstCrossing(step, 0.1, sampleRate);
+    metrics.riseTime = FirstCrossing(step, 0.9, sampleRate) - metrics.riseStart;
     double peak = 0.0;
     Peak(step, sampleRate, peak, metrics.peakTime);
     metrics.overshootPercent = (peak - 1) * 100;
@@ -232,6 +233,7 @@ StepMetrics MetricsOfModes(double constant, const std::vector<Complex>& c,
     StepMetrics metrics;
     const double t10 = root([&](double t) { return step.At(t) - 0.1; });
     const double t90 = root([&](double t) { return step.At(t) - 0.9; });
+    metrics.riseStart = t10;
     metrics.riseTime = t90 - t10;
     metrics.peakTime = FindMaximum(
         [&](double t) { return step.At(t); }, [&](double t) { return step.At(t, 1); }, span, steps);

@@ -12,6 +12,7 @@ namespace vorn {
 struct StepMetrics
 {
     double riseTime = 0.0; // s, from 10 % to 90 % of the final value, first crossings
+    double riseStart = 0.0; // s, the first crossing of 10 %
     double overshootPercent = 0.0; // peak above the final value, in percent of it
     double peakTime = 0.0; // s
     double settlingTime = 0.0; // s, from then on within 2 % of the final value

@@ -8,8 +8,9 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libx11-dev librtaudio-dev libpulse-dev
     libsndfile1-dev libcli11-dev
-    # run
-    qt6-qpa-plugins qt6-translations-l10n libqt6svg6 fonts-noto-cjk libasound2-plugins qt6-wayland
+    # run (vorn-render's figures name DejaVu Sans)
+    qt6-qpa-plugins qt6-translations-l10n libqt6svg6 fonts-noto-cjk fonts-dejavu-core
+    libasound2-plugins qt6-wayland
     # test and bench
     libbenchmark-dev
     xvfb xdotool imagemagick poppler-utils

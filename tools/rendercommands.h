@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -92,6 +93,8 @@ struct ResponseOptions
     ResponseFormat format = ResponseFormat::Text;
     std::string plot; // a picture file instead of a table; empty: none
     bool labels = false; // the picture's group-delay panel
+    std::optional<std::pair<double, double>> levelRange; // the picture's level axis, dB
+    std::optional<std::string> title; // the picture's; none: the filter's name
     bool analogue = false; // frd and tsv: the prototype's response
     std::vector<DesignSpec> designs;
 };
@@ -114,10 +117,11 @@ struct PolesOptions
     std::vector<DesignSpec> designs;
 };
 
-// The step and impulse figures.
+// The step and impulse figures, or the step response's figure.
 struct MetricsOptions
 {
     double rate = kPlaybackRate;
+    std::string plot; // empty: the table
     std::vector<DesignSpec> designs;
 };
 

@@ -1,6 +1,7 @@
 #include "renderpicture.h"
 
 #include "atomicfile.h"
+#include "figurestyle.h"
 #include "usageerror.h"
 
 #include <QBuffer>
@@ -98,6 +99,30 @@ void WriteFileAtomically(const std::string& path, const std::string& bytes)
         written += static_cast<std::size_t>(n);
     }
     file.Commit();
+}
+
+void WriteFigure(const std::string& output, QSize size, const QString& title,
+    const std::function<void(QPainter&)>& paint)
+{
+    const auto draw = [&](QPainter& painter) {
+        painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        painter.setRenderHint(QPainter::TextAntialiasing, true);
+        painter.setFont(FigureFont());
+        paint(painter);
+    };
+    QByteArray bytes;
+    if (HasSuffix(output, ".svg")) {
+        bytes = PaintSvg(size, title, draw);
+    } else {
+        QImage image(size, QImage::Format_RGB32);
+        {
+            QPainter painter(&image);
+            draw(painter);
+        }
+        bytes = EncodePng(image);
+    }
+    WriteFileAtomically(output, ToStdString(bytes));
 }
 
 } // namespace vorn

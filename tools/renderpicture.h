@@ -37,4 +37,9 @@ namespace vorn {
 // the same folder, then a rename. Throws UsageError naming the problem; nothing is left behind.
 void WriteFileAtomically(const std::string& path, const std::string& bytes);
 
+// Writes what `paint` draws on a white canvas of `size`, smoothed, in the figures' font, to
+// `output` as it appears complete: SVG (with `title`) or PNG by the name's ending.
+void WriteFigure(const std::string& output, QSize size, const QString& title,
+    const std::function<void(QPainter&)>& paint);
+
 } // namespace vorn

@@ -4,6 +4,7 @@
 
 #include "commandline.h"
 #include "dc.h"
+#include "figurestyle.h"
 #include "optionvalues.h"
 #include "plotcanvas.h"
 #include "renderdraw.h"
@@ -13,15 +14,19 @@
 #include "vornsimulation.h"
 
 #include <QByteArray>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vorn {
@@ -29,11 +34,36 @@ namespace vorn {
 namespace {
 
 constexpr int kMaxSide = 10000;
-// Pixels around the plot that --labels adds for the scale texts.
-constexpr int kLabelLeft = 64;
-constexpr int kLabelTop = 14;
-constexpr int kLabelRight = 28;
-constexpr int kLabelBottom = 40;
+// The time scale's labels fall on whole multiples of this many milliseconds, the grid's columns
+// (100 samples, 2.27 ms) on none.
+constexpr double kTimeStepMs = 5;
+
+// The room around the plot that --labels adds for the scale texts, and their size: the figures'
+// font, at a 48th of the plot's width (16 px for the window's 760 pixels), from 11 to the
+// figures' text size.
+struct LabelLayout
+{
+    int pixels = kFigureTextPx;
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+};
+
+LabelLayout Layout(QSize client)
+{
+    LabelLayout layout;
+    layout.pixels
+        = std::clamp(static_cast<int>(std::lround(client.width() / 48.0)), 11, kFigureTextPx);
+    const QFontMetricsF metrics(FigureFont(layout.pixels));
+    const double line = metrics.height();
+    layout.left
+        = static_cast<int>(std::ceil(metrics.horizontalAdvance(FigureNumber(-20000)) + line + 24));
+    layout.top = static_cast<int>(std::ceil(line / 2 + 4));
+    layout.right = static_cast<int>(std::ceil(metrics.horizontalAdvance(QStringLiteral("45")) + 8));
+    layout.bottom = static_cast<int>(std::ceil(2 * line + 16));
+    return layout;
+}
 
 // --size WxH: two whole numbers of pixels from 1 to kMaxSide.
 QSize ReadSize(const std::string& text)
@@ -60,58 +90,57 @@ QSize ReadSize(const std::string& text)
     return { width, height };
 }
 
-QString Number(double value)
-{
-    return QString::number(value, 'g', 3);
-}
-
 // The scale texts around a plot whose client area starts at origin and has the given size:
-// below the grid the x scale, left of it the y scale, and the units.
-void DrawLabels(QPainter& painter, QPoint origin, QSize client, bool frequencyMode)
+// below the grid the x scale with a short tick at each label, left of it the y scale, and the
+// units. In time mode the labels fall on round milliseconds.
+void DrawLabels(QPainter& painter, QPoint origin, QSize client, bool frequencyMode, int pixels)
 {
     const double sx = client.width() / double(kCanvasWidth);
     const double sy = client.height() / double(kCanvasHeight);
-    const auto mapX = [&](int canvasX) { return origin.x() + canvasX * sx; };
-    const auto mapY = [&](int canvasY) { return origin.y() + canvasY * sy; };
-    QFont font = painter.font();
-    font.setPixelSize(11);
-    painter.setFont(font);
-    painter.setPen(Qt::black);
-    const QFontMetricsF metrics(font);
+    const auto mapX = [&](double canvasX) { return origin.x() + canvasX * sx; };
+    const auto mapY = [&](double canvasY) { return origin.y() + canvasY * sy; };
+    painter.setFont(FigureFont(pixels));
+    painter.setPen(QColor(kFigureText));
+    const QFontMetricsF metrics(painter.font());
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
 
-    // Columns: time mode every 4 columns (400 samples), frequency mode every 2 (2 kHz).
-    const int columnStep = frequencyMode ? 2 : 4;
-    for (int column = 0; column <= 20; column += columnStep) {
-        QString text;
-        if (frequencyMode) {
-            text = Number(column);
-        } else {
-            text = Number(column * 100 * 1000.0 / kPlaybackRate);
+    // Columns are 36 canvas pixels from x = 20: 100 samples each in time mode, 1 kHz in
+    // frequency mode (labelled every 2).
+    std::vector<std::pair<double, QString>> columns;
+    if (frequencyMode) {
+        for (int khz = 0; khz <= 20; khz += 2) {
+            columns.emplace_back(20 + 36 * khz, FigureNumber(khz));
         }
-        const double x = mapX(20 + 36 * column);
-        const double width = metrics.horizontalAdvance(text);
-        painter.drawText(QPointF(x - width / 2, mapY(620) + 4 + metrics.ascent()), text);
+    } else {
+        const double lastMs = 20 * 100 * 1000.0 / kPlaybackRate;
+        for (double ms = 0; ms <= lastMs; ms += kTimeStepMs) {
+            columns.emplace_back(20 + 36 * (ms * kPlaybackRate / 1000 / 100), FigureNumber(ms));
+        }
+    }
+    // The ticks start below the grid's last row and leave it as it is.
+    painter.setPen(QPen(QColor(kFigureText), 1, Qt::SolidLine, Qt::FlatCap));
+    for (const auto& [canvasX, text] : columns) {
+        const double x = mapX(canvasX);
+        painter.drawLine(QPointF(x, mapY(620) + 2), QPointF(x, mapY(620) + 6));
+        DrawFigureText(painter, QPointF(x, mapY(620) + 7), text, Qt::AlignHCenter | Qt::AlignTop);
     }
     // Rows: every 2 rows; time mode in sample units, frequency mode in dB.
     for (int row = 0; row <= 20; row += 2) {
         const int value = frequencyMode ? (10 - row) * 10 : (10 - row) * 2000;
-        const QString text = QString::number(value);
-        const double y = mapY(20 + 30 * row);
-        const double width = metrics.horizontalAdvance(text);
-        painter.drawText(QPointF(mapX(20) - 6 - width, y + metrics.ascent() / 2 - 1), text);
+        DrawFigureText(painter, QPointF(mapX(20) - 6, mapY(20 + 30 * row)), FigureNumber(value),
+            Qt::AlignRight | Qt::AlignVCenter);
     }
     const QString xUnit = frequencyMode ? QStringLiteral("frequency [kHz]")
                                         : QStringLiteral("time [ms] (100 samples per column)");
     const QString yUnit
         = frequencyMode ? QStringLiteral("level [dB]") : QStringLiteral("sample value");
-    painter.drawText(QPointF(mapX(380) - metrics.horizontalAdvance(xUnit) / 2,
-                         mapY(620) + 8 + 2 * metrics.height()),
-        xUnit);
+    DrawFigureText(painter, QPointF(mapX(380), mapY(620) + 10 + metrics.height()), xUnit,
+        Qt::AlignHCenter | Qt::AlignTop);
     painter.save();
-    painter.translate(origin.x() - kLabelLeft + metrics.ascent() + 2,
-        mapY(320) + metrics.horizontalAdvance(yUnit) / 2);
+    painter.translate(metrics.ascent() + 4, mapY(320));
     painter.rotate(-90);
-    painter.drawText(QPointF(0, 0), yUnit);
+    DrawFigureText(painter, QPointF(0, 0), yUnit, Qt::AlignHCenter | Qt::AlignBaseline);
     painter.restore();
 }
 
@@ -125,7 +154,8 @@ void AddPlotCommand(CommandLine& line, RenderCommand& parsed)
             "--output FILE.png|FILE.svg" },
             "Writes the picture that Draw shows in a client area of W x H pixels as a PNG or SVG "
             "file; --labels adds the scales around it (milliseconds and sample units, or "
-            "kilohertz and decibels)." });
+            "kilohertz and decibels), the time labelled every 5 ms. The picture itself is the "
+            "window's, pixel for pixel." });
     AddDrawOptions(*command, options->draw);
     AddValue(*command, "--size", "WxH",
         "the client area in pixels, each side from 1 to " + std::to_string(kMaxSide)
@@ -148,11 +178,12 @@ void RunPlot(const PlotOptions& options)
     const QSize client(options.width, options.height);
     const bool svg = HasSuffix(options.output, ".svg");
     const bool labels = options.labels;
-    const QPoint origin = labels ? QPoint(kLabelLeft, kLabelTop) : QPoint();
-    const QSize whole
-        = labels ? client + QSize(kLabelLeft + kLabelRight, kLabelTop + kLabelBottom) : client;
-    const bool frequencyMode = options.draw.frequencyMode;
     const auto application = StartPictureApplication();
+    const LabelLayout layout = Layout(client);
+    const QPoint origin = labels ? QPoint(layout.left, layout.top) : QPoint();
+    const QSize whole
+        = labels ? client + QSize(layout.left + layout.right, layout.top + layout.bottom) : client;
+    const bool frequencyMode = options.draw.frequencyMode;
 
     std::vector<CPoint> points;
     QByteArray bytes;
@@ -165,7 +196,7 @@ void RunPlot(const PlotOptions& options)
             }
             painter.setViewTransformEnabled(false);
             if (labels) {
-                DrawLabels(painter, origin, client, frequencyMode);
+                DrawLabels(painter, origin, client, frequencyMode, layout.pixels);
             }
         });
     } else {
@@ -180,7 +211,7 @@ void RunPlot(const PlotOptions& options)
             picture.fill(Qt::white);
             QPainter painter(&picture);
             painter.drawImage(origin, plot);
-            DrawLabels(painter, origin, client, frequencyMode);
+            DrawLabels(painter, origin, client, frequencyMode, layout.pixels);
         }
         bytes = EncodePng(picture);
     }

@@ -4,6 +4,8 @@
 
 #include "commandline.h"
 #include "designoptions.h"
+#include "figureaxes.h"
+#include "figurestyle.h"
 #include "filtermodel.h"
 #include "numbertext.h"
 #include "optionvalues.h"
@@ -13,9 +15,9 @@
 #include "usageerror.h"
 
 #include <QFontMetricsF>
-#include <QImage>
 #include <QPainter>
 #include <QPolygonF>
+#include <QTransform>
 
 #include <algorithm>
 #include <charconv>
@@ -23,7 +25,9 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vorn {
@@ -190,138 +194,41 @@ void PrintExchange(const std::vector<ResponseRow>& rows, bool frd, bool analogue
     std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
-// The picture: one panel per quantity, one above the other, sharing the frequency axis.
-constexpr int kWidth = 960;
-constexpr int kPanelHeight = 230;
-constexpr int kLeft = 84;
-constexpr int kRight = 24;
-constexpr int kTop = 44;
-constexpr int kGap = 46;
-constexpr int kBottom = 58;
-constexpr QRgb kSimulatedColour = qRgb(200, 30, 30);
-constexpr QRgb kAnalogueColour = qRgb(20, 90, 200);
-constexpr QRgb kGridColour = qRgb(222, 222, 222);
-constexpr QRgb kFrameColour = qRgb(110, 110, 110);
+// --range LOW:HIGH, two decimals in dB, LOW below HIGH.
+std::pair<double, double> ReadLevelRange(const std::string& text)
+{
+    const std::size_t colon = text.find(':');
+    const auto refuse = [&text]() -> UsageError {
+        return UsageError("--range must be LOW:HIGH in dB with LOW below HIGH, not '" + text + "'");
+    };
+    if (colon == std::string::npos) {
+        throw refuse();
+    }
+    const double low = ReadDecimal("--range", text.substr(0, colon));
+    const double high = ReadDecimal("--range", text.substr(colon + 1));
+    if (!(low < high)) {
+        throw refuse();
+    }
+    return { low, high };
+}
+
+// The picture: one panel per quantity, one above the other, sharing the frequency axis; above
+// them the title and the legend, clear of the curves.
+constexpr int kWidth = 1200;
+constexpr int kLevelHeight = 330;
+constexpr int kPanelHeight = 240;
+constexpr int kLeft = 130;
+constexpr int kRight = 30;
+constexpr int kLegendLine = 30;
+constexpr int kLegendText = 48; // where an entry's text starts, right of its stroke
 constexpr std::size_t kMarkedPoints = 40;
-
-// A scale: its range, and where its ticks and labels go.
-struct Scale
-{
-    double low = 0.0;
-    double high = 1.0;
-    std::vector<double> ticks; // labelled
-    std::vector<double> minorTicks; // grid lines only
-};
-
-// The smallest step of `steps` that covers [low, high] in at most twelve intervals, and the range
-// rounded out to whole steps. `steps` grows and its last entry always fits.
-Scale NiceScale(double low, double high, const std::vector<double>& steps)
-{
-    double step = steps.back();
-    for (const double candidate : steps) {
-        if (std::ceil(high / candidate) - std::floor(low / candidate) <= 12) {
-            step = candidate;
-            break;
-        }
-    }
-    Scale scale;
-    scale.low = std::floor(low / step) * step;
-    scale.high = std::ceil(high / step) * step;
-    if (scale.high - scale.low < step / 2) {
-        scale.low -= step;
-        scale.high += step;
-    }
-    const long long count = std::llround((scale.high - scale.low) / step);
-    for (long long i = 0; i <= count; ++i) {
-        // + 0.0 turns -0 into 0 for the label.
-        scale.ticks.push_back(scale.low + static_cast<double>(i) * step + 0.0);
-    }
-    return scale;
-}
-
-// 1, 2, 5 times the powers of ten that can matter for a range of this size.
-std::vector<double> DecimalSteps(double low, double high)
-{
-    const double span = std::max({ high - low, std::fabs(high) * 1e-9, 1e-12 });
-    std::vector<double> steps;
-    for (double decade = std::pow(10.0, std::floor(std::log10(span)) - 2); steps.size() < 12;
-         decade *= 10) {
-        for (const double m : { 1.0, 2.0, 5.0 }) {
-            steps.push_back(m * decade);
-        }
-    }
-    return steps;
-}
-
-// Phase steps: decimal below 45 degrees, then 45, 90 and doublings of 90.
-std::vector<double> PhaseSteps(double low, double high)
-{
-    std::vector<double> steps;
-    for (const double step : DecimalSteps(low, high)) {
-        if (step < 45) {
-            steps.push_back(step);
-        }
-    }
-    for (double step = 45; step <= 45 * 1024; step *= 2) {
-        steps.push_back(step);
-    }
-    return steps;
-}
-
-// The frequency scale: on a log axis the decades labelled, with 2 and 5 as well over two decades
-// or less, and every whole multiple of a decade as a grid line; on a linear axis decimal steps.
-Scale FrequencyScale(double low, double high, bool logarithmic)
-{
-    if (low == high) {
-        // One frequency: half of it to twice it, or one and a half times it.
-        low /= 2;
-        high *= logarithmic ? 2 : 1.5;
-    }
-    if (!logarithmic) {
-        Scale scale = NiceScale(low, high, DecimalSteps(low, high));
-        scale.low = low;
-        scale.high = high;
-        std::erase_if(scale.ticks, [&](double tick) { return tick < low || tick > high; });
-        return scale;
-    }
-    Scale scale;
-    scale.low = low;
-    scale.high = high;
-    const bool fewDecades = high / low <= 100;
-    for (int decade = static_cast<int>(std::floor(std::log10(low)));
-         decade <= static_cast<int>(std::ceil(std::log10(high))); ++decade) {
-        for (int m = 1; m <= 9; ++m) {
-            const double hz = m * std::pow(10.0, decade);
-            if (hz < low * (1 - 1e-12) || hz > high * (1 + 1e-12)) {
-                continue;
-            }
-            const bool labelled = m == 1 || (fewDecades && (m == 2 || m == 5));
-            (labelled ? scale.ticks : scale.minorTicks).push_back(hz);
-        }
-    }
-    if (scale.ticks.size() < 2) {
-        // Less than a decade with hardly a round number in it: decimal steps, placed on the log
-        // axis.
-        scale.minorTicks.clear();
-        Scale decimal = NiceScale(low, high, DecimalSteps(low, high));
-        scale.ticks.clear();
-        for (const double tick : decimal.ticks) {
-            if (tick >= low && tick <= high) {
-                scale.ticks.push_back(tick);
-            }
-        }
-    }
-    return scale;
-}
-
-QString Label(double value)
-{
-    return QString::number(value, 'g', 6);
-}
+// The default level axis reaches at most this far below its top, or 20 dB below the lowest
+// stop-band floor.
+constexpr double kLevelDepth = 100;
 
 QString FrequencyLabel(double hz)
 {
-    return hz >= 1000 ? Label(hz / 1000) + QStringLiteral("k") : Label(hz);
+    return hz >= 1000 ? FigureNumber(hz / 1000) + QStringLiteral("k") : FigureNumber(hz);
 }
 
 struct Panel
@@ -329,31 +236,83 @@ struct Panel
     QString title;
     std::function<double(const ResponseValue&)> value;
     bool phase = false;
+    bool level = false;
 };
 
-// One filter's response in the picture: its name and rows, in frequency order.
+// One filter's response in the picture, and what its marks say.
 struct Curve
 {
     QString name;
     std::vector<ResponseRow> rows;
+    FilterModel::Corner corner;
+    int slope = 0; // the stop band's asymptote, dB per octave
+    std::optional<double> floor; // the stop band's, dB
+    bool highPass = false;
+    std::optional<DesignSpec> spec; // none: the window's chain
 };
 
-// The colours of the designs compared, one each (the Okabe-Ito palette, told apart by people
-// who cannot tell red from green), and the pixels the legend takes per line of designs.
-constexpr QRgb kDesignColours[]
-    = { qRgb(0, 114, 178), qRgb(213, 94, 0), qRgb(0, 158, 115), qRgb(204, 121, 167),
-          qRgb(230, 159, 0), qRgb(86, 180, 233), qRgb(0, 0, 0), qRgb(120, 120, 120) };
-constexpr int kLegendLine = 18;
+QString SlopeText(int slope)
+{
+    return (slope > 0 ? QStringLiteral("+") : QString()) + FigureNumber(slope)
+        + QStringLiteral(" dB/octave");
+}
+
+// "-36 dB/octave"; where the stop band keeps a level, "stop band -60 dB" (and the slope beyond
+// it, for odd orders).
+QString StopbandText(const Curve& curve)
+{
+    if (!curve.floor) {
+        return curve.slope != 0 ? SlopeText(curve.slope) : QString();
+    }
+    QString text = QStringLiteral("stop band %1 dB").arg(FigureNumber(*curve.floor));
+    if (curve.slope != 0) {
+        text += QStringLiteral(", then ") + SlopeText(curve.slope);
+    }
+    return text;
+}
+
+// The level axis when --range does not give it: from the 10 dB step at least 1 dB above the
+// highest level down to the lowest, but at most kLevelDepth below the top (or 20 dB below the
+// lowest stop-band floor), so that a steep stop band does not squash the pass band.
+std::pair<double, double> DefaultLevelRange(const std::vector<Curve>& curves)
+{
+    double highest = -HUGE_VAL;
+    double lowest = HUGE_VAL;
+    for (const Curve& curve : curves) {
+        for (const ResponseRow& row : curve.rows) {
+            for (const double db : { row.simulated.db, row.analogue.db }) {
+                if (std::isfinite(db)) {
+                    highest = std::max(highest, db);
+                    lowest = std::min(lowest, db);
+                }
+            }
+        }
+    }
+    if (!(highest >= lowest)) {
+        return { -kLevelDepth + 10, 10 };
+    }
+    const double top = 10 * std::ceil((highest + 1) / 10);
+    double depth = kLevelDepth;
+    for (const Curve& curve : curves) {
+        if (curve.floor) {
+            depth = std::max(depth, top - *curve.floor + 20);
+        }
+    }
+    return { std::max(10 * std::floor((lowest - 1) / 10), top - depth), top };
+}
 
 class ResponsePicture
 {
 public:
-    // One filter: its simulated response red and its analogue prototype blue. Several: one colour
-    // each, simulated solid, analogue dashed, named in a legend above the panels.
-    ResponsePicture(std::vector<Curve> curves, double rate, bool logarithmic)
+    // One filter: its simulated response red and its analogue prototype blue, its corner marked
+    // and its stop band's slope written along it. Several: one colour each, simulated solid,
+    // analogue dashed, each corner a dot in its colour, the slopes in the legend.
+    ResponsePicture(
+        std::vector<Curve> curves, const ResponseOptions& request, std::vector<Panel> panels)
         : m_curves(std::move(curves))
-        , m_rate(rate)
-        , m_logarithmic(logarithmic)
+        , m_panels(std::move(panels))
+        , m_rate(request.rate)
+        , m_logarithmic(request.logarithmic)
     {
         // The traces run in frequency order, whatever order --at gave.
         for (Curve& curve : m_curves) {
@@ -361,212 +320,396 @@ public:
                 [](const ResponseRow& a, const ResponseRow& b) { return a.hz < b.hz; });
         }
         const std::vector<ResponseRow>& rows = m_curves.front().rows;
-        m_frequency = FrequencyScale(rows.front().hz, rows.back().hz, logarithmic);
-    }
-
-    // The top margin: the title and the legend of one filter, or the title and a line per two
-    // designs.
-    [[nodiscard]] int Top() const
-    {
-        const auto curves = static_cast<int>(m_curves.size());
-        return curves == 1 ? kTop : kTop + kLegendLine * ((curves + 1) / 2);
-    }
-
-    [[nodiscard]] QSize Size(int panels) const
-    {
-        return { kWidth, Top() + panels * kPanelHeight + (panels - 1) * kGap + kBottom };
-    }
-
-    void Draw(QPainter& painter, const std::vector<Panel>& panels) const
-    {
-        const QSize size = Size(static_cast<int>(panels.size()));
-        painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
-        QFont font = painter.font();
-        font.setPixelSize(12);
-        painter.setFont(font);
-        for (std::size_t i = 0; i < panels.size(); ++i) {
-            const QRectF area(kLeft, Top() + static_cast<double>(i) * (kPanelHeight + kGap),
-                kWidth - kLeft - kRight, kPanelHeight);
-            DrawPanel(painter, area, panels[i]);
+        m_frequency = FrequencyScale(rows.front().hz, rows.back().hz, m_logarithmic);
+        m_levels = request.levelRange ? *request.levelRange : DefaultLevelRange(m_curves);
+        if (m_curves.size() == 1) {
+            m_title = m_curves.front().name;
+        } else {
+            // What the designs share goes in the title, what sets each apart in its entry.
+            std::vector<DesignSpec> specs;
+            for (const Curve& curve : m_curves) {
+                specs.push_back(*curve.spec);
+            }
+            const DesignNameParts differ = DifferingParts(specs);
+            const DesignNameParts shared { !differ.order, !differ.corner, !differ.type,
+                !differ.shape, !differ.hold, !differ.dcBlock };
+            const QString common = QString::fromStdString(DesignName(specs.front(), shared));
+            m_title = QStringLiteral("%1 designs").arg(m_curves.size())
+                + (common.isEmpty() ? QString() : QStringLiteral(": ") + common);
+            for (std::size_t i = 0; i < m_curves.size(); ++i) {
+                QString entry = QString::fromStdString(DesignName(specs[i], differ));
+                if (differ.dcBlock && !specs[i].dcBlockHz) {
+                    entry += QStringLiteral(", no DC block");
+                }
+                const QString stopband = StopbandText(m_curves[i]);
+                m_entries.push_back(
+                    entry + (stopband.isEmpty() ? QString() : QStringLiteral(", ") + stopband));
+            }
         }
-        const QFontMetricsF metrics(painter.font());
-        painter.setPen(Qt::black);
-        const QString xTitle = QStringLiteral("frequency [Hz]");
-        painter.drawText(
-            QPointF(kLeft + (kWidth - kLeft - kRight - metrics.horizontalAdvance(xTitle)) / 2,
-                size.height() - 12),
-            xTitle);
-        DrawLegend(painter, metrics);
+        if (request.title) {
+            m_title = QString::fromStdString(*request.title);
+        }
+        const QFontMetricsF metrics(FigureFont());
+        double widest = 0;
+        for (const QString& entry : m_entries) {
+            widest = std::max(widest, metrics.horizontalAdvance(entry));
+        }
+        m_columns = m_curves.size() > 1 && kLegendText + widest + 16 <= LegendWidth() / 2 ? 2 : 1;
+    }
+
+    [[nodiscard]] QSize Size() const
+    {
+        double y = PanelTop(m_panels.size());
+        return { kWidth,
+            static_cast<int>(std::ceil(y - Gap() + FigurePanel::BelowFrame() + kFigureMargin)) };
+    }
+
+    void Draw(QPainter& painter) const
+    {
+        DrawHeading(painter);
+        std::vector<FigurePanel> panels;
+        double titleLeft = 0;
+        for (std::size_t i = 0; i < m_panels.size(); ++i) {
+            panels.push_back(MakePanel(i));
+            titleLeft = std::max(titleLeft, panels.back().LabelWidth(painter) + 10);
+        }
+        for (std::size_t i = 0; i < m_panels.size(); ++i) {
+            const FigurePanel& panel = panels[i];
+            panel.DrawGrid(painter);
+            DrawTraces(painter, panel, m_panels[i]);
+            if (m_panels[i].level) {
+                DrawLevelMarks(painter, panel);
+            }
+            panel.DrawFrame(painter, titleLeft);
+        }
     }
 
 private:
-    double MapX(const QRectF& area, double hz) const
+    [[nodiscard]] static double Gap()
     {
-        const double t = m_logarithmic
-            ? std::log(hz / m_frequency.low) / std::log(m_frequency.high / m_frequency.low)
-            : (hz - m_frequency.low) / (m_frequency.high - m_frequency.low);
-        return area.left() + t * area.width();
+        return std::round(kFigureTick + 4 + QFontMetricsF(FigureFont()).height() + 26);
     }
 
-    static double MapY(const QRectF& area, const Scale& scale, double value)
+    // The title and legend take the figure's width, within its margins.
+    [[nodiscard]] static double LegendWidth() { return kWidth - 2 * kFigureMargin; }
+
+    [[nodiscard]] int LegendLines() const
     {
-        return area.bottom() - (value - scale.low) / (scale.high - scale.low) * area.height();
+        if (m_curves.size() == 1) {
+            return 1;
+        }
+        return 1 + static_cast<int>((m_curves.size() + m_columns - 1) / m_columns);
     }
 
-    void DrawPanel(QPainter& painter, const QRectF& area, const Panel& panel) const
+    [[nodiscard]] double HeadingHeight() const
     {
-        double low = HUGE_VAL;
-        double high = -HUGE_VAL;
-        for (const Curve& curve : m_curves) {
-            for (const ResponseRow& row : curve.rows) {
-                for (const ResponseValue* value : { &row.simulated, &row.analogue }) {
-                    low = std::min(low, panel.value(*value));
-                    high = std::max(high, panel.value(*value));
+        const double title
+            = m_title.isEmpty() ? 0 : QFontMetricsF(FigureFont(kFigureTitlePx)).height() + 8;
+        // Whole pixels, so that the frames are sharp.
+        return std::round(kFigureMargin + title + LegendLines() * kLegendLine + 24);
+    }
+
+    // The top of panel `index` (of the figure's end for the panel after the last).
+    [[nodiscard]] double PanelTop(std::size_t index) const
+    {
+        double y = HeadingHeight();
+        for (std::size_t i = 0; i < index; ++i) {
+            y += (m_panels[i].level ? kLevelHeight : kPanelHeight) + Gap();
+        }
+        return y;
+    }
+
+    [[nodiscard]] FigurePanel MakePanel(std::size_t index) const
+    {
+        const Panel& panel = m_panels[index];
+        const double height = panel.level ? kLevelHeight : kPanelHeight;
+        const QRectF area(kLeft, PanelTop(index), kWidth - kLeft - kRight, height);
+        FigureAxis x { m_frequency, m_logarithmic,
+            index + 1 == m_panels.size() ? QStringLiteral("frequency [Hz]") : QString(),
+            FrequencyLabel };
+        const int intervals = static_cast<int>(height / 32);
+        FigureAxis y;
+        y.title = panel.title;
+        if (panel.level) {
+            y.scale = TicksWithin(m_levels.first, m_levels.second, intervals);
+        } else {
+            double low = HUGE_VAL;
+            double high = -HUGE_VAL;
+            for (const Curve& curve : m_curves) {
+                for (const ResponseRow& row : curve.rows) {
+                    for (const ResponseValue* value : { &row.simulated, &row.analogue }) {
+                        low = std::min(low, panel.value(*value));
+                        high = std::max(high, panel.value(*value));
+                    }
                 }
             }
+            // A little room above and below, so that no trace runs along the frame.
+            const double margin = (high - low) * 0.02;
+            low -= margin;
+            high += margin;
+            y.scale = NiceScale(low, high,
+                panel.phase ? PhaseSteps(low, high) : DecimalSteps(low, high), intervals);
         }
-        // A little room above and below, so that no trace runs along the frame.
-        const double margin = (high - low) * 0.02;
-        low -= margin;
-        high += margin;
-        const Scale scale
-            = NiceScale(low, high, panel.phase ? PhaseSteps(low, high) : DecimalSteps(low, high));
+        return { area, std::move(x), std::move(y) };
+    }
 
-        // Grid, frame, scale labels.
-        const QFontMetricsF metrics(painter.font());
-        painter.setRenderHint(QPainter::Antialiasing, false);
-        painter.setPen(QPen(QColor(kGridColour), 1));
-        for (const double hz : m_frequency.minorTicks) {
-            painter.drawLine(
-                QPointF(MapX(area, hz), area.top()), QPointF(MapX(area, hz), area.bottom()));
-        }
-        for (const double hz : m_frequency.ticks) {
-            painter.drawLine(
-                QPointF(MapX(area, hz), area.top()), QPointF(MapX(area, hz), area.bottom()));
-        }
-        for (const double tick : scale.ticks) {
-            const double y = MapY(area, scale, tick);
-            painter.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
-        }
-        painter.setPen(QPen(QColor(kFrameColour), 1));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRect(area);
-        painter.setPen(Qt::black);
-        for (const double hz : m_frequency.ticks) {
-            const QString text = FrequencyLabel(hz);
-            painter.drawText(QPointF(MapX(area, hz) - metrics.horizontalAdvance(text) / 2,
-                                 area.bottom() + 4 + metrics.ascent()),
-                text);
-        }
-        for (const double tick : scale.ticks) {
-            const QString text = Label(tick);
-            painter.drawText(QPointF(area.left() - 6 - metrics.horizontalAdvance(text),
-                                 MapY(area, scale, tick) + metrics.ascent() / 2 - 1),
-                text);
-        }
-        painter.save();
-        painter.translate(
-            14 + metrics.ascent(), area.center().y() + metrics.horizontalAdvance(panel.title) / 2);
-        painter.rotate(-90);
-        painter.drawText(QPointF(0, 0), panel.title);
-        painter.restore();
+    [[nodiscard]] QRgb AnalogueColour(std::size_t curve) const
+    {
+        return m_curves.size() == 1 ? kFigureAnalogue : kFigureDesigns[curve];
+    }
 
-        // The analogue traces first, the simulated ones over them: where they agree, the
-        // simulated one shows.
-        const bool one = m_curves.size() == 1;
-        for (std::size_t i = 0; i < m_curves.size(); ++i) {
-            DrawTrace(painter, area, scale, m_curves[i].rows,
-                one ? kAnalogueColour : kDesignColours[i], one ? Qt::SolidLine : Qt::DashLine,
-                [&](const ResponseRow& row) { return panel.value(row.analogue); });
+    [[nodiscard]] QRgb SimulatedColour(std::size_t curve) const
+    {
+        return m_curves.size() == 1 ? kFigureSimulated : kFigureDesigns[curve];
+    }
+
+    // The title, then the legend: what each colour (and stroke) is.
+    void DrawHeading(QPainter& painter) const
+    {
+        painter.setPen(QColor(kFigureText));
+        double y = kFigureMargin;
+        if (!m_title.isEmpty()) {
+            painter.setFont(FigureFont(kFigureTitlePx));
+            DrawFigureText(
+                painter, QPointF(kFigureMargin, y), m_title, Qt::AlignLeft | Qt::AlignTop);
+            y += QFontMetricsF(painter.font()).height() + 8;
         }
+        painter.setFont(FigureFont());
+        const double middle = y + kLegendLine / 2.0;
+        if (m_curves.size() == 1) {
+            const QString entries[]
+                = { QStringLiteral("simulated at %1 Hz").arg(FigureNumber(m_rate, 15)),
+                      QStringLiteral("analogue prototype") };
+            const QRgb colours[] = { kFigureSimulated, kFigureAnalogue };
+            double x = kFigureMargin;
+            for (int i = 0; i < 2; ++i) {
+                painter.fillRect(QRectF(x, middle - 2, 30, 4), QColor(colours[i]));
+                painter.setPen(QColor(kFigureText));
+                DrawFigureText(painter, QPointF(x + kLegendText, middle), entries[i],
+                    Qt::AlignLeft | Qt::AlignVCenter);
+                x += kLegendText + FigureTextWidth(painter, entries[i]) + 40;
+            }
+            return;
+        }
+        DrawFigureText(painter, QPointF(kFigureMargin, middle),
+            QStringLiteral("solid: simulated at %1 Hz, dashed: analogue prototype, dot: the corner")
+                .arg(FigureNumber(m_rate, 15)),
+            Qt::AlignLeft | Qt::AlignVCenter);
+        const double column = LegendWidth() / static_cast<double>(m_columns);
         for (std::size_t i = 0; i < m_curves.size(); ++i) {
-            DrawTrace(painter, area, scale, m_curves[i].rows,
-                one ? kSimulatedColour : kDesignColours[i], Qt::SolidLine,
-                [&](const ResponseRow& row) { return panel.value(row.simulated); });
+            const double x = kFigureMargin + static_cast<double>(i % m_columns) * column;
+            const double centre = middle + static_cast<double>(1 + i / m_columns) * kLegendLine;
+            const QColor colour(kFigureDesigns[i]);
+            painter.fillRect(QRectF(x, centre - 1.5, 16, 3), colour);
+            for (int dash = 0; dash < 2; ++dash) {
+                painter.fillRect(QRectF(x + 22 + dash * 9, centre - 1.5, 5, 3), colour);
+            }
+            painter.setPen(QColor(kFigureText));
+            DrawFigureText(painter, QPointF(x + kLegendText, centre),
+                QFontMetricsF(painter.font())
+                    .elidedText(m_entries[i], Qt::ElideRight, column - kLegendText - 16),
+                Qt::AlignLeft | Qt::AlignVCenter);
         }
     }
 
-    // The scale covers every value of the trace, so nothing needs clipping.
-    void DrawTrace(QPainter& painter, const QRectF& area, const Scale& scale,
+    // The analogue traces first, the simulated ones over them: where they agree, the simulated one
+    // shows.
+    void DrawTraces(QPainter& painter, const FigurePanel& panel, const Panel& quantity) const
+    {
+        const bool one = m_curves.size() == 1;
+        for (std::size_t i = 0; i < m_curves.size(); ++i) {
+            DrawTrace(painter, panel, m_curves[i].rows, AnalogueColour(i),
+                one ? Qt::SolidLine : Qt::DashLine,
+                [&](const ResponseRow& row) { return quantity.value(row.analogue); });
+        }
+        for (std::size_t i = 0; i < m_curves.size(); ++i) {
+            DrawTrace(painter, panel, m_curves[i].rows, SimulatedColour(i), Qt::SolidLine,
+                [&](const ResponseRow& row) { return quantity.value(row.simulated); });
+        }
+    }
+
+    static void DrawTrace(QPainter& painter, const FigurePanel& panel,
         const std::vector<ResponseRow>& rows, QRgb colour, Qt::PenStyle style,
-        const std::function<double(const ResponseRow&)>& value) const
+        const std::function<double(const ResponseRow&)>& value)
     {
         QPolygonF trace;
         trace.reserve(static_cast<qsizetype>(rows.size()));
         for (const ResponseRow& row : rows) {
-            trace.append(QPointF(MapX(area, row.hz), MapY(area, scale, value(row))));
+            trace.append(panel.Map(row.hz, value(row)));
         }
-        painter.setPen(QPen(QColor(colour), 2, style, Qt::RoundCap, Qt::RoundJoin));
+        painter.setPen(QPen(QColor(colour), kFigureTraceWidth, style, Qt::RoundCap, Qt::RoundJoin));
         painter.setBrush(Qt::NoBrush);
-        painter.drawPolyline(trace);
+        panel.DrawClipped(painter, trace);
         // A few frequencies (--at) get a mark each, since a line alone hardly shows them.
         if (rows.size() <= kMarkedPoints) {
             for (const QPointF& point : trace) {
-                painter.fillRect(QRectF(point - QPointF(3, 3), QSizeF(6, 6)), QColor(colour));
+                if (panel.Contains(point)) {
+                    painter.fillRect(QRectF(point - QPointF(4, 4), QSizeF(8, 8)), QColor(colour));
+                }
             }
         }
     }
 
-    void DrawLegend(QPainter& painter, const QFontMetricsF& metrics) const
+    // Each corner as a dot on its analogue curve; for one filter its frequency and level beside
+    // it and the stop band's slope (or floor) along the stop band.
+    void DrawLevelMarks(QPainter& painter, const FigurePanel& panel) const
     {
-        if (m_curves.size() > 1) {
-            DrawDesignLegend(painter, metrics);
-            return;
+        for (std::size_t i = 0; i < m_curves.size(); ++i) {
+            const FilterModel::Corner& corner = m_curves[i].corner;
+            const QPointF at = panel.Map(corner.hz, corner.db);
+            if (!panel.Contains(at)) {
+                continue;
+            }
+            painter.setPen(QPen(Qt::white, 2));
+            painter.setBrush(QColor(AnalogueColour(i)));
+            painter.drawEllipse(at, kFigureDot, kFigureDot);
+            if (m_curves.size() == 1) {
+                DrawCornerText(painter, panel, m_curves[i], at);
+            }
         }
-        const QString entries[] = {
-            QStringLiteral("simulated at %1 Hz").arg(Label(m_rate)),
-            QStringLiteral("analogue prototype"),
-        };
-        const QRgb colours[] = { kSimulatedColour, kAnalogueColour };
-        double x = kWidth - kRight;
-        for (int i = 1; i >= 0; --i) {
-            x -= metrics.horizontalAdvance(entries[i]);
-            painter.setPen(Qt::black);
-            painter.drawText(QPointF(x, kTop / 2 + metrics.ascent() / 2 - 1), entries[i]);
-            x -= 30;
-            painter.fillRect(QRectF(x, kTop / 2 - 2, 24, 4), QColor(colours[i]));
-            x -= 20;
+        if (m_curves.size() == 1) {
+            const Curve& curve = m_curves.front();
+            if (curve.floor) {
+                DrawFloor(painter, panel, curve);
+            } else if (curve.slope != 0) {
+                DrawSlope(painter, panel, curve);
+            }
         }
-        painter.drawText(
-            QPointF(kLeft, kTop / 2 + metrics.ascent() / 2 - 1), m_curves.front().name);
     }
 
-    // The title line (what is solid and what dashed), then the designs two to a line, each with
-    // a solid and a dashed stroke of its colour.
-    void DrawDesignLegend(QPainter& painter, const QFontMetricsF& metrics) const
+    // What the corner is and where it lies, in two lines on the side of the point away from the
+    // curve: below it, towards the pass band.
+    static void DrawCornerText(
+        QPainter& painter, const FigurePanel& panel, const Curve& curve, QPointF at)
     {
-        painter.setPen(Qt::black);
-        const double baseline = kTop / 2 + metrics.ascent() / 2 - 1;
-        painter.drawText(QPointF(kLeft, baseline),
-            QStringLiteral("%1 designs: solid simulated at %2 Hz, dashed analogue")
-                .arg(m_curves.size())
-                .arg(Label(m_rate)));
-        const double column = (kWidth - kLeft - kRight) / 2.0;
-        for (std::size_t i = 0; i < m_curves.size(); ++i) {
-            const double x = kLeft + static_cast<double>(i % 2) * column;
-            const double y = kTop + static_cast<double>(i / 2) * kLegendLine;
-            painter.setPen(QPen(QColor(kDesignColours[i]), 2, Qt::SolidLine, Qt::FlatCap));
-            painter.drawLine(QPointF(x, y - 4), QPointF(x + 16, y - 4));
-            painter.setPen(QPen(QColor(kDesignColours[i]), 2, Qt::DashLine, Qt::FlatCap));
-            painter.drawLine(QPointF(x + 20, y - 4), QPointF(x + 40, y - 4));
-            painter.setPen(Qt::black);
-            painter.drawText(QPointF(x + 48, y - 4 + metrics.ascent() / 2 - 1),
-                metrics.elidedText(m_curves[i].name, Qt::ElideRight, column - 56));
+        painter.setFont(FigureFont());
+        const QFontMetricsF metrics(painter.font());
+        const QString lines[] = { WithMinusSigns(QString::fromStdString(curve.corner.what)),
+            QStringLiteral("%1, %2 dB")
+                .arg(FigureFrequency(curve.corner.hz), FigureFixed(curve.corner.db, 3)) };
+        const double width
+            = std::max(metrics.horizontalAdvance(lines[0]), metrics.horizontalAdvance(lines[1]));
+        const double height = 2 * metrics.height();
+        const QRectF inner = panel.Area().adjusted(4, 4, -4, -4);
+        const double away = kFigureDot + 8;
+        bool left = !curve.highPass;
+        if (left && at.x() - away - width < inner.left()) {
+            left = false;
+        } else if (!left && at.x() + away + width > inner.right()) {
+            left = true;
+        }
+        double top = at.y() + away;
+        if (top + height > inner.bottom()) {
+            top = at.y() - away - height;
+        }
+        const double x = left ? at.x() - away : at.x() + away;
+        const Qt::Alignment side = left ? Qt::AlignRight : Qt::AlignLeft;
+        painter.setPen(QColor(kFigureText));
+        DrawFigureText(painter, QPointF(x, top), lines[0], side | Qt::AlignTop);
+        DrawFigureText(painter, QPointF(x, top + metrics.height()), lines[1], side | Qt::AlignTop);
+    }
+
+    // The slope along the asymptote, just above the analogue curve, an octave or more into the
+    // stop band where the text fits in the panel.
+    void DrawSlope(QPainter& painter, const FigurePanel& panel, const Curve& curve) const
+    {
+        painter.setFont(FigureFont());
+        const QFontMetricsF metrics(painter.font());
+        const QString text = SlopeText(curve.slope);
+        const double width = metrics.horizontalAdvance(text);
+        const double gap = 8;
+        const QRectF inner = panel.Area().adjusted(4, 4, -4, -4);
+        const std::vector<ResponseRow>& rows = curve.rows;
+        for (std::size_t k = 0; k < rows.size(); ++k) {
+            const std::size_t i = curve.highPass ? rows.size() - 1 - k : k;
+            const ResponseRow& row = rows[i];
+            const bool beyond
+                = curve.highPass ? row.hz <= curve.corner.hz / 2 : row.hz >= curve.corner.hz * 2;
+            if (!beyond) {
+                continue;
+            }
+            const QPointF at = panel.Map(row.hz, row.analogue.db);
+            double angle = 0;
+            if (m_logarithmic) {
+                const double perOctave
+                    = panel.Area().width() / std::log2(m_frequency.high / m_frequency.low);
+                const double perDb = panel.Area().height() / (m_levels.second - m_levels.first);
+                angle = std::atan2(-curve.slope * perDb, perOctave);
+            } else {
+                const std::size_t a = i == 0 ? 0 : i - 1;
+                const std::size_t b = std::min(rows.size() - 1, i + 1);
+                const QPointF d = panel.Map(rows[b].hz, rows[b].analogue.db)
+                    - panel.Map(rows[a].hz, rows[a].analogue.db);
+                angle = std::atan2(d.y(), d.x());
+            }
+            QTransform place;
+            place.translate(at.x(), at.y());
+            place.rotateRadians(angle);
+            const QRectF box(-width / 2, -gap - metrics.height(), width, metrics.height());
+            if (!inner.contains(place.mapRect(box)) || Crosses(panel, curve, place, box)) {
+                continue;
+            }
+            painter.save();
+            painter.setTransform(place, true);
+            painter.setPen(QColor(kFigureText));
+            DrawFigureText(painter, QPointF(0, -gap - metrics.descent()), text,
+                Qt::AlignHCenter | Qt::AlignBaseline);
+            painter.restore();
+            return;
+        }
+    }
+
+    // Whether the simulated trace runs through the text's `box` placed by `place`.
+    static bool Crosses(
+        const FigurePanel& panel, const Curve& curve, const QTransform& place, const QRectF& box)
+    {
+        const QTransform back = place.inverted();
+        const QRectF clear = box.adjusted(-4, -4, 4, 4);
+        return std::any_of(curve.rows.begin(), curve.rows.end(), [&](const ResponseRow& row) {
+            return clear.contains(back.map(panel.Map(row.hz, row.simulated.db)));
+        });
+    }
+
+    // A stop band that keeps a level: a dashed line at it across the stop band, its level above.
+    void DrawFloor(QPainter& painter, const FigurePanel& panel, const Curve& curve) const
+    {
+        const double y = panel.MapY(*curve.floor);
+        const QRectF& area = panel.Area();
+        if (y < area.top() || y > area.bottom()) {
+            return;
+        }
+        const double corner = std::clamp(panel.MapX(curve.corner.hz), area.left(), area.right());
+        const double from = curve.highPass ? area.left() : corner;
+        const double to = curve.highPass ? corner : area.right();
+        painter.setPen(QPen(QColor(kFigureNote), kFigureLineWidth, Qt::DashLine));
+        painter.drawLine(QPointF(from, y), QPointF(to, y));
+        painter.setFont(FigureFont());
+        painter.setPen(QColor(kFigureText));
+        const double above = y - 6 - QFontMetricsF(painter.font()).descent();
+        if (curve.highPass) {
+            DrawFigureText(painter, QPointF(area.left() + 8, above), StopbandText(curve));
+        } else {
+            DrawFigureText(painter, QPointF(area.right() - 8, above), StopbandText(curve),
+                Qt::AlignRight | Qt::AlignBaseline);
         }
     }
 
     std::vector<Curve> m_curves;
+    std::vector<Panel> m_panels;
     double m_rate;
     bool m_logarithmic;
     Scale m_frequency;
+    std::pair<double, double> m_levels;
+    QString m_title;
+    std::vector<QString> m_entries; // the legend's text per design
+    std::size_t m_columns = 1;
 };
 
 void WritePicture(const std::string& output, const std::vector<Curve>& curves,
     const ResponseOptions& request, bool withDelay)
 {
-    const bool svg = HasSuffix(output, ".svg");
     std::vector<Panel> panels {
-        { QStringLiteral("level [dB]"), [](const ResponseValue& v) { return v.db; }, false },
+        { QStringLiteral("level [dB]"), [](const ResponseValue& v) { return v.db; }, false, true },
         { QStringLiteral("phase [degrees]"), [](const ResponseValue& v) { return v.phaseDeg; },
             true },
     };
@@ -575,22 +718,9 @@ void WritePicture(const std::string& output, const std::vector<Curve>& curves,
             [](const ResponseValue& v) { return v.delayMs; }, false });
     }
     const auto application = StartPictureApplication();
-    const ResponsePicture picture(curves, request.rate, request.logarithmic);
-    const QSize size = picture.Size(static_cast<int>(panels.size()));
-
-    QByteArray bytes;
-    if (svg) {
-        bytes = PaintSvg(size, QStringLiteral("Vorn frequency response"),
-            [&](QPainter& painter) { picture.Draw(painter, panels); });
-    } else {
-        QImage image(size, QImage::Format_RGB32);
-        {
-            QPainter painter(&image);
-            picture.Draw(painter, panels);
-        }
-        bytes = EncodePng(image);
-    }
-    WriteFileAtomically(output, ToStdString(bytes));
+    const ResponsePicture picture(curves, request, std::move(panels));
+    WriteFigure(output, picture.Size(), QStringLiteral("Vorn frequency response"),
+        [&](QPainter& painter) { picture.Draw(painter); });
 }
 
 } // namespace
@@ -603,7 +733,8 @@ void AddResponseCommand(CommandLine& line, RenderCommand& parsed)
         "level, phase and group delay per frequency, simulated and analogue",
         { { "[--rate HZ] [--from HZ] [--to HZ] [--points N] [--linear] [--at HZ]... "
             "[--format text|csv]",
-              "... --plot FILE.png|FILE.svg [--labels]", "... --format frd|tsv [--analogue]" },
+              "... --plot FILE.png|FILE.svg [--labels] [--range LOW:HIGH] [--title TEXT]",
+              "... --format frd|tsv [--analogue]" },
             "Prints, for each frequency, the level in dB, the phase in degrees and the group delay "
             "in milliseconds of the chain as simulated at --rate, exact from its discrete-time "
             "transfer function, then the same three for its analogue prototype (the 6th-order "
@@ -618,7 +749,14 @@ void AddResponseCommand(CommandLine& line, RenderCommand& parsed)
             "frequency, numbers with 9 significant digits; text (the default) aligns the same "
             "columns. --plot writes a picture instead, PNG or SVG by the name's ending: level and "
             "phase against frequency, simulated and analogue as two coloured traces with a legend "
-            "and scales; --labels adds the group delay as a third panel. For other tools, "
+            "and scales, the corner marked on the analogue level with its frequency and level (the "
+            "-3 dB point, or the pass-band or stop-band edge that --corner names), and the stop "
+            "band's asymptotic slope written along it, or its level where it levels off (even "
+            "orders of chebyshev2 and elliptic); --labels adds the group delay as a third panel. "
+            "The level axis runs from the 10 dB step at least 1 dB above the highest level down to "
+            "the lowest level, but at most 100 dB below its top (or 20 dB below a stop band's "
+            "level), so that a steep stop band does not squash the pass band; --range sets it. "
+            "The title is the filter's name unless --title gives one. For other tools, "
             "--format frd writes what loudspeaker and room measurement tools import (comment "
             "lines starting with '*', then frequency, level and phase within +-180 degrees per "
             "line) and --format tsv what audio editors export as a spectrum (the header "
@@ -626,7 +764,9 @@ void AddResponseCommand(CommandLine& line, RenderCommand& parsed)
             "chain's response, or with --analogue the prototype's.\n"
             "With --plot or --format csv each design option may take a comma-separated list "
             "(--order 2,4,6,8, --type butterworth,bessel): the lists combine into every "
-            "combination of their values, at most eight designs." });
+            "combination of their values, at most eight designs. The picture draws each in a "
+            "colour of its own, its corner a dot on its analogue curve, and names it in the "
+            "legend with its slope; the title holds the words that all the names share." });
     AddChainRate(*command, options->rate);
     CLI::Option* from = AddDecimal(
         *command, "--from", grid->from, "HZ", "the lowest frequency of the list; default 10");
@@ -650,6 +790,13 @@ void AddResponseCommand(CommandLine& line, RenderCommand& parsed)
         "writes the response as a picture instead of printing it")
                             ->excludes(format);
     AddFlag(*command, "--labels", options->labels, "adds the group delay to the picture")
+        ->needs(plot);
+    AddValue(*command, "--range", "LOW:HIGH",
+        "the picture's level axis in dB, LOW below HIGH (-80:10); default from the curves",
+        [options](const std::string& text) { options->levelRange = ReadLevelRange(text); })
+        ->needs(plot);
+    AddValue(*command, "--title", "TEXT", "the picture's title; default the filter's name",
+        [options](const std::string& text) { options->title = text; })
         ->needs(plot);
     AddFlag(*command, "--analogue", options->analogue,
         "with --format frd or tsv: the analogue prototype's response instead of the simulated "
@@ -690,7 +837,10 @@ void RunResponse(const ResponseOptions& options)
     if (!options.plot.empty()) {
         std::vector<Curve> curves;
         for (std::size_t i = 0; i < models.size(); ++i) {
-            curves.push_back({ QString::fromStdString(names[i]), responses[i] });
+            const FilterModel& model = models[i];
+            curves.push_back({ QString::fromStdString(names[i]), responses[i], model.MarkedCorner(),
+                model.StopbandSlopeDbPerOctave(), model.StopbandFloorDb(), model.IsHighPass(),
+                model.IsWindowChain() ? std::nullopt : std::optional(model.Design()->spec) });
         }
         WritePicture(options.plot, curves, options, options.labels);
     } else if (options.format == ResponseFormat::Frd || options.format == ResponseFormat::Tsv) {

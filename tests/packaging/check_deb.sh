@@ -53,9 +53,10 @@ relation_names() { field "$1" | tr ',|' '\n\n' | sed -e 's/(.*)//' -e 's/[[:spac
 depends=$(relation_names Depends)
 echo "Depends: $(field Depends)"
 # Linked (found by dpkg-shlibdeps) and loaded without linking (the translation, the ALSA plug-in,
-# Qt's Wayland platform plug-in).
+# Qt's Wayland platform plug-in, the font that vorn-render's figures name).
 for name in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6 libqt6svg6 \
-    librtaudio6 libx11-6 libsndfile1 qt6-translations-l10n libasound2-plugins qt6-wayland; do
+    librtaudio6 libx11-6 libsndfile1 qt6-translations-l10n libasound2-plugins qt6-wayland \
+    fonts-dejavu-core; do
     grep -qx "$name" <<<"$depends" || fail "Depends lacks $name"
 done
 grep -qx fonts-noto-cjk <<<"$(relation_names Recommends)" || fail "Recommends lacks fonts-noto-cjk"

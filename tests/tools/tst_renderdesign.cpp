@@ -380,9 +380,10 @@ void TestRenderDesign::figureShowsTheList()
         strokes.push_back(value("stroke").isEmpty() ? strokes.back() : value("stroke").toString());
         if (xml.name() == QStringLiteral("circle")) {
             const Complex centre(value("cx").toDouble(), value("cy").toDouble());
-            const bool zero = strokes.back() == QStringLiteral("#145ac8");
-            (zero ? zeros : circles).push_back(centre);
-            if (!zero) {
+            if (strokes.back() == QStringLiteral("#145ac8")) {
+                zeros.push_back(centre);
+            } else if (strokes.back() == QStringLiteral("#969696")) {
+                circles.push_back(centre);
                 radii.push_back(value("r").toDouble());
             }
         } else if (xml.name() == QStringLiteral("polyline") && strokes.back() == "#c81e1e") {
@@ -396,7 +397,24 @@ void TestRenderDesign::figureShowsTheList()
     }
     QVERIFY(!xml.hasError());
     QCOMPARE(circles.size(), std::size_t { 2 });
+    // The marks of the two planes' own panels, which reach 1.25 times their circles' radii to
+    // each side; the legend's and the enlargements' lie outside them.
+    const auto inPlanes = [&](std::vector<Complex>& marks) {
+        std::erase_if(marks, [&](Complex mark) {
+            for (std::size_t panel = 0; panel < circles.size(); ++panel) {
+                const double reach = 1.26 * radii[panel];
+                if (std::fabs(mark.real() - circles[panel].real()) <= reach
+                    && std::fabs(mark.imag() - circles[panel].imag()) <= reach) {
+                    return false;
+                }
+            }
+            return true;
+        });
+    };
+    inPlanes(poles);
+    inPlanes(zeros);
 
+    // One mark for each place, however many roots lie there.
     std::vector<Complex> expectedPoles;
     std::vector<Complex> expectedZeros;
     for (const auto& [kind, values] : poleList(44100)) {
@@ -404,14 +422,18 @@ void TestRenderDesign::figureShowsTheList()
         for (const Complex& root : values) {
             const Complex mark
                 = circles[panel] + std::conj(root) * radii[panel] / (panel ? 1 : 1000.0);
+            std::vector<Complex>& expected = kind.endsWith("pole") ? expectedPoles : expectedZeros;
+            if (std::find(expected.begin(), expected.end(), mark) != expected.end()) {
+                continue;
+            }
             // Two strokes per x.
-            (kind.endsWith("pole") ? expectedPoles : expectedZeros).push_back(mark);
+            expected.push_back(mark);
             if (kind.endsWith("pole")) {
-                expectedPoles.push_back(mark);
+                expected.push_back(mark);
             }
         }
     }
-    QCOMPARE(expectedZeros.size(), std::size_t { 8 });
+    QCOMPARE(expectedZeros.size(), std::size_t { 6 });
     QVERIFY(sameRoots(poles, expectedPoles, 0.01));
     QVERIFY(sameRoots(zeros, expectedZeros, 0.01));
 }
@@ -631,7 +653,7 @@ void TestRenderDesign::badInput_data()
     const char* cases[][2] = {
         { "coefficients --format xml", "xml" }, { "coefficients --rate 999", "--rate" },
         { "metrics --rate fast", "fast" }, { "poles --rate inf", "--rate" },
-        { "metrics 44100", "44100" }, { "metrics --plot DIR/out.png", "--plot" },
+        { "metrics 44100", "44100" }, { "metrics --plot DIR/out.jpg", "out.jpg" },
         { "poles --format json", "--format" }, { "poles --plot DIR/out.jpg", "out.jpg" },
         { "poles --plot DIR/missing/out.svg", "missing/out.svg" },
         { "poles --plot DIR/out.png --rate 2e7", "--rate" },

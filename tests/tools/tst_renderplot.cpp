@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include "renderprocess.h"
+#include "svgfigure.h"
 
 using namespace vorn;
 
@@ -44,6 +45,8 @@ private slots:
     void pngIsTheDrawnPicture();
     void labelsSurroundThePlot();
     void svgShowsTheSamePlot();
+    void labelsAreRound_data();
+    void labelsAreRound();
     void badInput_data();
     void badInput();
 };
@@ -198,6 +201,64 @@ void TestRenderPlot::svgShowsTheSamePlot()
         onTrace += red(x, y) || red(x - 1, y) || red(x, y - 1) || red(x - 1, y - 1) ? 1 : 0;
     }
     QCOMPARE(onTrace, static_cast<int>((points.size() + 49) / 50));
+}
+
+void TestRenderPlot::labelsAreRound_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<double>("step"); // the labels' step
+    QTest::addColumn<double>("perStep"); // grid pixels from one label to the next
+    QTest::addColumn<int>("labels");
+    // A column is 36 pixels: 100 samples at 44100 Hz, or 1 kHz.
+    QTest::newRow("time, every 5 ms") << "time" << 5.0 << 36 * 5 * 44.1 / 100 << 10;
+    QTest::newRow("frequency, every 2 kHz") << "freq" << 2.0 << 72.0 << 11;
+}
+
+// The labels under the grid are whole multiples of their step from 0, each on its tick, the ticks
+// where those values lie on the grid.
+void TestRenderPlot::labelsAreRound()
+{
+    QFETCH(QString, mode);
+    QFETCH(double, step);
+    QFETCH(double, perStep);
+    QFETCH(int, labels);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("plot.svg"));
+    QCOMPARE(render({ "plot", "--mode", mode, "--labels", "--output", path }).exitCode, 0);
+    const SvgFigure figure = readSvgFigure(path);
+    QVERIFY(figure.ok);
+    double left = HUGE_VAL;
+    double bottom = -HUGE_VAL;
+    for (const SvgItem& line : figure.of(QStringLiteral("polyline"), QStringLiteral("#0000ff"))) {
+        for (const QPointF& point : line.points) {
+            left = std::min(left, point.x());
+            bottom = std::max(bottom, point.y());
+        }
+    }
+    std::vector<double> ticks;
+    for (const SvgItem& line : figure.of(QStringLiteral("polyline"), QStringLiteral("#000000"))) {
+        if (line.points.size() == 2 && line.points[0].y() > bottom
+            && line.points[0].x() == line.points[1].x()) {
+            ticks.push_back(line.points[0].x());
+        }
+    }
+    std::vector<double> values;
+    for (const SvgItem& text : figure.of(QStringLiteral("text"))) {
+        bool ok = false;
+        const double value = figureNumber(text.text, &ok);
+        // Below the ticks, and so below the lowest label of the y scale, centred on the grid's
+        // bottom line.
+        if (ok && text.at.y() > bottom + 10 && text.at.y() < bottom + 40) {
+            values.push_back(value);
+        }
+    }
+    std::sort(ticks.begin(), ticks.end());
+    QCOMPARE(static_cast<int>(values.size()), labels);
+    QCOMPARE(ticks.size(), values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        QCOMPARE(values[i], step * static_cast<double>(i));
+        QVERIFY(std::fabs(ticks[i] - (left + perStep * static_cast<double>(i))) < 0.01);
+    }
 }
 
 void TestRenderPlot::badInput_data()
