@@ -1,8 +1,8 @@
 // Speed of the numeric core, measured against a yardstick: the loop-carried recurrence of one
 // second-order section (seven dependent multiplies and adds and one division, in a fixed order),
 // which bounds any exact implementation of the chain from below.
-#include "filterchain.h"
 #include "designchain.h"
+#include "filterchain.h"
 #include "multichannelchain.h"
 #include "spectrum.h"
 #include "vornsimulation.h"
