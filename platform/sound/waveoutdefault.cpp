@@ -18,7 +18,7 @@ void RequestRealtimeScheduling()
 {
     sched_param parameter {};
     parameter.sched_priority = kDeviceThreadPriority;
-    pthread_setschedparam(pthread_self(), SCHED_RR, &parameter);
+    static_cast<void>(pthread_setschedparam(pthread_self(), SCHED_RR, &parameter));
 }
 
 void RunDeviceThread(CWaveOutQueue& queue, const WAVEFORMATEX& format,
@@ -49,8 +49,8 @@ CDefaultWaveOut::CDefaultWaveOut(CWaveOutOwner& owner, Backends backends, WaveOu
 CDefaultWaveOut::~CDefaultWaveOut()
 {
     if (IsOpen()) {
-        Reset();
-        Close();
+        static_cast<void>(Reset());
+        static_cast<void>(Close());
     }
 }
 

@@ -1,5 +1,7 @@
 #include "capture.h"
 
+#include "waveouthooks.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 
@@ -211,15 +213,16 @@ WaveOutFactory QueueTap::factory()
         sessions.emplace_back();
         counts.push_back(0);
         const std::size_t index = sessions.size() - 1;
-        device->SetWriteTap([this, index](const std::int16_t* samples, std::size_t count) {
-            counts[index] += count;
-            if (keepSamples) {
-                sessions[index].insert(sessions[index].end(), samples, samples + count);
-            }
-            if (clock != nullptr) {
-                writeTimesMs.push_back(static_cast<double>(clock->nsecsElapsed()) / 1e6);
-            }
-        });
+        CWaveOutHooks::SetWriteTap(
+            *device, [this, index](const std::int16_t* samples, std::size_t count) {
+                counts[index] += count;
+                if (keepSamples) {
+                    sessions[index].insert(sessions[index].end(), samples, samples + count);
+                }
+                if (clock != nullptr) {
+                    writeTimesMs.push_back(static_cast<double>(clock->nsecsElapsed()) / 1e6);
+                }
+            });
         return device;
     };
 }
