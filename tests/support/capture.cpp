@@ -401,6 +401,65 @@ std::vector<ToneWindow> toneWindows(const std::vector<std::int16_t>& recording, 
     return windows;
 }
 
+namespace {
+
+// The frames at which channel `channel` of an interleaved stereo recording rises past threshold
+// after having stayed below it for at least quietFrames.
+std::vector<std::size_t> risingEdges(
+    const std::vector<std::int16_t>& stereo, int channel, int threshold, std::size_t quietFrames)
+{
+    std::vector<std::size_t> edges;
+    std::size_t quiet = quietFrames;
+    for (std::size_t frame = 0; 2 * frame + 1 < stereo.size(); ++frame) {
+        const int value = std::abs(static_cast<int>(stereo[2 * frame + channel]));
+        if (value < threshold) {
+            ++quiet;
+            continue;
+        }
+        if (quiet >= quietFrames) {
+            edges.push_back(frame);
+        }
+        quiet = 0;
+    }
+    return edges;
+}
+
+} // namespace
+
+LoopDelays loopDelays(
+    const std::vector<std::int16_t>& stereo, int rate, int threshold, double maxMs)
+{
+    // A pulse is followed by at least 10 ms of silence before the next.
+    const auto quiet = static_cast<std::size_t>(rate / 100);
+    const std::vector<std::size_t> sent = risingEdges(stereo, 0, threshold, quiet);
+    const std::vector<std::size_t> looped = risingEdges(stereo, 1, threshold, quiet);
+    LoopDelays delays;
+    auto next = looped.begin();
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+        next = std::lower_bound(next, looped.end(), sent[i]);
+        const std::size_t limit = i + 1 < sent.size() ? sent[i + 1] : stereo.size() / 2;
+        const double ms
+            = next == looped.end() ? -1.0 : static_cast<double>(*next - sent[i]) * 1000.0 / rate;
+        if (next == looped.end() || *next >= limit || ms > maxMs) {
+            ++delays.missing;
+            continue;
+        }
+        delays.ms.push_back(ms);
+    }
+    return delays;
+}
+
+double quantile(std::vector<double> values, double q)
+{
+    if (values.empty()) {
+        return -1.0;
+    }
+    std::sort(values.begin(), values.end());
+    const auto index
+        = static_cast<std::size_t>(std::lround(q * static_cast<double>(values.size() - 1)));
+    return values[index];
+}
+
 bool soundServerControl(const char* command)
 {
     const QByteArray script = qgetenv("VORN_SOUND_CTL");
