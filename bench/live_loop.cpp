@@ -103,23 +103,25 @@ int Loop(int argc, char* argv[])
             }
             std::fprintf(stderr,
                 "loop: latency %.1f ms (source %.1f, sink %.1f), held %.1f ms, drops %llu (%llu "
-                "frames), padded %llu frames, underruns %llu\n",
+                "frames), padded %llu frames, underruns %llu, resets %llu\n",
                 counters.LatencyMs(), counters.sourceLatencyMs, counters.sinkLatencyMs,
                 counters.heldMs, static_cast<unsigned long long>(counters.drops),
                 static_cast<unsigned long long>(counters.droppedFrames),
                 static_cast<unsigned long long>(counters.paddedFrames),
-                static_cast<unsigned long long>(counters.underruns));
+                static_cast<unsigned long long>(counters.underruns),
+                static_cast<unsigned long long>(counters.latencyResets));
         }
     }
     const LiveCounters counters = stream.Counters();
     stream.Stop();
     std::fprintf(stderr,
         "loop summary: reported latency median %.1f ms (%.1f to %.1f), drops %llu, padded %llu "
-        "frames, underruns %llu\n",
+        "frames, underruns %llu, resets %llu\n",
         capture::quantile(latencies, 0.5), capture::quantile(latencies, 0.0),
         capture::quantile(latencies, 1.0), static_cast<unsigned long long>(counters.drops),
         static_cast<unsigned long long>(counters.paddedFrames),
-        static_cast<unsigned long long>(counters.underruns));
+        static_cast<unsigned long long>(counters.underruns),
+        static_cast<unsigned long long>(counters.latencyResets));
     owner.Shutdown();
     return status;
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace vorn {
 
@@ -168,7 +169,11 @@ void CLiveCore::BeginCapture(std::size_t bytes, std::size_t held, CSink& sink)
         m_nSkip = incoming;
         return;
     }
-    const LiveAdjustment adjustment = AdjustToTarget(held, incoming, m_buffering);
+    LiveAdjustment adjustment = AdjustToTarget(held, incoming, m_buffering);
+    // A trim decided at the end of the last window goes first.
+    const std::size_t trim = std::min(m_nTrim, incoming - adjustment.drop);
+    adjustment.drop += trim;
+    m_nTrim -= trim;
     m_nSkip = adjustment.drop;
     if (adjustment.drop > 0) {
         m_exchange.drops.fetch_add(1, std::memory_order_relaxed);
@@ -178,9 +183,21 @@ void CLiveCore::BeginCapture(std::size_t bytes, std::size_t held, CSink& sink)
         m_exchange.paddedFrames.fetch_add(adjustment.pad, std::memory_order_relaxed);
         WriteSilence(adjustment.pad, sink);
     }
-    m_exchange.heldFrames.store(
-        static_cast<std::int64_t>(held + adjustment.pad + incoming - adjustment.drop),
-        std::memory_order_relaxed);
+    const std::size_t after = held + adjustment.pad + incoming - adjustment.drop;
+    m_exchange.heldFrames.store(static_cast<std::int64_t>(after), std::memory_order_relaxed);
+
+    // Between the marks the sink may settle above the level after a disturbance (a burst short
+    // of the high mark, a sink that took a while): when it held more than half a fragment above
+    // the level after every write of half a second, the excess is dropped at the next period.
+    m_nLeastAfter = std::min(m_nLeastAfter, after);
+    m_nWindow += incoming;
+    if (m_nWindow >= static_cast<std::size_t>(m_format.rate) / 2) {
+        if (m_nLeastAfter > m_buffering.level + m_buffering.fragment / 2) {
+            m_nTrim = m_nLeastAfter - m_buffering.level;
+        }
+        m_nLeastAfter = std::numeric_limits<std::size_t>::max();
+        m_nWindow = 0;
+    }
 }
 
 void CLiveCore::Captured(const void* data, std::size_t bytes, CSink& sink)

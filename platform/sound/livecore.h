@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 namespace vorn {
@@ -17,8 +18,9 @@ struct LiveExchange;
 // fragment until the next one. When it would hold more than `high` (the capture side ran ahead:
 // a stall, a burst after a gap, a faster clock) the oldest captured frames are dropped back to
 // `level`; when it would hold less than `low` (at the start, after the sink ran dry, a slower
-// clock) silence is written first to bring it up to `level`. Playback only: the sink is kept
-// filled to `high`.
+// clock) silence is written first to bring it up to `level`; and when it held more than half a
+// fragment above `level` after every write for half a second, the excess is dropped. Playback
+// only: the sink is kept filled to `high`.
 struct LiveBuffering
 {
     std::size_t fragment = 0; // the server's period: the capture fragment, the sink's request step
@@ -119,6 +121,10 @@ private:
     std::array<unsigned char, 4 * kMaxChannels> m_carry {};
     std::size_t m_nCarry = 0;
     std::size_t m_nSkip = 0; // captured frames still to drop in this period
+    std::size_t m_nTrim = 0; // frames to drop at the next periods to come back to the level
+    // The least the sink held after a write in the current window, and the frames captured in it.
+    std::size_t m_nLeastAfter = std::numeric_limits<std::size_t>::max();
+    std::size_t m_nWindow = 0;
     bool m_bFlushPending = false;
     bool m_bFlushPeriod = false; // the current period follows a flush command: nothing is written
     bool m_bEnded = false;

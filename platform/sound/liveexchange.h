@@ -52,6 +52,7 @@ struct LiveExchange
     std::atomic<std::uint64_t> drops { 0 };
     std::atomic<std::uint64_t> paddedFrames { 0 };
     std::atomic<std::uint64_t> underruns { 0 };
+    std::atomic<std::uint64_t> latencyResets { 0 };
     std::atomic<std::uint64_t> clippedSamples { 0 };
     std::atomic<std::uint64_t> periods { 0 };
     std::atomic<std::uint64_t> lostEvents { 0 };

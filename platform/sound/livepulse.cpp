@@ -96,6 +96,15 @@ struct Connection
     std::uint64_t progressSeen = 0;
     Clock::time_point progressTime;
     bool bStalled = false;
+
+    // The latency watch (capture to playback): what the server reports for the sink beyond the
+    // sink's buffer as counted here, at its least so far, and since when it has been above that.
+    Clock::time_point startedAt;
+    std::int64_t baselineUs = -1;
+    bool bAbove = false;
+    Clock::time_point aboveSince;
+    bool bChecking = false; // a reset was made; whether it helped is seen at checkAt
+    Clock::time_point checkAt;
 };
 
 LiveEvent MakeEvent(LiveEventKind kind, const char* source, const char* sink)
@@ -254,6 +263,7 @@ void OnStreamState(pa_stream* stream, void* userdata)
         NoteDevices(c);
         if (c.bPlaybackReady && (c.bRecordReady || !c.bCapture) && !c.bStarted) {
             c.bStarted = true;
+            c.startedAt = Clock::now();
             // The levels follow the period the server chose (it may round the fragments up).
             std::size_t fragment = c.minreq;
             if (c.record != nullptr) {
@@ -521,6 +531,66 @@ void Rename(Connection& c, const char* name)
     }
 }
 
+// Capture to playback. PulseAudio may keep more of the stream than the sink's buffer holds and
+// never give it back: after an underrun it rewinds the stream to replay what the sink missed,
+// and on a sink that cannot rewind (a null sink, a remapped one) the delay stays, growing with
+// every underrun. The unit's own count of the buffer does not see it; the server's report of the
+// stream's latency does. When that stays more than a tolerance (4 ms, or a fragment if longer)
+// above the least it has been for a quarter of a second, the sink's queue is cut (counted as a
+// drop and a reset) and the next period pads it back to the level. If the cut did not help (the
+// device itself is slower now), the new figure becomes the least.
+void WatchServerLatency(Connection& c, Clock::time_point now)
+{
+    using std::chrono::milliseconds;
+    pa_usec_t usec = 0;
+    int negative = 0;
+    if (now - c.startedAt < milliseconds(500)
+        || pa_stream_get_latency(c.playback, &usec, &negative) != 0 || negative != 0) {
+        return;
+    }
+    const int rate = c.core->Format().rate;
+    const auto heldUs
+        = static_cast<std::int64_t>(Held(c) * 1000000 / static_cast<std::size_t>(rate));
+    const std::int64_t excessUs = static_cast<std::int64_t>(usec) - heldUs;
+    const std::int64_t fragmentUs
+        = static_cast<std::int64_t>(c.core->Buffering().fragment) * 1000000 / rate;
+    const std::int64_t toleranceUs = std::max<std::int64_t>(4000, fragmentUs);
+    if (c.bChecking && now >= c.checkAt) {
+        c.bChecking = false;
+        if (excessUs > c.baselineUs + toleranceUs) {
+            c.baselineUs = excessUs;
+        }
+    }
+    if (c.baselineUs < 0 || excessUs < c.baselineUs) {
+        c.baselineUs = excessUs;
+    }
+    if (excessUs <= c.baselineUs + toleranceUs) {
+        c.bAbove = false;
+        return;
+    }
+    if (!c.bAbove) {
+        c.bAbove = true;
+        c.aboveSince = now;
+    }
+    if (c.bChecking || now - c.aboveSince < milliseconds(250)) {
+        return;
+    }
+    if (pa_operation* operation = pa_stream_flush(c.playback, nullptr, nullptr)) {
+        pa_operation_unref(operation);
+    }
+    // The stream's indices are unknown after a flush until the server tells them again.
+    if (pa_operation* operation = pa_stream_update_timing_info(c.playback, nullptr, nullptr)) {
+        pa_operation_unref(operation);
+    }
+    c.bAbove = false;
+    c.bChecking = true;
+    c.checkAt = now + milliseconds(500);
+    const auto frames = static_cast<std::uint64_t>((excessUs - c.baselineUs) * rate / 1000000);
+    c.exchange.drops.fetch_add(1, std::memory_order_relaxed);
+    c.exchange.droppedFrames.fetch_add(frames, std::memory_order_relaxed);
+    c.exchange.latencyResets.fetch_add(1, std::memory_order_relaxed);
+}
+
 // Between periods: what the control side asked for, what the core asked for, the stall watch.
 void Housekeep(Connection& c)
 {
@@ -555,6 +625,9 @@ void Housekeep(Connection& c)
     }
 
     const Clock::time_point now = Clock::now();
+    if (c.bCapture && c.bStarted && c.core && !c.bStalled) {
+        WatchServerLatency(c, now);
+    }
     if (c.progress != c.progressSeen) {
         c.progressSeen = c.progress;
         c.progressTime = now;

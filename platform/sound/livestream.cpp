@@ -103,6 +103,7 @@ LiveCounters CLiveStream::Counters() const
     counters.drops = x.drops.load();
     counters.paddedFrames = x.paddedFrames.load();
     counters.underruns = x.underruns.load();
+    counters.latencyResets = x.latencyResets.load();
     counters.clippedSamples = x.clippedSamples.load();
     counters.periods = x.periods.load();
     counters.lostEvents = x.lostEvents.load();

@@ -49,6 +49,9 @@ struct LiveCounters
     std::uint64_t drops = 0; // periods that dropped
     std::uint64_t paddedFrames = 0; // silence written because the sink held too little
     std::uint64_t underruns = 0; // the server ran dry
+    // Times the sink's queue was cut because the server kept more of it than the sink's buffer
+    // (PulseAudio after an underrun); each is also a drop.
+    std::uint64_t latencyResets = 0;
     std::uint64_t clippedSamples = 0; // beyond 16-bit full scale (or NaN) when converted
     std::uint64_t periods = 0; // the audio thread's periods so far
     std::uint64_t lostEvents = 0; // events not polled in time and lost

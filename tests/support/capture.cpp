@@ -470,19 +470,28 @@ bool soundServerControl(const char* command)
     return pid > 0 && waitFor(pid, 60000) == 0;
 }
 
-int sinkInputs()
+bool pactl(const std::vector<std::string>& arguments, QByteArray* output)
 {
-    int output = -1;
-    const pid_t pid = spawn("pactl", { "list", "short", "sink-inputs" }, &output);
+    int out = -1;
+    const pid_t pid = spawn("pactl", arguments, &out);
     if (pid < 0) {
-        return -1;
+        return false;
     }
     QByteArray text;
     const QDeadlineTimer deadline(5000);
     while (!deadline.hasExpired()
-        && readAvailable(output, text, static_cast<int>(deadline.remainingTime()))) { }
-    ::close(output);
-    if (waitFor(pid, 1000) != 0) {
+        && readAvailable(out, text, static_cast<int>(deadline.remainingTime()))) { }
+    ::close(out);
+    if (output != nullptr) {
+        *output = text;
+    }
+    return waitFor(pid, 1000) == 0;
+}
+
+int sinkInputs()
+{
+    QByteArray text;
+    if (!pactl({ "list", "short", "sink-inputs" }, &text)) {
         return -1;
     }
     return static_cast<int>(text.count('\n'));

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace vorn::capture {
@@ -137,6 +138,9 @@ double quantile(std::vector<double> values, double q);
 // The private sound server's control (tests/support/with-sound-server.sh): "--start", "--stop",
 // "--kill", "--pause", "--resume". True on success.
 bool soundServerControl(const char* command);
+// Runs pactl against the private server with the arguments; true if it succeeded. Its standard
+// output goes to output, when given.
+bool pactl(const std::vector<std::string>& arguments, QByteArray* output = nullptr);
 // Streams playing into the private server now; -1 if pactl did not answer.
 int sinkInputs();
 
