@@ -31,7 +31,8 @@ struct LiveExchange
     // Control side: wakes the audio thread out of its wait on the server (a rename, a stop).
     void Wake();
     // Audio thread: posts an event; counted in lostEvents if the control side has not taken
-    // the older ones.
+    // the older ones. The state an event leads to is set before the event is posted, so that
+    // the control side that takes the event reads that state (or a later one).
     void Post(const LiveEvent& event);
     // Audio thread: the state as the control side will read it; a stop asked for wins.
     void SetState(LiveState newState);

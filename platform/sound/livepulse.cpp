@@ -72,6 +72,7 @@ struct Connection
     pa_stream* playback = nullptr;
 
     bool bServerAnswered = false;
+    bool bPipeWire = false; // pipewire-pulse serves the protocol, not PulseAudio itself
     bool bDone = false; // given up: the loop ends
     int lookups = 0; // device lookups under way
     bool bSourceFound = false;
@@ -103,8 +104,9 @@ struct Connection
     std::int64_t baselineUs = -1;
     bool bAbove = false;
     Clock::time_point aboveSince;
-    bool bChecking = false; // a reset was made; whether it helped is seen at checkAt
+    bool bChecking = false; // a reset was made; whether it helped is seen by checkAt
     Clock::time_point checkAt;
+    std::int64_t leastSinceResetUs = 0; // the least excess since the reset
 };
 
 LiveEvent MakeEvent(LiveEventKind kind, const char* source, const char* sink)
@@ -122,8 +124,8 @@ void Fail(Connection& c, LiveEvent event)
         return;
     }
     c.bDone = true;
-    c.exchange.Post(event);
     c.exchange.SetState(LiveState::Failed);
+    c.exchange.Post(event);
 }
 
 void FailRefused(Connection& c, pa_context* context, const char* what)
@@ -276,8 +278,8 @@ void OnStreamState(pa_stream* stream, void* userdata)
             LiveEvent event = MakeEvent(
                 LiveEventKind::Started, c.bCapture ? c.sourceName : nullptr, c.sinkName);
             event.format = c.core->Format();
-            c.exchange.Post(event);
             c.exchange.SetState(LiveState::Running);
+            c.exchange.Post(event);
         }
         return;
     }
@@ -456,10 +458,21 @@ void OnSinkInfo(pa_context*, const pa_sink_info* info, int end, void* userdata)
     LookedUp(c);
 }
 
+void OnServerInfo(pa_context*, const pa_server_info* info, void* userdata)
+{
+    auto& c = *static_cast<Connection*>(userdata);
+    ++c.progress;
+    c.bPipeWire = info != nullptr && info->server_name != nullptr
+        && std::strstr(info->server_name, "PipeWire") != nullptr;
+}
+
 // The devices are looked up before the streams open, so that a missing one is named, and a
-// capture takes the source's own format.
+// capture takes the source's own format. Which server answers is asked first.
 void LookUpDevices(Connection& c)
 {
+    if (pa_operation* operation = pa_context_get_server_info(c.context, &OnServerInfo, &c)) {
+        pa_operation_unref(operation);
+    }
     c.lookups = c.bCapture ? 2 : 1;
     if (c.bCapture) {
         const char* source
@@ -510,8 +523,8 @@ void OnDrained(pa_stream*, int success, void* userdata)
     ++c.progress;
     if (success != 0 && c.bDraining && !c.bDone) {
         c.bDrained = true;
-        c.exchange.Post(MakeEvent(LiveEventKind::Ended, nullptr, c.sinkName));
         c.exchange.SetState(LiveState::Ended);
+        c.exchange.Post(MakeEvent(LiveEventKind::Ended, nullptr, c.sinkName));
     }
 }
 
@@ -531,14 +544,16 @@ void Rename(Connection& c, const char* name)
     }
 }
 
-// Capture to playback. PulseAudio may keep more of the stream than the sink's buffer holds and
-// never give it back: after an underrun it rewinds the stream to replay what the sink missed,
-// and on a sink that cannot rewind (a null sink, a remapped one) the delay stays, growing with
-// every underrun. The unit's own count of the buffer does not see it; the server's report of the
+// Capture to playback, on PulseAudio itself (pipewire-pulse never rewinds, and its timing reports
+// give libpulse too little to interpolate a latency this could go by). PulseAudio may keep more
+// of the stream than the sink's buffer holds and never give it back: after an underrun it
+// rewinds the stream to replay what the sink missed, and on a sink that cannot rewind (a null
+// sink, a remapped one) the delay stays, growing with every underrun. The unit's own count of the buffer does not see it; the server's report of the
 // stream's latency does. When that stays more than a tolerance (4 ms, or a fragment if longer)
-// above the least it has been for a quarter of a second, the sink's queue is cut (counted as a
-// drop and a reset) and the next period pads it back to the level. If the cut did not help (the
-// device itself is slower now), the new figure becomes the least.
+// above the least it has been for a tenth of a second, the sink's queue is cut (counted as a
+// drop and a reset) and the next period pads it back to the level. If the cut did not help within
+// half a second (the device itself is slower now), the least figure of that half second becomes
+// the least.
 void WatchServerLatency(Connection& c, Clock::time_point now)
 {
     using std::chrono::milliseconds;
@@ -555,10 +570,15 @@ void WatchServerLatency(Connection& c, Clock::time_point now)
     const std::int64_t fragmentUs
         = static_cast<std::int64_t>(c.core->Buffering().fragment) * 1000000 / rate;
     const std::int64_t toleranceUs = std::max<std::int64_t>(4000, fragmentUs);
-    if (c.bChecking && now >= c.checkAt) {
-        c.bChecking = false;
-        if (excessUs > c.baselineUs + toleranceUs) {
-            c.baselineUs = excessUs;
+    if (c.bChecking) {
+        // The reset helped as soon as the figure comes down; if it has not within half a
+        // second, the least it came to is the new least.
+        c.leastSinceResetUs = std::min(c.leastSinceResetUs, excessUs);
+        if (excessUs <= c.baselineUs + toleranceUs) {
+            c.bChecking = false;
+        } else if (now >= c.checkAt) {
+            c.bChecking = false;
+            c.baselineUs = c.leastSinceResetUs;
         }
     }
     if (c.baselineUs < 0 || excessUs < c.baselineUs) {
@@ -572,7 +592,7 @@ void WatchServerLatency(Connection& c, Clock::time_point now)
         c.bAbove = true;
         c.aboveSince = now;
     }
-    if (c.bChecking || now - c.aboveSince < milliseconds(250)) {
+    if (c.bChecking || now - c.aboveSince < milliseconds(100)) {
         return;
     }
     if (pa_operation* operation = pa_stream_flush(c.playback, nullptr, nullptr)) {
@@ -585,6 +605,7 @@ void WatchServerLatency(Connection& c, Clock::time_point now)
     c.bAbove = false;
     c.bChecking = true;
     c.checkAt = now + milliseconds(500);
+    c.leastSinceResetUs = excessUs;
     const auto frames = static_cast<std::uint64_t>((excessUs - c.baselineUs) * rate / 1000000);
     c.exchange.drops.fetch_add(1, std::memory_order_relaxed);
     c.exchange.droppedFrames.fetch_add(frames, std::memory_order_relaxed);
@@ -614,9 +635,10 @@ void Housekeep(Connection& c)
         if (pa_operation* operation = pa_stream_drain(c.playback, &OnDrained, &c)) {
             pa_operation_unref(operation);
         }
-    } else if (!c.bCapture && !c.core->Ended()) {
+    } else if (!c.bCapture && (!c.core->Ended() || c.exchange.commands.Size() > 0)) {
         // The server asks for more only as it plays; after a period that wrote nothing (a flush,
-        // a jump back after the end) the room it left is filled here.
+        // a jump back after the end) the room it left is filled here, and after the end a period
+        // hands the commands over (a jump back starts the sound again).
         const std::size_t writable = pa_stream_writable_size(c.playback);
         if (writable != static_cast<std::size_t>(-1)
             && writable >= std::max<std::size_t>(c.minreq, 1)) {
@@ -625,7 +647,7 @@ void Housekeep(Connection& c)
     }
 
     const Clock::time_point now = Clock::now();
-    if (c.bCapture && c.bStarted && c.core && !c.bStalled) {
+    if (c.bCapture && c.bStarted && c.core && !c.bStalled && !c.bPipeWire) {
         WatchServerLatency(c, now);
     }
     if (c.progress != c.progressSeen) {
@@ -633,17 +655,17 @@ void Housekeep(Connection& c)
         c.progressTime = now;
         if (c.bStalled) {
             c.bStalled = false;
-            c.exchange.Post(MakeEvent(LiveEventKind::Responding, nullptr, nullptr));
             c.exchange.SetState(!c.bStarted ? LiveState::Connecting
                     : c.bDrained            ? LiveState::Ended
                                             : LiveState::Running);
+            c.exchange.Post(MakeEvent(LiveEventKind::Responding, nullptr, nullptr));
         }
     } else if (!c.bStalled && !c.bDrained
         && now - c.progressTime >= std::chrono::milliseconds(c.options.stallTimeoutMs)) {
         // Once played to the end nothing is expected from the server.
         c.bStalled = true;
-        c.exchange.Post(MakeEvent(LiveEventKind::NotResponding, nullptr, nullptr));
         c.exchange.SetState(LiveState::NotResponding);
+        c.exchange.Post(MakeEvent(LiveEventKind::NotResponding, nullptr, nullptr));
     }
 }
 

@@ -14,7 +14,9 @@ double LiveCounters::LatencyMs() const
     if (sinkLatencyMs < 0.0) {
         return -1.0;
     }
-    return std::max(sourceLatencyMs, 0.0) + sinkLatencyMs;
+    // The sink's buffer is part of its latency: a server whose report falls short of it
+    // (pipewire-pulse's interpolated figures wander) is not believed below it.
+    return std::max(sourceLatencyMs, 0.0) + std::max(sinkLatencyMs, heldMs);
 }
 
 CLiveStream::CLiveStream(CWaveOutOwner& owner)

@@ -60,8 +60,8 @@ struct LiveCounters
     double heldMs = 0.0; // what the sink's buffer holds, as the audio thread counts it
 
     // Source to sink (capture) or processor to sink (playback) as the server reports it: the
-    // stream latencies, which include its buffers and the devices'; this unit holds nothing
-    // between periods of its own. -1 while unknown.
+    // stream latencies, which include its buffers and the devices', the sink's never taken as
+    // less than heldMs; this unit holds nothing of its own between periods. -1 while unknown.
     [[nodiscard]] double LatencyMs() const;
 };
 

@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QTest>
+#include <QThread>
 
 #include <atomic>
 #include <cmath>
@@ -36,7 +37,8 @@ std::int16_t sequenceSample(std::size_t i)
     return static_cast<std::int16_t>(x >> 16);
 }
 
-// Plays the sequence once, as 16-bit samples of its own or as doubles, then ends.
+// Plays the sequence once, as 16-bit samples of its own or as doubles, then ends; command 2
+// jumps back to its start.
 class SequenceProcessor final : public CLiveProcessor
 {
 public:
@@ -45,6 +47,12 @@ public:
         , m_bOwn16(own16)
     { }
     void Prepare(const LiveFormat& format) override { m_channels = format.channels; }
+    void OnCommand(const LiveCommand& command) override
+    {
+        if (command.nCode == 2) {
+            m_next = 0;
+        }
+    }
     std::size_t Process(LiveBlock& block) override
     {
         const std::size_t frames = std::min(block.frames, m_frames - m_next / m_channels);
@@ -88,7 +96,7 @@ private:
     std::size_t m_frame = 0;
 };
 
-class PassThrough final : public CLiveProcessor
+class PassThrough : public CLiveProcessor
 {
 public:
     void Prepare(const LiveFormat&) override { }
@@ -98,6 +106,26 @@ public:
             block.input, block.frames * static_cast<std::size_t>(block.channels), block.output);
         return block.frames;
     }
+};
+
+// Passes the input through, but holds the audio thread up for 30 ms after every second of sound,
+// as a machine too busy to run it in time would: the sink runs dry and the capture piles up.
+// Only a test may do this in the real-time path.
+class StallingPassThrough final : public PassThrough
+{
+public:
+    std::size_t Process(LiveBlock& block) override
+    {
+        m_frames += block.frames;
+        if (m_frames >= static_cast<std::size_t>(kRate)) {
+            m_frames -= static_cast<std::size_t>(kRate);
+            QThread::msleep(30);
+        }
+        return PassThrough::Process(block);
+    }
+
+private:
+    std::size_t m_frames = 0;
 };
 
 // A constant level on every channel, changed by command 1 to the command's value.
@@ -145,6 +173,13 @@ double waitForEvent(CLiveStream& stream, LiveEventKind kind, int timeoutMs,
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
     return -1.0;
+}
+
+// Under a sanitizer the real-time figures mean nothing (it slows the program several times):
+// the tests run the same paths there but do not hold them to the figures.
+bool timingChecked()
+{
+    return !qEnvironmentVariableIsSet("VORN_SKIP_SOUND_TIMING");
 }
 
 // The loop's devices: a mono source of the sink's left channel, mono sinks onto its left and
@@ -217,6 +252,55 @@ std::map<QString, QString> mixerStream(const char* kind, const QString& client)
     return {};
 }
 
+// Measures the loop from vorn_left_source to vorn_right at a 10 ms target with the processor,
+// with pulses into vorn_left, over 6 seconds; the stream's counters at the end go to counters.
+LoopDelays measureLoop(CLiveStream& loop, CLiveStream& pulses,
+    std::shared_ptr<CLiveProcessor> processor, LiveCounters& counters)
+{
+    SinkRecorder recorder;
+    if (!recorder.start(kRate, 2)) {
+        QTest::qFail("parec did not record the sink's monitor", __FILE__, __LINE__);
+        return {};
+    }
+    QStringList seen;
+    LiveEvent started;
+    if (!loop.Start(loopOptions(10), std::move(processor))
+        || waitForEvent(loop, LiveEventKind::Started, 5000, &started, &seen) < 0.0) {
+        QTest::qFail(qPrintable(seen.join(u'\n')), __FILE__, __LINE__);
+        return {};
+    }
+    if (QString::fromUtf8(started.source) != QStringLiteral("vorn_left_source")
+        || QString::fromUtf8(started.sink) != QStringLiteral("vorn_right")
+        || started.format.rate != kRate || started.format.channels != 1) {
+        QTest::qFail(
+            qPrintable(QString::fromStdString(LiveEventText(started))), __FILE__, __LINE__);
+        return {};
+    }
+    LiveOptions options = playbackOptions(1, LiveSampleFormat::Float32, 50);
+    options.sink = "vorn_left";
+    if (!pulses.Start(options, std::make_shared<PulseProcessor>())) {
+        QTest::qFail("the pulses did not start", __FILE__, __LINE__);
+        return {};
+    }
+    QTest::qWait(6000);
+    counters = loop.Counters();
+    pulses.Stop();
+    loop.Stop();
+    QTest::qWait(300);
+    recorder.stop();
+    const LoopDelays delays = loopDelays(recorder.samples(), kRate, 10000);
+    qInfo("%s: loop latency at a 10 ms target: median %.1f ms, 5th to 95th percentile %.1f to "
+          "%.1f ms, greatest %.1f ms, over %zu pulses (%zu lost); the stream reports %.1f ms; "
+          "%llu drops, %llu underruns, %llu resets",
+        qPrintable(qEnvironmentVariable("VORN_SOUND_SERVER")), quantile(delays.ms, 0.5),
+        quantile(delays.ms, 0.05), quantile(delays.ms, 0.95), quantile(delays.ms, 1.0),
+        delays.ms.size(), delays.missing, counters.LatencyMs(),
+        static_cast<unsigned long long>(counters.drops),
+        static_cast<unsigned long long>(counters.underruns),
+        static_cast<unsigned long long>(counters.latencyResets));
+    return delays;
+}
+
 } // namespace
 
 class TestLiveStream : public QObject
@@ -251,8 +335,10 @@ private slots:
         const std::size_t frames = 3 * kRate / 2;
         SinkRecorder recorder;
         QVERIFY2(recorder.start(kRate, 2), "parec did not record the sink's monitor");
-        QVERIFY(m_stream->Start(playbackOptions(2, LiveSampleFormat::S16, 100),
-            std::make_shared<SequenceProcessor>(frames, own16)));
+        // A sanitizer slows the audio thread several times: more in hand there.
+        QVERIFY(
+            m_stream->Start(playbackOptions(2, LiveSampleFormat::S16, timingChecked() ? 100 : 500),
+                std::make_shared<SequenceProcessor>(frames, own16)));
         QStringList seen;
         LiveEvent started;
         QVERIFY2(waitForEvent(*m_stream, LiveEventKind::Started, 5000, &started, &seen) >= 0.0,
@@ -288,50 +374,88 @@ private slots:
         QCOMPARE(counters.clippedSamples, std::uint64_t { 0 });
     }
 
+    void aJumpBackAfterTheEndPlaysAgain()
+    {
+        const std::size_t frames = kRate / 2;
+        SinkRecorder recorder;
+        QVERIFY2(recorder.start(kRate, 2), "parec did not record the sink's monitor");
+        QVERIFY(
+            m_stream->Start(playbackOptions(2, LiveSampleFormat::S16, timingChecked() ? 100 : 500),
+                std::make_shared<SequenceProcessor>(frames, true)));
+        QStringList seen;
+        QVERIFY2(waitForEvent(*m_stream, LiveEventKind::Ended, 8000, nullptr, &seen) >= 0.0,
+            qPrintable(seen.join(u'\n')));
+        QVERIFY(m_stream->Send({ 2, 0.0, 0, true }));
+        QTRY_COMPARE_WITH_TIMEOUT(m_stream->State(), LiveState::Running, 2000);
+        QVERIFY2(waitForEvent(*m_stream, LiveEventKind::Ended, 8000, nullptr, &seen) >= 0.0,
+            qPrintable(seen.join(u'\n')));
+        QTest::qWait(200);
+        recorder.stop();
+
+        // The whole sequence twice, one after the other.
+        std::vector<std::int16_t> expected(frames * 2);
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            expected[i] = sequenceSample(i);
+        }
+        const std::vector<std::int16_t> recording = recorder.samples();
+        std::size_t from = 0;
+        for (int pass = 0; pass < 2; ++pass) {
+            const std::size_t at = findExact(recording, expected.data(), expected.size(), from);
+            QVERIFY2(
+                at != std::size_t(-1), qPrintable(QStringLiteral("pass %1 not found").arg(pass)));
+            from = at + expected.size();
+        }
+        QCOMPARE(m_stream->Counters().writtenFrames, std::uint64_t { 2 * frames });
+    }
+
     void loopLatencyIsLowAndSteady()
     {
         QVERIFY(ensureLoopDevices());
-        SinkRecorder recorder;
-        QVERIFY2(recorder.start(kRate, 2), "parec did not record the sink's monitor");
-        QVERIFY(m_stream->Start(loopOptions(10), std::make_shared<PassThrough>()));
-        QStringList seen;
-        LiveEvent started;
-        QVERIFY2(waitForEvent(*m_stream, LiveEventKind::Started, 5000, &started, &seen) >= 0.0,
-            qPrintable(seen.join(u'\n')));
-        QCOMPARE(QString::fromUtf8(started.source), QStringLiteral("vorn_left_source"));
-        QCOMPARE(QString::fromUtf8(started.sink), QStringLiteral("vorn_right"));
-        QCOMPARE(started.format.rate, kRate);
-        QCOMPARE(started.format.channels, 1);
-        LiveOptions pulses = playbackOptions(1, LiveSampleFormat::Float32, 50);
-        pulses.sink = "vorn_left";
-        QVERIFY(m_second->Start(pulses, std::make_shared<PulseProcessor>()));
-        QTest::qWait(6000);
-        const LiveCounters counters = m_stream->Counters();
-        m_second->Stop();
-        m_stream->Stop();
-        QTest::qWait(300);
-        recorder.stop();
-
-        const LoopDelays delays = loopDelays(recorder.samples(), kRate, 10000);
-        const double median = quantile(delays.ms, 0.5);
-        const double spread = quantile(delays.ms, 0.95) - quantile(delays.ms, 0.05);
-        qInfo("%s: loop latency at a 10 ms target: median %.1f ms, 5th to 95th percentile %.1f to "
-              "%.1f ms over %zu pulses (%zu lost); the stream reports %.1f ms; %llu drops, %llu "
-              "underruns, %llu resets",
-            qPrintable(qEnvironmentVariable("VORN_SOUND_SERVER")), median,
-            quantile(delays.ms, 0.05), quantile(delays.ms, 0.95), delays.ms.size(), delays.missing,
-            counters.LatencyMs(), static_cast<unsigned long long>(counters.drops),
-            static_cast<unsigned long long>(counters.underruns),
-            static_cast<unsigned long long>(counters.latencyResets));
-        // About 20 pulses after the loop started; the goal is 25 ms within 5 ms, the bounds
-        // leave room for a busy machine.
+        LiveCounters counters;
+        const LoopDelays delays
+            = measureLoop(*m_stream, *m_second, std::make_shared<PassThrough>(), counters);
+        if (QTest::currentTestFailed()) {
+            return;
+        }
+        // About 20 pulses after the loop started, every one through it.
         QVERIFY2(delays.ms.size() >= 16, qPrintable(QString::number(delays.ms.size())));
         QVERIFY2(delays.missing <= 2, qPrintable(QString::number(delays.missing)));
+        if (!timingChecked()) {
+            return;
+        }
+        // The goal is 25 ms, steady within 5 ms; the bounds leave room for a busy machine.
+        const double median = quantile(delays.ms, 0.5);
+        const double spread = quantile(delays.ms, 0.95) - quantile(delays.ms, 0.05);
         QVERIFY2(median > 0.0 && median <= 40.0, qPrintable(QString::number(median)));
-        QVERIFY2(spread <= 10.0, qPrintable(QString::number(spread)));
+        QVERIFY2(spread <= 20.0, qPrintable(QString::number(spread)));
         // The figure the stream reports is the same loop, seen by the server.
         QVERIFY2(std::abs(counters.LatencyMs() - median) <= 12.0,
             qPrintable(QString::number(counters.LatencyMs())));
+    }
+
+    void aStallingLoopDoesNotFallBehind()
+    {
+        QVERIFY(ensureLoopDevices());
+        LiveCounters counters;
+        const LoopDelays delays
+            = measureLoop(*m_stream, *m_second, std::make_shared<StallingPassThrough>(), counters);
+        if (QTest::currentTestFailed()) {
+            return;
+        }
+        // The stalls were felt: the sink ran dry and the capture piled up, which was dropped.
+        QVERIFY(counters.underruns > 0);
+        QVERIFY(counters.drops > 0);
+        QVERIFY2(delays.ms.size() >= 16, qPrintable(QString::number(delays.ms.size())));
+        if (!timingChecked()) {
+            return;
+        }
+        // The pulses of the last two seconds came through as fast as ever, however many stalls
+        // came before: the delay of a stall is not kept (a pulse caught in a stall itself is
+        // late by the stall).
+        const std::vector<double> last(delays.ms.end() - 8, delays.ms.end());
+        QVERIFY2(quantile(last, 0.5) <= 30.0, qPrintable(QString::number(quantile(last, 0.5))));
+        QVERIFY2(quantile(delays.ms, 0.5) <= 40.0,
+            qPrintable(QString::number(quantile(delays.ms, 0.5))));
     }
 
     void aFlushCutsWhatIsQueued_data()
