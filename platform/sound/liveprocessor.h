@@ -8,8 +8,8 @@ namespace vorn {
 // How samples travel between the live stream and the sound server. The processor always sees
 // doubles; these are the bytes on the wire.
 enum class LiveSampleFormat {
-    S16, // 16-bit signed little-endian: what a 16-bit file holds, passed on unchanged
-    Float32, // 32-bit float little-endian, full scale 1.0
+    S16, // 16-bit signed, the machine's byte order: a 16-bit file's samples, passed on unchanged
+    Float32, // 32-bit float, the machine's byte order, full scale 1.0
 };
 
 // The live stream's format: frames per second, interleaved channels, and the samples on the wire.
@@ -32,7 +32,8 @@ struct LiveFormat
 // A whole value from the control side to the processor (a filtered/dry switch, a gain, a jump
 // in the file): the codes and their meaning are the caller's. With bFlush, the live stream drops
 // what the sink has queued and not played yet, right after handing the command over, so that what
-// the processor produces next is heard at once and nothing from before the command follows it.
+// the processor produces next is heard at once and nothing from before the command follows it
+// (capturing, the block captured in that period goes with it).
 struct LiveCommand
 {
     int nCode = 0;
@@ -42,9 +43,9 @@ struct LiveCommand
 };
 
 // One period of work for the processor. Samples are interleaved doubles with full scale at
-// 1.0: a 16-bit sample s is s / 32768.0, and an output x goes out as 16 bits as
-// round(x * 32768) clipped to [-32768, 32767], so a 16-bit input passed through unchanged comes
-// out as the very same samples.
+// 1.0: a 16-bit sample s is s / 32768.0, and an output x goes out as 16 bits as x * 32768
+// rounded to the nearest integer (ties to even) and clipped to [-32768, 32767], so a 16-bit
+// input passed through unchanged comes out as the very same samples.
 struct LiveBlock
 {
     // Capture to playback: the captured frames; null when only playing.

@@ -26,8 +26,8 @@ struct LiveOptions
     // unchanged). Capture: rate and channels 0 take the source's own; the wire samples are
     // 16-bit if the source's are, float otherwise, whatever is asked here.
     LiveFormat format;
-    std::string
-        source; // capture: a source's name ("SINK.monitor": what a sink plays); "" the default
+    // Capture: a source's name ("SINK.monitor" for what a sink plays); "" the default source.
+    std::string source;
     std::string sink; // "" the default sink
     // The latency target (LiveBuffering::ForTarget): capture to playback keeps the sink's buffer
     // within it; playback only keeps the sink filled to it.
@@ -36,7 +36,8 @@ struct LiveOptions
     std::string streamName;
     // Who plays; an empty role is "production".
     WaveOutClient client;
-    // How long the server may make no progress before NotResponding is reported.
+    // How long the server may make no progress (no callback at all) before NotResponding is
+    // reported; once played to the end nothing is expected.
     int stallTimeoutMs = 1000;
 };
 
@@ -82,7 +83,8 @@ struct LivePeaks
 // it (CWaveOutOwner::Shutdown gives a thread that does not end up after half a second). The audio
 // thread runs libpulse's event loop: it connects, looks up the devices, opens the streams, and
 // runs the processor in the streams' callbacks (the real-time path), which take no lock, allocate
-// nothing, make no blocking system call and log nothing.
+// nothing, make no blocking system call and log nothing (the libpulse calls made there, reading
+// and writing the streams, take their memory from libpulse's own pools and do not block).
 //
 // How the two meet: only through LiveExchange (liveexchange.h), single-producer single-consumer
 // rings and atomics. Commands (Send) go to a ring the audio thread empties at the start of each
@@ -118,7 +120,8 @@ public:
     // the sink's queue is dropped after it, see LiveCommand). False if the ring is full (64
     // commands the audio thread has not taken yet) or nothing was started.
     bool Send(const LiveCommand& command);
-    // Renames the streams in the mixer, between periods. UTF-8; cut at 255 bytes.
+    // Renames the running stream's streams in the mixer, between periods (LiveOptions::streamName
+    // names them at the start). UTF-8; cut at 255 bytes.
     void SetStreamName(const std::string& name);
 
     // The oldest event not polled yet; false if there is none.

@@ -449,11 +449,11 @@ private slots:
         if (!timingChecked()) {
             return;
         }
-        // The pulses of the last two seconds came through as fast as ever, however many stalls
+        // The pulses of the last two seconds came through within the goal, however many stalls
         // came before: the delay of a stall is not kept (a pulse caught in a stall itself is
-        // late by the stall).
+        // late by the stall). Kept, it took them past 30 ms on PulseAudio.
         const std::vector<double> last(delays.ms.end() - 8, delays.ms.end());
-        QVERIFY2(quantile(last, 0.5) <= 30.0, qPrintable(QString::number(quantile(last, 0.5))));
+        QVERIFY2(quantile(last, 0.5) <= 25.0, qPrintable(QString::number(quantile(last, 0.5))));
         QVERIFY2(quantile(delays.ms, 0.5) <= 40.0,
             qPrintable(QString::number(quantile(delays.ms, 0.5))));
     }
