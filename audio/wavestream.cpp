@@ -61,8 +61,8 @@ void CWaveStream::QueueBlock(int index)
     GenerateBlock(index);
     WAVEHDR& header = m_waveHeaders[index];
     header.dwFlags = 0;
-    m_hWaveOut->PrepareHeader(header);
-    m_hWaveOut->Write(header);
+    static_cast<void>(m_hWaveOut->PrepareHeader(header));
+    static_cast<void>(m_hWaveOut->Write(header));
 }
 
 long CWaveStream::OnWaveOutDone(std::uintptr_t, std::intptr_t)
@@ -76,9 +76,9 @@ long CWaveStream::OnWaveOutDone(std::uintptr_t, std::intptr_t)
         WAVEHDR& header = m_waveHeaders[i];
         if ((header.dwFlags & WHDR_DONE) != 0) {
             GenerateBlock(i);
-            m_hWaveOut->UnprepareHeader(header);
-            m_hWaveOut->PrepareHeader(header);
-            m_hWaveOut->Write(header);
+            static_cast<void>(m_hWaveOut->UnprepareHeader(header));
+            static_cast<void>(m_hWaveOut->PrepareHeader(header));
+            static_cast<void>(m_hWaveOut->Write(header));
             return 0;
         }
     }
@@ -88,10 +88,10 @@ long CWaveStream::OnWaveOutDone(std::uintptr_t, std::intptr_t)
 void CWaveStream::OnStop()
 {
     if (m_hWaveOut) {
-        m_hWaveOut->Reset();
-        m_hWaveOut->UnprepareHeader(m_waveHeaders[0]);
-        m_hWaveOut->UnprepareHeader(m_waveHeaders[1]);
-        m_hWaveOut->Close();
+        static_cast<void>(m_hWaveOut->Reset());
+        static_cast<void>(m_hWaveOut->UnprepareHeader(m_waveHeaders[0]));
+        static_cast<void>(m_hWaveOut->UnprepareHeader(m_waveHeaders[1]));
+        static_cast<void>(m_hWaveOut->Close());
         m_hWaveOut.reset();
     }
     m_bRunning = 0;

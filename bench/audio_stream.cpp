@@ -12,6 +12,7 @@
 #include "vornview.h"
 #include "waveout.h"
 #include "waveoutdefault.h"
+#include "waveouthooks.h"
 #include "waveoutowner.h"
 
 #include <QApplication>
@@ -116,7 +117,7 @@ int Soak(int seconds)
         return 1;
     }
     Window window(recorder.clock());
-    const std::uint64_t underrunsBefore = CWaveOutDevice::TotalUnderruns();
+    const std::uint64_t underrunsBefore = CWaveOutHooks::TotalUnderruns();
     window.view.OnRun();
     if (!WaitForBlocks(window, 4, 5000)) {
         std::printf("soak: the stream did not start\n");
@@ -164,7 +165,7 @@ int Soak(int seconds)
                 static_cast<qint64>(window.tap.sessions.back().size() * 2));
         }
     }
-    const std::uint64_t underruns = CWaveOutDevice::TotalUnderruns() - underrunsBefore;
+    const std::uint64_t underruns = CWaveOutHooks::TotalUnderruns() - underrunsBefore;
     std::printf("soak: %d s streamed, %d draws, %d settings changes, %zu blocks queued\n", seconds,
         draws, settings, written / kBlockSamples);
     std::printf("soak: underruns %llu\n", static_cast<unsigned long long>(underruns));
@@ -267,7 +268,7 @@ int Two(int seconds)
     auto first = std::make_unique<Window>(recorder.clock());
     auto second = std::make_unique<Window>(recorder.clock());
     second->view.m_dFreq = 440.0;
-    const std::uint64_t underrunsBefore = CWaveOutDevice::TotalUnderruns();
+    const std::uint64_t underrunsBefore = CWaveOutHooks::TotalUnderruns();
     first->view.OnRun();
     WaitForBlocks(*first, 20, 5000);
     second->view.OnRun();
@@ -279,7 +280,7 @@ int Two(int seconds)
     first->view.OnStop();
     QTest::qWait(500);
     recorder.stop();
-    const std::uint64_t underruns = CWaveOutDevice::TotalUnderruns() - underrunsBefore;
+    const std::uint64_t underruns = CWaveOutHooks::TotalUnderruns() - underrunsBefore;
 
     // The sink adds the two streams: find the first alone (it started earlier), take it away,
     // and the second must remain, bit for bit, with silence around it.

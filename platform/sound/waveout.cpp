@@ -1,15 +1,13 @@
 #include "waveout.h"
 
+#include "waveouthooks.h"
+
 #include <QCoreApplication>
 #include <QObject>
 #include <QTimer>
 
 #include <algorithm>
 #include <atomic>
-
-#if defined(__SANITIZE_THREAD__)
-#include <sanitizer/tsan_interface.h>
-#endif
 
 namespace vorn {
 
@@ -23,59 +21,10 @@ std::atomic<std::uint64_t> g_totalUnderruns { 0 };
 
 } // namespace
 
-void MarkWaveOutEventPosted([[maybe_unused]] const QEvent* event)
-{
-#if defined(__SANITIZE_THREAD__)
-    __tsan_release(const_cast<QEvent*>(event));
-#endif
-}
-
-void MarkWaveOutEventTaken([[maybe_unused]] const QEvent* event)
-{
-#if defined(__SANITIZE_THREAD__)
-    __tsan_acquire(const_cast<QEvent*>(event));
-#endif
-}
-
-QEvent::Type CWaveOutDoneEvent::EventType()
-{
-    static const auto type
-        = static_cast<QEvent::Type>(QEvent::registerEventType(QEvent::User + MM_WOM_DONE));
-    return type;
-}
-
-CWaveOutDoneEvent::CWaveOutDoneEvent(
-    const void* device, std::uint64_t session, WAVEHDR* header, std::uint64_t writeSerial)
-    : QEvent(EventType())
-    , m_device(device)
-    , m_session(session)
-    , m_header(header)
-    , m_writeSerial(writeSerial)
-{ }
-
-QEvent::Type CWaveOutFailedEvent::EventType()
-{
-    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
-    return type;
-}
-
-CWaveOutFailedEvent::CWaveOutFailedEvent(
-    const void* device, std::uint64_t session, WaveOutFailure reason)
-    : QEvent(EventType())
-    , m_device(device)
-    , m_session(session)
-    , m_reason(reason)
-{ }
-
 CWaveOutDevice::CWaveOutDevice() = default;
 
 // A derived device must have closed itself in its own destructor: the backend is gone here.
 CWaveOutDevice::~CWaveOutDevice() = default;
-
-std::uint64_t CWaveOutDevice::TotalUnderruns()
-{
-    return g_totalUnderruns.load();
-}
 
 void CWaveOutDevice::CountUnderrun()
 {
@@ -234,6 +183,21 @@ bool CWaveOutDevice::AcceptCompletion(const CWaveOutDoneEvent& event)
         RearmWatchdog();
     }
     return true;
+}
+
+void CWaveOutHooks::SetWriteTap(CWaveOutDevice& device, WaveOutWriteTap tap)
+{
+    device.m_writeTap = std::move(tap);
+}
+
+void CWaveOutHooks::SetStallTimeout(CWaveOutDevice& device, int ms)
+{
+    device.m_nStallTimeoutMs = ms;
+}
+
+std::uint64_t CWaveOutHooks::TotalUnderruns()
+{
+    return g_totalUnderruns.load();
 }
 
 bool CWaveOutDevice::OwnsFailure(const CWaveOutFailedEvent& event) const

@@ -5,21 +5,9 @@
 #include "waveoutqueue.h"
 #include "waveoutrtaudio.h"
 
-#include <pthread.h>
-#include <sched.h>
-
 namespace vorn {
 
 namespace {
-
-// Real-time scheduling where the system allows it (the threads the ALSA path creates inherit
-// it), normal scheduling otherwise.
-void RequestRealtimeScheduling()
-{
-    sched_param parameter {};
-    parameter.sched_priority = kDeviceThreadPriority;
-    pthread_setschedparam(pthread_self(), SCHED_RR, &parameter);
-}
 
 void RunDeviceThread(CWaveOutQueue& queue, const WAVEFORMATEX& format,
     CDefaultWaveOut::Backends backends, const WaveOutClient& client)
@@ -49,8 +37,8 @@ CDefaultWaveOut::CDefaultWaveOut(CWaveOutOwner& owner, Backends backends, WaveOu
 CDefaultWaveOut::~CDefaultWaveOut()
 {
     if (IsOpen()) {
-        Reset();
-        Close();
+        static_cast<void>(Reset());
+        static_cast<void>(Close());
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "waveout.h"
+#include "waveoutclient.h"
 
 #include <memory>
 #include <mutex>

@@ -1,5 +1,10 @@
 #include "waveoutowner.h"
 
+#include "waveoutqueue.h"
+
+#include <pthread.h>
+#include <sched.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -7,6 +12,13 @@
 #include <system_error>
 
 namespace vorn {
+
+void RequestRealtimeScheduling()
+{
+    sched_param parameter {};
+    parameter.sched_priority = kDeviceThreadPriority;
+    static_cast<void>(pthread_setschedparam(pthread_self(), SCHED_RR, &parameter));
+}
 
 struct CWaveOutOwner::Shared
 {

@@ -7,6 +7,10 @@
 
 namespace vorn {
 
+// For a device thread, at its start: asks for real-time scheduling at kDeviceThreadPriority where
+// the system allows it (threads it creates inherit it); normal scheduling goes on otherwise.
+void RequestRealtimeScheduling();
+
 // The owner of the wave-out devices' threads: a device starts its thread under an owner, and the
 // owner joins it. The application holds one and shuts it down before it goes; a test or a
 // measurement without the application holds its own. Nothing of it is left to the end of the

@@ -47,7 +47,7 @@ struct PulseStream
 void SetProperty(pa_proplist* properties, const char* key, const std::string& value)
 {
     if (!value.empty()) {
-        pa_proplist_sets(properties, key, value.c_str());
+        static_cast<void>(pa_proplist_sets(properties, key, value.c_str()));
     }
 }
 
@@ -65,7 +65,7 @@ bool ConnectStream(PulseStream& pulse)
     const auto channels = static_cast<std::uint8_t>(pulse.format.nChannels);
     const pa_sample_spec sampleSpec { PA_SAMPLE_S16LE, pulse.format.nSamplesPerSec, channels };
     pa_channel_map map {};
-    pa_channel_map_init_extend(&map, channels, PA_CHANNEL_MAP_DEFAULT);
+    static_cast<void>(pa_channel_map_init_extend(&map, channels, PA_CHANNEL_MAP_DEFAULT));
     const std::string name = pulse.queue.StreamName();
     pulse.bRenamed = false;
     pa_proplist* properties = pa_proplist_new();
@@ -113,8 +113,8 @@ void Feed(PulseStream& pulse)
     const CWaveOutQueue::Period period = pulse.queue.Exchange(
         pulse.scratch.data(), wanted, held, pulse.lead, pulse.lead + pulse.request);
     if (period.taken > 0) {
-        pa_stream_write(
-            pulse.stream, pulse.scratch.data(), period.taken * 2, nullptr, 0, PA_SEEK_RELATIVE);
+        static_cast<void>(pa_stream_write(
+            pulse.stream, pulse.scratch.data(), period.taken * 2, nullptr, 0, PA_SEEK_RELATIVE));
     }
 }
 
@@ -123,7 +123,8 @@ void Rename(PulseStream& pulse)
 {
     pulse.bRenamed = false;
     pa_proplist* properties = pa_proplist_new();
-    pa_proplist_sets(properties, PA_PROP_MEDIA_NAME, pulse.queue.StreamName().c_str());
+    static_cast<void>(
+        pa_proplist_sets(properties, PA_PROP_MEDIA_NAME, pulse.queue.StreamName().c_str()));
     if (pa_operation* operation = pa_stream_proplist_update(
             pulse.stream, PA_UPDATE_REPLACE, properties, nullptr, nullptr)) {
         pa_operation_unref(operation);
@@ -227,8 +228,8 @@ StreamOutcome RunConnection(
         pa_stream_set_underflow_callback(pulse.stream, nullptr, nullptr);
         if (pa_stream_get_state(pulse.stream) == PA_STREAM_READY) {
             Flush(pulse);
-            pa_stream_disconnect(pulse.stream);
-            pa_mainloop_iterate(pulse.loop, 0, nullptr);
+            static_cast<void>(pa_stream_disconnect(pulse.stream));
+            static_cast<void>(pa_mainloop_iterate(pulse.loop, 0, nullptr));
         }
         pa_stream_unref(pulse.stream);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "waveoutclient.h"
 #include "waveoutqueue.h"
 
 namespace vorn {

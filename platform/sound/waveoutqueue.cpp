@@ -1,5 +1,7 @@
 #include "waveoutqueue.h"
 
+#include "waveout.h"
+
 #include <QCoreApplication>
 
 #include <algorithm>

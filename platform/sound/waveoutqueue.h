@@ -1,6 +1,7 @@
 #pragma once
 
-#include "waveout.h"
+#include "waveoutevents.h"
+#include "waveoutrecords.h"
 
 #include <atomic>
 #include <chrono>

@@ -10,6 +10,7 @@
 #include "stderrcapture.h"
 #include "vornview.h"
 #include "waveoutdefault.h"
+#include "waveouthooks.h"
 #include "waveoutowner.h"
 
 #include <QApplication>
@@ -175,7 +176,7 @@ private slots:
         m_view->SetWaveOutFactory(m_tap->factory());
         m_view->resize(400, 320);
         m_view->show();
-        m_underrunsBefore = CWaveOutDevice::TotalUnderruns();
+        m_underrunsBefore = CWaveOutHooks::TotalUnderruns();
     }
     void cleanup()
     {
@@ -237,7 +238,7 @@ private slots:
         if (QTest::currentTestFailed()) {
             return;
         }
-        QCOMPARE(CWaveOutDevice::TotalUnderruns() - m_underrunsBefore, std::uint64_t { 0 });
+        QCOMPARE(CWaveOutHooks::TotalUnderruns() - m_underrunsBefore, std::uint64_t { 0 });
         // Stop cuts what the server still held: not even the block just queued was heard.
         for (std::size_t s = 0; s < 2; ++s) {
             QVERIFY2(match.played[s] + kBlockSamples <= m_tap->sessions[s].size(),
@@ -352,7 +353,7 @@ private slots:
 
         // Not one sample dropped, inserted or changed.
         verifyBitExact(recorder, *m_tap, { minimumPlayed(written) });
-        QCOMPARE(CWaveOutDevice::TotalUnderruns() - m_underrunsBefore, std::uint64_t { 0 });
+        QCOMPARE(CWaveOutHooks::TotalUnderruns() - m_underrunsBefore, std::uint64_t { 0 });
     }
 
     void runWithoutServerReportsAndRetries()

@@ -1,5 +1,7 @@
 #include "capture.h"
 
+#include "waveouthooks.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 
@@ -211,15 +213,16 @@ WaveOutFactory QueueTap::factory()
         sessions.emplace_back();
         counts.push_back(0);
         const std::size_t index = sessions.size() - 1;
-        device->SetWriteTap([this, index](const std::int16_t* samples, std::size_t count) {
-            counts[index] += count;
-            if (keepSamples) {
-                sessions[index].insert(sessions[index].end(), samples, samples + count);
-            }
-            if (clock != nullptr) {
-                writeTimesMs.push_back(static_cast<double>(clock->nsecsElapsed()) / 1e6);
-            }
-        });
+        CWaveOutHooks::SetWriteTap(
+            *device, [this, index](const std::int16_t* samples, std::size_t count) {
+                counts[index] += count;
+                if (keepSamples) {
+                    sessions[index].insert(sessions[index].end(), samples, samples + count);
+                }
+                if (clock != nullptr) {
+                    writeTimesMs.push_back(static_cast<double>(clock->nsecsElapsed()) / 1e6);
+                }
+            });
         return device;
     };
 }
@@ -398,6 +401,65 @@ std::vector<ToneWindow> toneWindows(const std::vector<std::int16_t>& recording, 
     return windows;
 }
 
+namespace {
+
+// The frames at which channel `channel` of an interleaved stereo recording rises past threshold
+// after having stayed below it for at least quietFrames.
+std::vector<std::size_t> risingEdges(
+    const std::vector<std::int16_t>& stereo, int channel, int threshold, std::size_t quietFrames)
+{
+    std::vector<std::size_t> edges;
+    std::size_t quiet = quietFrames;
+    for (std::size_t frame = 0; 2 * frame + 1 < stereo.size(); ++frame) {
+        const int value = std::abs(static_cast<int>(stereo[2 * frame + channel]));
+        if (value < threshold) {
+            ++quiet;
+            continue;
+        }
+        if (quiet >= quietFrames) {
+            edges.push_back(frame);
+        }
+        quiet = 0;
+    }
+    return edges;
+}
+
+} // namespace
+
+LoopDelays loopDelays(
+    const std::vector<std::int16_t>& stereo, int rate, int threshold, double maxMs)
+{
+    // A pulse is followed by at least 10 ms of silence before the next.
+    const auto quiet = static_cast<std::size_t>(rate / 100);
+    const std::vector<std::size_t> sent = risingEdges(stereo, 0, threshold, quiet);
+    const std::vector<std::size_t> looped = risingEdges(stereo, 1, threshold, quiet);
+    LoopDelays delays;
+    auto next = looped.begin();
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+        next = std::lower_bound(next, looped.end(), sent[i]);
+        const std::size_t limit = i + 1 < sent.size() ? sent[i + 1] : stereo.size() / 2;
+        const double ms
+            = next == looped.end() ? -1.0 : static_cast<double>(*next - sent[i]) * 1000.0 / rate;
+        if (next == looped.end() || *next >= limit || ms > maxMs) {
+            ++delays.missing;
+            continue;
+        }
+        delays.ms.push_back(ms);
+    }
+    return delays;
+}
+
+double quantile(std::vector<double> values, double q)
+{
+    if (values.empty()) {
+        return -1.0;
+    }
+    std::sort(values.begin(), values.end());
+    const auto index
+        = static_cast<std::size_t>(std::lround(q * static_cast<double>(values.size() - 1)));
+    return values[index];
+}
+
 bool soundServerControl(const char* command)
 {
     const QByteArray script = qgetenv("VORN_SOUND_CTL");
@@ -408,19 +470,28 @@ bool soundServerControl(const char* command)
     return pid > 0 && waitFor(pid, 60000) == 0;
 }
 
-int sinkInputs()
+bool pactl(const std::vector<std::string>& arguments, QByteArray* output)
 {
-    int output = -1;
-    const pid_t pid = spawn("pactl", { "list", "short", "sink-inputs" }, &output);
+    int out = -1;
+    const pid_t pid = spawn("pactl", arguments, &out);
     if (pid < 0) {
-        return -1;
+        return false;
     }
     QByteArray text;
     const QDeadlineTimer deadline(5000);
     while (!deadline.hasExpired()
-        && readAvailable(output, text, static_cast<int>(deadline.remainingTime()))) { }
-    ::close(output);
-    if (waitFor(pid, 1000) != 0) {
+        && readAvailable(out, text, static_cast<int>(deadline.remainingTime()))) { }
+    ::close(out);
+    if (output != nullptr) {
+        *output = text;
+    }
+    return waitFor(pid, 1000) == 0;
+}
+
+int sinkInputs()
+{
+    QByteArray text;
+    if (!pactl({ "list", "short", "sink-inputs" }, &text)) {
         return -1;
     }
     return static_cast<int>(text.count('\n'));

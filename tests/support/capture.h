@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace vorn::capture {
@@ -118,9 +119,28 @@ struct ToneWindow
 std::vector<ToneWindow> toneWindows(const std::vector<std::int16_t>& recording, int rate,
     int channels, double frequency, int windowFrames);
 
+// A live loop's delays, measured on one clock: a stereo recording whose left channel holds pulses
+// (played into one channel of a sink) and whose right channel holds their copies after the loop
+// (played into the other channel). For every rising edge past threshold in the left channel, the
+// milliseconds to the next rising edge in the right one (within maxMs); pulses without a copy are
+// counted in missing.
+struct LoopDelays
+{
+    std::vector<double> ms;
+    std::size_t missing = 0;
+};
+LoopDelays loopDelays(
+    const std::vector<std::int16_t>& stereo, int rate, int threshold, double maxMs = 1000.0);
+
+// The order statistic at fraction q (0 the least, 0.5 the median, 1 the greatest) of values.
+double quantile(std::vector<double> values, double q);
+
 // The private sound server's control (tests/support/with-sound-server.sh): "--start", "--stop",
 // "--kill", "--pause", "--resume". True on success.
 bool soundServerControl(const char* command);
+// Runs pactl against the private server with the arguments; true if it succeeded. Its standard
+// output goes to output, when given.
+bool pactl(const std::vector<std::string>& arguments, QByteArray* output = nullptr);
 // Streams playing into the private server now; -1 if pactl did not answer.
 int sinkInputs();
 

@@ -1,5 +1,7 @@
 #include "waveoutfake.h"
 
+#include "waveouthooks.h"
+
 #include <algorithm>
 
 namespace vorn {
@@ -17,8 +19,8 @@ CFakeWaveOut::CFakeWaveOut(std::shared_ptr<CFakeWaveOutLog> log)
 CFakeWaveOut::~CFakeWaveOut()
 {
     if (IsOpen()) {
-        Reset();
-        Close();
+        static_cast<void>(Reset());
+        static_cast<void>(Close());
     }
     if (m_log->pOpen == this) {
         m_log->pOpen = nullptr;
@@ -29,7 +31,7 @@ WaveOutFactory CFakeWaveOut::Factory(std::shared_ptr<CFakeWaveOutLog> log)
 {
     return [log] {
         auto device = std::make_unique<CFakeWaveOut>(log);
-        device->SetStallTimeout(log->nStallTimeoutMs);
+        CWaveOutHooks::SetStallTimeout(*device, log->nStallTimeoutMs);
         return device;
     };
 }
