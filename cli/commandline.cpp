@@ -144,6 +144,11 @@ std::string CommandLine::Failure(const CLI::Error& error) const
     return err.str();
 }
 
+void CommandLine::SetExamples(const CLI::App* command, std::vector<Example> examples)
+{
+    m_help->SetExamples(command, std::move(examples));
+}
+
 CommandLineResult CommandLine::Parse(const std::vector<std::string>& arguments)
 {
     std::vector<std::string> pending(arguments.rbegin(), arguments.rend());

@@ -53,6 +53,9 @@ public:
     // A command of the program: `summary` is its line in the program's help. A program with
     // commands runs exactly one of them.
     CLI::App* AddCommand(const std::string& name, const std::string& summary, CommandText text);
+    // The examples a command's help ends with (the program's: what it is for, then its
+    // examples, first in its help).
+    void SetExamples(const CLI::App* command, std::vector<Example> examples);
 
     // `arguments` without the program's name.
     [[nodiscard]] CommandLineResult Parse(const std::vector<std::string>& arguments);

@@ -8,6 +8,7 @@ namespace vorn {
 namespace {
 
 const CommandText kNoText;
+const std::vector<Example> kNoExamples;
 
 std::string Blanks(std::size_t count)
 {
@@ -35,6 +36,23 @@ const CLI::App* Root(const CLI::App* app)
     return app;
 }
 
+// The commands one line each, their summaries lined up.
+std::string CommandList(const std::vector<const CLI::App*>& commands)
+{
+    std::size_t width = 0;
+    for (const CLI::App* command : commands) {
+        width = std::max(width, command->get_name().size());
+    }
+    std::string text = "commands:\n";
+    for (const CLI::App* command : commands) {
+        text += "  " + Padded(command->get_name(), width + 2)
+            + HelpFormatter::Fill(
+                HelpFormatter::Words(command->get_description(), false), width + 4, width + 4)
+            + '\n';
+    }
+    return text;
+}
+
 } // namespace
 
 HelpFormatter::HelpFormatter(std::size_t nameWidth)
@@ -50,6 +68,28 @@ const CommandText& HelpFormatter::Text(const CLI::App* app) const
 {
     const auto it = m_texts.find(app);
     return it == m_texts.end() ? kNoText : it->second;
+}
+
+void HelpFormatter::SetPurpose(const CLI::App* app, std::string purpose)
+{
+    m_purposes[app] = std::move(purpose);
+}
+
+std::string HelpFormatter::Purpose(const CLI::App* app) const
+{
+    const auto it = m_purposes.find(app);
+    return it == m_purposes.end() ? std::string() : it->second;
+}
+
+void HelpFormatter::SetExamples(const CLI::App* app, std::vector<Example> examples)
+{
+    m_examples[app] = std::move(examples);
+}
+
+const std::vector<Example>& HelpFormatter::Examples(const CLI::App* app) const
+{
+    const auto it = m_examples.find(app);
+    return it == m_examples.end() ? kNoExamples : it->second;
 }
 
 void HelpFormatter::SetGroupNote(const std::string& group, std::string note)
@@ -115,27 +155,37 @@ std::string HelpFormatter::OptionLine(const CLI::Option* option) const
     return start + Fill(Words(OptionHelp(option), false), kOptionColumn, kOptionColumn) + '\n';
 }
 
+// Each example as a comment saying what it does, then the line to paste.
+std::string HelpFormatter::ExamplesBlock(const CLI::App* app) const
+{
+    if (Examples(app).empty()) {
+        return {};
+    }
+    std::string block = "examples:\n";
+    for (const Example& example : Examples(app)) {
+        block += "  # " + Fill(Words(example.what, false), 4, 4) + "\n  " + example.command + '\n';
+    }
+    return block + '\n';
+}
+
 std::string HelpFormatter::make_help(
     const CLI::App* app, std::string /*name*/, CLI::AppFormatMode /*mode*/) const
 {
-    std::string text = UsageBlock(app) + '\n';
-    const std::vector<std::string> details = Paragraphs(Text(app).details);
-    for (const std::string& paragraph : details) {
+    const CommandText& own = Text(app);
+    const std::vector<const CLI::App*> commands = Commands(app);
+    std::string text;
+    for (const std::string& paragraph : Paragraphs(Purpose(app))) {
         text += Fill(Words(paragraph, false), 0, 0) + "\n\n";
     }
-
-    const std::vector<const CLI::App*> commands = Commands(app);
+    // A program's help opens with its purpose, its examples and its commands; the reference
+    // follows.
     if (!commands.empty()) {
-        std::size_t width = 0;
-        for (const CLI::App* command : commands) {
-            width = std::max(width, command->get_name().size());
-        }
-        text += "commands:\n";
-        for (const CLI::App* command : commands) {
-            text += "  " + Padded(command->get_name(), width + 2)
-                + Fill(Words(command->get_description(), false), width + 4, width + 4) + '\n';
-        }
-        text += '\n';
+        text += ExamplesBlock(app);
+        text += CommandList(commands) + '\n';
+    }
+    text += UsageBlock(app) + '\n';
+    for (const std::string& paragraph : Paragraphs(own.details)) {
+        text += Fill(Words(paragraph, false), 0, 0) + "\n\n";
     }
 
     const std::vector<const CLI::Option*> arguments
@@ -157,6 +207,9 @@ std::string HelpFormatter::make_help(
             text += OptionLine(option);
         }
         text += '\n';
+    }
+    if (commands.empty()) {
+        text += ExamplesBlock(app);
     }
     text.pop_back();
     return text;

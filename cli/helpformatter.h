@@ -22,6 +22,14 @@ struct CommandText
     std::string details;
 };
 
+// A command line to paste, and what it does: a program's help gives its examples after what the
+// program is for, a command's after its options.
+struct Example
+{
+    std::string command; // "vorn-render filter song.flac - | aplay"
+    std::string what; // "hear a file through the filter"
+};
+
 // One line of a synopsis: "vorn-render samples" and its arguments.
 struct SynopsisLine
 {
@@ -29,9 +37,10 @@ struct SynopsisLine
     std::string arguments;
 };
 
-// The help of the tools' command lines: the synopsis, the details, then the commands one line
-// each and the options group by group, filled to 100 columns. The manual page is made from the
-// same texts (ManualSections).
+// The help of the tools' command lines, filled to 100 columns. A program's: what it is for, the
+// examples, the commands one line each, the synopsis, the details and its options. A command's:
+// the synopsis, the details, the options group by group, the examples. The manual page is made
+// from the same texts (ManualSections, ManualExamples).
 class HelpFormatter : public CLI::Formatter
 {
 public:
@@ -44,6 +53,11 @@ public:
 
     void SetText(const CLI::App* app, CommandText text);
     [[nodiscard]] const CommandText& Text(const CLI::App* app) const;
+    // A program's purpose, the first thing its help says (paragraphs, '\n' apart).
+    void SetPurpose(const CLI::App* app, std::string purpose);
+    [[nodiscard]] std::string Purpose(const CLI::App* app) const;
+    void SetExamples(const CLI::App* app, std::vector<Example> examples);
+    [[nodiscard]] const std::vector<Example>& Examples(const CLI::App* app) const;
     // A paragraph under a group's heading, in every command that has the group.
     void SetGroupNote(const std::string& group, std::string note);
     [[nodiscard]] std::string GroupNote(const std::string& group) const;
@@ -63,10 +77,13 @@ public:
 
 private:
     [[nodiscard]] std::string UsageBlock(const CLI::App* app) const;
+    [[nodiscard]] std::string ExamplesBlock(const CLI::App* app) const;
     [[nodiscard]] std::string OptionLine(const CLI::Option* option) const;
 
     std::size_t m_nameWidth;
     std::map<const CLI::App*, CommandText> m_texts;
+    std::map<const CLI::App*, std::string> m_purposes;
+    std::map<const CLI::App*, std::vector<Example>> m_examples;
     std::map<std::string, std::string> m_groupNotes;
 };
 

@@ -145,7 +145,12 @@ std::string ManualSections(const CLI::App& program, const HelpFormatter& help)
         first = false;
     }
 
-    roff += ".SH DESCRIPTION\n" + RoffParagraphs(help.Text(&program).details, ".PP\n");
+    const std::string purpose = help.Purpose(&program);
+    roff += ".SH DESCRIPTION\n";
+    if (!purpose.empty()) {
+        roff += RoffParagraphs(purpose, ".PP\n") + ".PP\n";
+    }
+    roff += RoffParagraphs(help.Text(&program).details, ".PP\n");
     const std::vector<const CLI::App*> commands = Commands(&program);
     for (const CLI::App* command : commands) {
         const std::string details = help.Text(command).details;
@@ -218,6 +223,25 @@ std::string FillManualPage(
         start = end + 1;
     }
     throw std::runtime_error("the manual page has no line '" + std::string(marker) + "'");
+}
+
+std::string ManualExamples(const CLI::App& program, const HelpFormatter& help)
+{
+    std::string roff = ".SH EXAMPLES\n";
+    const auto add = [&roff, &help](const CLI::App* app) {
+        for (const Example& example : help.Examples(app)) {
+            std::string what = example.what;
+            what.front()
+                = static_cast<char>(std::toupper(static_cast<unsigned char>(what.front())));
+            roff += TextLine(Escaped(what) + ':') + ".PP\n.RS\n.EX\n"
+                + TextLine("$ " + Escaped(example.command)) + ".EE\n.RE\n.PP\n";
+        }
+    };
+    add(&program);
+    for (const CLI::App* command : Commands(&program)) {
+        add(command);
+    }
+    return roff;
 }
 
 } // namespace vorn

@@ -16,6 +16,9 @@ namespace vorn {
 // design options, once under the group's name with the commands that take it).
 [[nodiscard]] std::string ManualSections(const CLI::App& program, const HelpFormatter& help);
 
+// EXAMPLES, in roff: the program's examples, then each command's, each with what it does.
+[[nodiscard]] std::string ManualExamples(const CLI::App& program, const HelpFormatter& help);
+
 // `page` with its line `marker` replaced by `sections`. Throws std::runtime_error when `page`
 // has no such line.
 [[nodiscard]] std::string FillManualPage(

@@ -197,6 +197,12 @@ void AddCoefficientsCommand(CommandLine& line, RenderCommand& parsed)
             "block's row runs on that sum; the comments say how many rows are parallel and give "
             "the scipy lines that run them. With --hold sections every row runs in cascade, as "
             "sosfilt runs them." });
+    line.SetExamples(command,
+        { { "vorn-render coefficients > sos.txt",
+              "the window's chain for scipy: y = scipy.signal.sosfilt(numpy.loadtxt('sos.txt'), "
+              "x)" },
+            { "vorn-render coefficients --type elliptic --order 4 --format c > elliptic.h",
+                "a 4th-order elliptic filter as a C header" } });
     AddChainRate(*command, options->rate);
     AddChoice(*command, "--format", options->format,
         Choices<CoefficientFormat> { { "sos", CoefficientFormat::Sos },

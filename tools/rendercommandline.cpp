@@ -61,11 +61,11 @@ std::unique_ptr<CommandLine> BuildRenderCommandLine(RenderCommand& parsed)
 {
     auto line = std::make_unique<CommandLine>(kProgram, kVornVersion,
         CommandText { {},
-            "Runs the simulation of the Vorn window without a window, for scripts, teaching "
-            "material and checking: a 6th-order 1 kHz Butterworth low-pass followed by a 1 Hz "
-            "high-pass, driven by a sine (amplitude 10000, default 1000 Hz) or a step, in blocks "
-            "of 2000 samples at 44100 Hz. Its numbers are those of the window. An option's value "
-            "may also follow an equals sign, as in --freq=440.\n"
+            "Without options, every command runs the window's filter: a 6th-order 1 kHz "
+            "Butterworth low-pass followed by a 1 Hz high-pass, each stage sampled exactly with "
+            "its input held, driven by a sine (amplitude 10000, default 1000 Hz) or a step, in "
+            "blocks of 2000 samples at 44100 Hz; its numbers are those of the Vorn window. An "
+            "option's value may also follow an equals sign, as in --freq=440.\n"
             "The commands that run a filter take design options too: any of them replaces the "
             "window's chain by a computed design. --order 6 alone is then a computed Butterworth "
             "whose damping values are exact, a difference from the window's chain far below "
@@ -92,10 +92,26 @@ std::unique_ptr<CommandLine> BuildRenderCommandLine(RenderCommand& parsed)
             designCommands += (designCommands.empty() ? "" : "|") + command->get_name();
         }
     }
-    line->Help().SetText(&line->App(),
-        { { designCommands + " ... " + DesignOptions::Synopsis(), "COMMAND --help",
-              "--help | --version" },
-            line->Help().Text(&line->App()).details });
+    CommandText text = line->Help().Text(&line->App());
+    text.synopsis = { designCommands + " ... " + DesignOptions::Synopsis(), "COMMAND --help",
+        "--help | --version" };
+    line->Help().SetText(&line->App(), text);
+    line->Help().SetPurpose(&line->App(),
+        "vorn-render lets you hear and see analogue filters: the low-pass of the Vorn window "
+        "or any Butterworth, Bessel, Chebyshev or elliptic filter you design, low- or "
+        "high-pass, sampled exactly. It puts your own sound through the filter, and draws and "
+        "prints what the filter does: its frequency response, its poles and zeros, its step "
+        "response, its coefficients for other tools. Start with an example, then see a "
+        "command's own help: vorn-render COMMAND --help.");
+    line->SetExamples(&line->App(),
+        { { "vorn-render filter song.flac - | aplay",
+              "hear a file through the filter (WAV, FLAC, Ogg ...; - is a pipe)" },
+            { "vorn-render response --order 2,4,6,8 --plot orders.png",
+                "compare Butterworth low-passes of the orders 2 to 8 as a plot" },
+            { "vorn-render coefficients --type bessel --order 4 --hold sections > sos.txt",
+                "a 4th-order Bessel filter's coefficients for scipy's sosfilt, in sos.txt" },
+            { "vorn-render poles --plot poles.png",
+                "see the poles and zeros of the filter, analogue and sampled" } });
     return line;
 }
 

@@ -130,6 +130,11 @@ void AddFilterCommand(CommandLine& line, RenderCommand& parsed)
             "taken as 0), unless --quiet.\n"
             "With design options, the design runs in place of the window's chain, its corner "
             "below half of IN's rate." });
+    line.SetExamples(command,
+        { { "vorn-render filter song.flac - --ab 5 | aplay",
+              "hear a file alternately dry and filtered every five seconds" },
+            { "vorn-render filter voice.wav low.wav --order 2 --corner 300",
+                "a recording through a 2nd-order 300 Hz low-pass, into a file" } });
     command->add_option("IN", options->in, "the file to read; - is standard input")->required();
     command->add_option("OUT", options->out, "the file to write; - is standard output")->required();
     AddText(*command, "--format", arguments->format, "EXT",

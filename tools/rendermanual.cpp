@@ -1,5 +1,5 @@
 // A build tool, not part of the package: writes vorn-render's manual page from its template
-// (packaging/vorn-render.1.in, with the sections no help holds: name, exit status, examples)
+// (packaging/vorn-render.1.in, with the sections no help holds: name, exit status)
 // and the synopsis, description and options of the renderer's own command line.
 //   vorn_render_manual TEMPLATE OUTPUT
 #include "manualpage.h"
@@ -26,9 +26,12 @@ int main(int argc, char* argv[])
         }
         vorn::RenderCommand parsed;
         const auto line = vorn::BuildRenderCommandLine(parsed);
-        const std::string filled = vorn::FillManualPage(page,
-            ".\\\" The synopsis, description and options from vorn-render's help.",
-            vorn::ManualSections(line->App(), line->Help()));
+        const std::string filled = vorn::FillManualPage(
+            vorn::FillManualPage(page,
+                ".\\\" The synopsis, description and options from vorn-render's help.",
+                vorn::ManualSections(line->App(), line->Help())),
+            ".\\\" The examples from vorn-render's help.",
+            vorn::ManualExamples(line->App(), line->Help()));
         std::ofstream out(argv[2]);
         out << filled;
         out.close();

@@ -464,6 +464,11 @@ void AddMetricsCommand(CommandLine& line, RenderCommand& parsed)
             "figures marked: the 10 % and 90 % levels and the rise time between their first "
             "crossings, the peak with its overshoot and time, and the 2 % band with the settling "
             "time." });
+    line.SetExamples(command,
+        { { "vorn-render metrics --plot step.png",
+              "the step response with its rise time, overshoot and settling time marked" },
+            { "vorn-render metrics --type bessel --order 6",
+                "a Bessel filter's figures: next to no overshoot" } });
     AddChainRate(*command, options->rate);
     AddPictureFile(*command, "--plot", options->plot,
         "writes the step response's figure instead of printing the table");

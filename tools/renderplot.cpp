@@ -149,13 +149,18 @@ void DrawLabels(QPainter& painter, QPoint origin, QSize client, bool frequencyMo
 void AddPlotCommand(CommandLine& line, RenderCommand& parsed)
 {
     auto options = std::make_shared<PlotOptions>();
-    CLI::App* command = line.AddCommand("plot", "the picture that one Draw shows, as PNG or SVG",
+    CLI::App* command = line.AddCommand("plot", "the window's plot as a picture, PNG or SVG",
         { { "--mode time|freq [--input sine|step] [--freq HZ] [--skip K] [--size WxH] [--labels] "
             "--output FILE.png|FILE.svg" },
-            "Writes the picture that Draw shows in a client area of W x H pixels as a PNG or SVG "
-            "file; --labels adds the scales around it (milliseconds and sample units, or "
+            "Writes the picture the Vorn window's plot shows (one block of the signal, or the "
+            "spectrum of its frequency-response analysis) in a client area of W x H pixels as a "
+            "PNG or SVG file; --labels adds the scales around it (milliseconds and sample units, "
+            "or "
             "kilohertz and decibels), the time labelled every 5 ms. The picture itself is the "
             "window's, pixel for pixel." });
+    line.SetExamples(command,
+        { { "vorn-render plot --mode freq --labels --output window.png",
+            "the window's frequency-response plot, with its scales" } });
     AddDrawOptions(*command, options->draw);
     AddValue(*command, "--size", "WxH",
         "the client area in pixels, each side from 1 to " + std::to_string(kMaxSide)

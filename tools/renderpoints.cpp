@@ -18,11 +18,15 @@ namespace vorn {
 void AddPointsCommand(CommandLine& line, RenderCommand& parsed)
 {
     auto options = std::make_shared<PointsOptions>();
-    CLI::App* command = line.AddCommand("points", "the canvas points that one Draw records",
+    CLI::App* command = line.AddCommand("points", "the points of the window's plot, as numbers",
         { { "--mode time|freq [--input sine|step] [--freq HZ] [--skip K]" },
-            "Prints the canvas points that one Draw records, one 'x y' pair per line on the "
-            "760 x 640 canvas: in time mode after skipping K blocks, in frequency mode after the "
-            "frequency-response analysis." });
+            "Prints the points the Vorn window's plot draws, one 'x y' pair per line on its "
+            "760 x 640 canvas: in time mode one block of the signal (2000 samples, what the "
+            "window's Draw command plots) after skipping K blocks, in frequency mode the "
+            "spectrum of the window's frequency-response analysis." });
+    line.SetExamples(command,
+        { { "vorn-render points --mode time --input step",
+            "the points of the window's plot of the step response" } });
     AddDrawOptions(*command, options->draw);
     command->callback([options, command, &parsed] { parsed = { command->get_name(), *options }; });
 }

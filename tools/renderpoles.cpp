@@ -517,6 +517,11 @@ void AddPolesCommand(CommandLine& line, RenderCommand& parsed)
             "With design options, the design's: its analogue sections' poles (and zeros), the DC "
             "block's zero and pole, and the discrete ones; sampled as a whole, the discrete zeros "
             "are those of the whole filter, found numerically." });
+    line.SetExamples(command,
+        { { "vorn-render poles --plot poles.png",
+              "the poles and zeros of the window's chain, analogue and sampled" },
+            { "vorn-render poles --type chebyshev2 --order 5",
+                "a Chebyshev II filter's roots as a list: its zeros lie on the imaginary axis" } });
     AddChainRate(*command, options->rate);
     AddPictureFile(
         *command, "--plot", options->plot, "writes the pole-zero figure instead of the list");

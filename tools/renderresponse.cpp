@@ -767,6 +767,11 @@ void AddResponseCommand(CommandLine& line, RenderCommand& parsed)
             "combination of their values, at most eight designs. The picture draws each in a "
             "colour of its own, its corner a dot on its analogue curve, and names it in the "
             "legend with its slope; the title holds the words that all the names share." });
+    line.SetExamples(command,
+        { { "vorn-render response --at 500 --at 1000 --at 2000",
+              "level, phase and delay at three frequencies" },
+            { "vorn-render response --type butterworth,bessel --order 4 --plot compare.svg",
+                "a Butterworth and a Bessel filter of the 4th order in one picture" } });
     AddChainRate(*command, options->rate);
     CLI::Option* from = AddDecimal(
         *command, "--from", grid->from, "HZ", "the lowest frequency of the list; default 10");

@@ -104,6 +104,11 @@ void AddSamplesCommand(CommandLine& line, RenderCommand& parsed)
             "for the same --seed; with --input impulse the impulse response. --rate runs the "
             "simulation at another rate; the default 44100 Hz gives the window's samples, bit for "
             "bit." });
+    line.SetExamples(command,
+        { { "vorn-render samples --input step | head -12",
+              "the first samples of the window's step response" },
+            { "vorn-render samples --input impulse --type chebyshev1 --order 4 --ripple 1 > h.txt",
+                "the impulse response of a 4th-order Chebyshev I filter, 2000 samples" } });
     AddSignalOptions(*command, options->signal,
         "with --input sweep: the least length of the sweep, as wav makes it; default 5");
     AddWhole(*command, "--skip", options->skip, 0, kMaxSkipBlocks, "K",

@@ -17,6 +17,9 @@ void AddSpectrumCommand(CommandLine& line, RenderCommand& parsed)
             { { "" },
                 "Prints the 2000 whole-decibel entries of the frequency response that the window's "
                 "analysis computes, one per line; entry k is at 20 k Hz." });
+    line.SetExamples(command,
+        { { "vorn-render spectrum | sed -n 51p",
+            "the window's level at 1 kHz (bin 50, 20 Hz per bin), in whole decibels" } });
     command->callback([command, &parsed] { parsed = { command->get_name(), SpectrumOptions {} }; });
 }
 

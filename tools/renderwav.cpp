@@ -57,6 +57,12 @@ void AddWavCommand(CommandLine& line, RenderCommand& parsed)
             "--from to --to. It spans exactly the samples written, so it starts at --from on the "
             "first sample and reaches --to on the last; listening to it, the tone fades above "
             "1 kHz at 36 dB per octave." });
+    line.SetExamples(command,
+        { { "vorn-render wav --freq 440 --seconds 10 --output a440.wav",
+              "ten seconds of a 440 Hz sine through the filter" },
+            { "vorn-render wav --input sweep --type elliptic --order 6 --output sweep.flac",
+                "a sweep from 20 Hz to 20 kHz through a 6th-order elliptic filter: hear its stop "
+                "band" } });
     AddValue(*command, "--output", "FILE", "the file to write; - is standard output",
         [target = options](const std::string& path) {
             if (path.empty()) {

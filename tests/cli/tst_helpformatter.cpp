@@ -40,6 +40,9 @@ struct Program
         second->add_option("IN", in, "the file")->required();
         line.Help().SetText(
             &line.App(), { { "--help | --version" }, line.Help().Text(&line.App()).details });
+        line.Help().SetPurpose(&line.App(), "What the program is for.");
+        line.SetExamples(&line.App(), { { "prog first --freq 440", "the first thing at 440 Hz" } });
+        line.SetExamples(second, { { "prog second in.txt", "the second thing" } });
     }
 };
 
@@ -117,8 +120,14 @@ void TestHelpFormatter::synopsisWordsKeepGroups()
 void TestHelpFormatter::programHelp()
 {
     Program program;
-    const QStringList lines = Lines(program.line.App().help());
-    QCOMPARE(lines[0], QString("usage:"));
+    const QStringList all = Lines(program.line.App().help());
+    // What it is for, the examples, the commands, then the synopsis and the details.
+    QCOMPARE(all.mid(0, 5),
+        QStringList({ "What the program is for.", "", "examples:", "  # the first thing at 440 Hz",
+            "  prog first --freq 440" }));
+    const qsizetype usage = all.indexOf("usage:");
+    QVERIFY(usage > all.indexOf("commands:"));
+    const QStringList lines = all.mid(usage);
     // The commands' lines first, their names padded to 6, continued lines after the name.
     QVERIFY(lines[1].startsWith("  prog first  [--freq HZ] [--a-rather-long"));
     QVERIFY(lines[2].startsWith(QString(14, ' ') + '['));
@@ -129,11 +138,15 @@ void TestHelpFormatter::programHelp()
             { "  prog first  ... [--quiet]", "  prog second IN", "  prog --help | --version" }));
     QCOMPARE(lines[usageEnd + 1], QString("The program, in one paragraph."));
     QCOMPARE(lines[usageEnd + 3], QString("And a second one."));
-    const qsizetype commands = lines.indexOf("commands:");
+    const qsizetype commands = all.indexOf("commands:");
     QVERIFY(commands > 0);
-    QCOMPARE(lines[commands + 1], QString("  first   the first command"));
-    QCOMPARE(lines[commands + 2], QString("  second  the second command, with an argument"));
-    for (const QString& line : lines) {
+    QCOMPARE(all[commands + 1], QString("  first   the first command"));
+    QCOMPARE(all[commands + 2], QString("  second  the second command, with an argument"));
+    // A command's examples come last in its own help, not in the program's.
+    QVERIFY(!all.contains("  prog second in.txt"));
+    QVERIFY(QString::fromStdString(program.second->help())
+                .endsWith("examples:\n  # the second thing\n  prog second in.txt\n"));
+    for (const QString& line : all) {
         QVERIFY2(line.size() <= static_cast<qsizetype>(HelpFormatter::kWidth), qPrintable(line));
     }
 }

@@ -2,11 +2,16 @@
 // exactly the options the command takes, the design options are read and checked by every
 // command that runs a filter (and refused by the others), and bad input is one line.
 #include <QDir>
+#include <QFileInfo>
 #include <QMap>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
 
 #include "renderprocess.h"
 
@@ -52,6 +57,7 @@ private slots:
     void filterDesignAtTheFilesRate();
     void exactLines_data();
     void exactLines();
+    void examplesRun();
 };
 
 void TestRenderHelp::programHelp()
@@ -60,7 +66,14 @@ void TestRenderHelp::programHelp()
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.err, QByteArray());
     const QList<QByteArray> lines = run.out.split('\n');
-    QCOMPARE(lines.front(), QByteArray("usage:"));
+    // What the program is for, then four examples, before the commands and the reference.
+    QVERIFY(lines.front().startsWith("vorn-render lets you hear and see analogue filters"));
+    const qsizetype examples = lines.indexOf("examples:");
+    QVERIFY(examples > 0 && examples < lines.indexOf("commands:"));
+    QVERIFY(lines.indexOf("commands:") < lines.indexOf("usage:"));
+    QCOMPARE(std::count_if(lines.begin() + examples + 1, lines.begin() + examples + 9,
+                 [](const QByteArray& line) { return line.startsWith("  vorn-render "); }),
+        4);
     // The commands one line each, in order.
     const qsizetype start = lines.indexOf("commands:");
     QVERIFY(start > 0);
@@ -97,6 +110,10 @@ void TestRenderHelp::commandHelp()
     QCOMPARE(help.err, QByteArray());
     QVERIFY(help.out.startsWith(("usage:\n  vorn-render " + command).toUtf8()));
     QVERIFY(!help.out.contains("\ncommands:\n"));
+    // One or two examples of the command itself, last.
+    const QByteArray examples = help.out.mid(help.out.indexOf("\nexamples:\n"));
+    const qsizetype shown = examples.count("\n  vorn-render " + command.toUtf8() + ' ');
+    QVERIFY2(shown >= 1 && shown <= 2, examples.constData());
     const QStringList options = HelpOptions(help.out);
     QVERIFY(options.contains("--help"));
     for (const QString& option : kDesignOptions) {
@@ -322,6 +339,50 @@ void TestRenderHelp::exactLines()
     QCOMPARE(run.exitCode, 2);
     QCOMPARE(run.out, QByteArray());
     QCOMPARE(QString::fromUtf8(run.err), line + '\n');
+}
+
+// Every example of the help and of each command's help, pasted into a shell as a learner would:
+// in a folder with the files they name (a song, a voice), the sound card's player replaced by a
+// sink that takes the stream, and any failure of a pipeline's parts counted.
+void TestRenderHelp::examplesRun()
+{
+    QTemporaryDir dir;
+    for (const char* file : { "song.flac", "voice.wav" }) {
+        QCOMPARE(render({ "wav", "--output", dir.filePath(file), "--input", "pink", "--seconds",
+                            "1", "--rate", "48000" })
+                     .exitCode,
+            0);
+    }
+    QStringList examples;
+    for (const QString& command : QStringList { "" } + kCommands) {
+        const RenderRun help = render(
+            command.isEmpty() ? QStringList { "--help" } : QStringList { command, "--help" });
+        const QList<QByteArray> lines = help.out.split('\n');
+        for (qsizetype i = lines.indexOf("examples:") + 1;
+             i > 0 && i < lines.size() && !lines[i].isEmpty(); ++i) {
+            if (lines[i].startsWith("  vorn-render ")) {
+                examples << QString::fromUtf8(lines[i].trimmed());
+            }
+        }
+    }
+    QVERIFY(examples.size() >= 4 + kCommands.size());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("PATH",
+        QFileInfo(QStringLiteral(VORN_RENDER_PATH)).absolutePath() + ':'
+            + environment.value("PATH"));
+    for (QString example : examples) {
+        example.replace("| aplay", "| cat > /dev/null");
+        QProcess shell;
+        shell.setProcessEnvironment(environment);
+        shell.setWorkingDirectory(dir.path());
+        shell.start("bash", { "-o", "pipefail", "-c", example });
+        QVERIFY(shell.waitForFinished(60000));
+        // A reader that stops early (head) ends the renderer by SIGPIPE, as it ends any writer.
+        const bool stoppedByReader = example.contains("| head") && shell.exitCode() == 128 + 13;
+        QVERIFY2(shell.exitStatus() == QProcess::NormalExit
+                && (shell.exitCode() == 0 || stoppedByReader),
+            qPrintable(example + ": " + shell.readAllStandardError()));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRenderHelp)
