@@ -1,7 +1,9 @@
 // A build tool, not part of the package: writes vorn-render's manual page from its template
-// (packaging/vorn-render.1.in, with the sections no help holds: name, exit status)
-// and the synopsis, description and options of the renderer's own command line.
-//   vorn_render_manual TEMPLATE OUTPUT
+// (packaging/vorn-render.1.in, with the sections no help holds: name, exit status) and the
+// synopsis, description, options and examples of the renderer's own command line, and its bash
+// completion from the same declarations.
+//   vorn_render_manual TEMPLATE OUTPUT COMPLETION
+#include "bashcompletion.h"
 #include "manualpage.h"
 #include "rendercommandline.h"
 
@@ -11,11 +13,12 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <utility>
 
 int main(int argc, char* argv[])
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: vorn_render_manual TEMPLATE OUTPUT\n");
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: vorn_render_manual TEMPLATE OUTPUT COMPLETION\n");
         return 2;
     }
     try {
@@ -32,11 +35,14 @@ int main(int argc, char* argv[])
                 vorn::ManualSections(line->App(), line->Help())),
             ".\\\" The examples from vorn-render's help.",
             vorn::ManualExamples(line->App(), line->Help()));
-        std::ofstream out(argv[2]);
-        out << filled;
-        out.close();
-        if (!out) {
-            throw std::runtime_error(std::string("cannot write ") + argv[2]);
+        for (const auto& [path, text] : { std::pair { argv[2], filled },
+                 std::pair { argv[3], vorn::BashCompletion(line->App()) } }) {
+            std::ofstream out(path);
+            out << text;
+            out.close();
+            if (!out) {
+                throw std::runtime_error(std::string("cannot write ") + path);
+            }
         }
     } catch (const std::exception& error) {
         std::fprintf(stderr, "vorn_render_manual: %s\n", error.what());

@@ -78,6 +78,7 @@ expected=(
     usr/share/metainfo/Vorn.AppID.NoVersion.metainfo.xml
     usr/share/man/man1/vorn.1.gz
     usr/share/man/man1/vorn-render.1.gz
+    usr/share/bash-completion/completions/vorn-render
     usr/share/doc/vorn/copyright
     usr/share/doc/vorn/changelog.Debian.gz
     usr/share/vorn/screenshots/vorn-frequency-response.png
@@ -271,6 +272,13 @@ step=$(render samples --input step | head -n 12 | tr '\n' ' ')
 render plot --mode freq --labels --output "$work/response.png" || fail "vorn-render plot failed"
 colours=$(identify -format '%k' "$work/response.png" 2>/dev/null)
 [ "${colours:-0}" -ge 8 ] || fail "the rendered plot has ${colours:-no} colours"
+# A design, as the package's renderer computes it: a 4th-order Bessel's level at its corner.
+corner=$(render response --type bessel --order 4 --format csv --at 1000 | sed -n 2p | cut -d, -f5)
+[ "${corner%%.*}" = "-3" ] || fail "the 4th-order Bessel's analogue level at 1 kHz is '$corner'"
+# The installed bash completion completes the renderer's commands.
+completed=$(bash -c 'source "$1"; COMP_WORDS=(vorn-render coef); COMP_CWORD=1; _vorn_render;
+    echo "${COMPREPLY[*]}"' _ "$root/usr/share/bash-completion/completions/vorn-render")
+[ "$completed" = coefficients ] || fail "the bash completion of 'vorn-render coef' is '$completed'"
 
 # --- The unpacked program under this private X server.
 "$root/usr/bin/vorn" >"$work/vorn.log" 2>&1 &
