@@ -1,5 +1,5 @@
 # The two commands of the README: `make run` and `make test`. Both set everything up first.
-.PHONY: all deps configure build run test test-default test-asan test-tsan fuzz package screenshots bench bench-audio lint format clean
+.PHONY: all deps configure build run test test-default test-asan test-tsan fuzz package screenshots tour bench bench-audio lint format clean
 
 all: build
 
@@ -67,6 +67,13 @@ screenshots: configure
 	cmake --build --preset default --target vorn_screenshots
 	mkdir -p docs/screenshots
 	cp build/default/packaging/screenshots/*.png docs/screenshots/
+
+# The guided tour's pictures, docs/tour/*.png, made by the renderer just built. The test
+# tour_pictures checks that the committed ones are what the build makes.
+tour: configure
+	cmake --build --preset default --target vorn_tour_pictures
+	mkdir -p docs/tour
+	cp build/default/docs/tour/*.png docs/tour/
 
 # The speed figures: numeric core, drawing, the renderer, start-up. `make bench-audio` adds the
 # streaming and idle figures (about twelve minutes on private PulseAudio and PipeWire servers).

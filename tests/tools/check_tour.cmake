@@ -1,0 +1,26 @@
+# cmake -DBUILT=<folder> -DCOMMITTED=<folder> -P check_tour.cmake
+# Fails when a picture of the guided tour in COMMITTED differs from the one the build made in
+# BUILT, or when one side has a picture the other lacks: `make tour` brings them in line.
+file(GLOB built RELATIVE ${BUILT} ${BUILT}/*.png)
+file(GLOB committed RELATIVE ${COMMITTED} ${COMMITTED}/*.png)
+if(NOT built)
+    message(FATAL_ERROR "the build made no tour pictures in ${BUILT}")
+endif()
+list(SORT built)
+list(SORT committed)
+if(NOT built STREQUAL committed)
+    message(FATAL_ERROR "the build makes ${built}, docs/tour holds ${committed}: run make tour")
+endif()
+set(stale "")
+foreach(picture IN LISTS built)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${BUILT}/${picture}
+        ${COMMITTED}/${picture} RESULT_VARIABLE different)
+    if(different)
+        list(APPEND stale ${picture})
+    endif()
+endforeach()
+if(stale)
+    message(FATAL_ERROR "docs/tour/ is not what the build makes: ${stale} (run make tour)")
+endif()
+list(LENGTH built count)
+message(STATUS "the ${count} tour pictures are what the build makes")
