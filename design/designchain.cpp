@@ -1,15 +1,11 @@
 #include "designchain.h"
 
+#include "doublepair.h"
 #include "multichannelchain.h"
-
-#include <cstring>
 
 namespace vorn {
 
 namespace {
-
-// Two doubles stepped together, one channel in each lane, with the bits of the scalar step.
-using DoublePair = double __attribute__((vector_size(16)));
 
 struct Scalars
 {
@@ -69,18 +65,6 @@ inline T Step(
     return y;
 }
 
-DoublePair Load(const double* pair)
-{
-    DoublePair value;
-    std::memcpy(&value, pair, sizeof value);
-    return value;
-}
-
-void Store(double* pair, DoublePair value)
-{
-    std::memcpy(pair, &value, sizeof value);
-}
-
 } // namespace
 
 DesignChain::DesignChain(const DiscreteDesign& design, int channels)
@@ -117,7 +101,7 @@ void DesignChain::Process(std::span<double> interleaved)
         }
         for (std::size_t f = 0; f < frames; ++f) {
             double* pair = samples + f * channels + c;
-            Store(pair, Step(k, m_sections, pairState.data(), Load(pair)));
+            StorePair(pair, Step(k, m_sections, pairState.data(), LoadPair(pair)));
         }
         for (std::size_t i = 0; i < width; ++i) {
             m_state[c * width + i] = pairState[i][0];

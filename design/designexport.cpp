@@ -96,6 +96,36 @@ std::string DesignFields(const DiscreteDesign& design)
 
 } // namespace
 
+std::string CDouble(double value)
+{
+    std::string text = FormatShortest(value);
+    return text.find_first_of(".e") == std::string::npos ? text + ".0" : text;
+}
+
+std::string CSosTables(const std::vector<SosRow>& rows, const std::vector<std::string>& names)
+{
+    std::string text;
+    for (const bool single : { false, true }) {
+        text += single ? "\n/* The same, each rounded to the nearest float. */\n"
+                         "static const float vorn_sos_float[VORN_SOS_ROWS][6] = {\n"
+                       : "static const double vorn_sos[VORN_SOS_ROWS][6] = {\n";
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            text += i < names.size() ? "    /* " + names[i] + " */\n    { " : std::string("    { ");
+            const double values[] = { rows[i].b[0], rows[i].b[1], rows[i].b[2], rows[i].a[0],
+                rows[i].a[1], rows[i].a[2] };
+            for (std::size_t j = 0; j < 6; ++j) {
+                // Nine significant digits name a float exactly.
+                text += single ? FormatScientific(static_cast<float>(values[j]), 9) + 'f'
+                               : FormatScientific(values[j], 17);
+                text += j < 5 ? ", " : " }";
+            }
+            text += i + 1 < rows.size() ? ",\n" : "\n";
+        }
+        text += "};\n";
+    }
+    return text;
+}
+
 ExportRows RowsOf(const DiscreteDesign& design)
 {
     ExportRows rows;
@@ -220,27 +250,7 @@ std::string CHeader(const DiscreteDesign& design)
         + (FormatShortest(design.rate).find_first_of(".e") == std::string::npos ? ".0" : "")
         + "\n#define VORN_SOS_ROWS " + std::to_string(all.size())
         + "\n#define VORN_SOS_PARALLEL_ROWS " + std::to_string(rows.parallel.size()) + "\n\n";
-    const auto table = [&](bool single) {
-        text += single ? "/* The same, each rounded to the nearest float. */\n"
-                         "static const float vorn_sos_float[VORN_SOS_ROWS][6] = {\n"
-                       : "static const double vorn_sos[VORN_SOS_ROWS][6] = {\n";
-        for (std::size_t i = 0; i < all.size(); ++i) {
-            text += "    { ";
-            const double values[]
-                = { all[i].b[0], all[i].b[1], all[i].b[2], all[i].a[0], all[i].a[1], all[i].a[2] };
-            for (std::size_t j = 0; j < 6; ++j) {
-                // Nine significant digits name a float exactly.
-                text += single ? FormatScientific(static_cast<float>(values[j]), 9) + 'f'
-                               : FormatScientific(values[j], 17);
-                text += j < 5 ? ", " : " }";
-            }
-            text += i + 1 < all.size() ? ",\n" : "\n";
-        }
-        text += "};\n";
-    };
-    table(false);
-    text += '\n';
-    table(true);
+    text += CSosTables(all);
     text += "\n#endif /* VORN_SOS_H */\n";
     return text;
 }

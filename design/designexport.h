@@ -21,6 +21,13 @@ namespace vorn {
 [[nodiscard]] std::string Json(const DiscreteDesign& design);
 [[nodiscard]] std::string CHeader(const DiscreteDesign& design);
 
+// The two tables of a C header, `vorn_sos` (doubles, 17 digits) and `vorn_sos_float` (each
+// rounded to the nearest float, 9 digits), each row after a comment naming it where `names` has
+// one; and a number as a C literal of type double ("44100.0").
+[[nodiscard]] std::string CSosTables(
+    const std::vector<SosRow>& rows, const std::vector<std::string>& names = {});
+[[nodiscard]] std::string CDouble(double value);
+
 // The rows in order: the parallel rows (none in a cascade), then those in cascade.
 struct ExportRows
 {

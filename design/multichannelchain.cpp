@@ -1,28 +1,8 @@
 #include "multichannelchain.h"
 
-#include <cstring>
+#include "doublepair.h"
 
 namespace vorn {
-
-namespace {
-
-// Two doubles stepped together: the processor's vector arithmetic is IEEE double lane by lane,
-// so each lane gets the bits of the scalar step, and one division serves both channels.
-using DoublePair = double __attribute__((vector_size(16)));
-
-DoublePair Load(const double* pair)
-{
-    DoublePair value;
-    std::memcpy(&value, pair, sizeof value);
-    return value;
-}
-
-void Store(double* pair, DoublePair value)
-{
-    std::memcpy(pair, &value, sizeof value);
-}
-
-} // namespace
 
 MultichannelChain::MultichannelChain(double sampleRate, int channels)
     : m_coefficients(ComputeCoefficients(sampleRate))
@@ -44,7 +24,7 @@ void MultichannelChain::Process(std::span<double> interleaved)
         }
         for (std::size_t f = 0; f < frames; ++f) {
             double* pair = samples + f * channels + c;
-            Store(pair, StepFilterChainLanes(m_coefficients, state, Load(pair)));
+            StorePair(pair, StepFilterChainLanes(m_coefficients, state, LoadPair(pair)));
         }
         for (std::size_t i = 0; i < state.size(); ++i) {
             m_states[c][i] = state[i][0];

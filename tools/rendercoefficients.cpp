@@ -115,13 +115,6 @@ std::string Json(const FilterCoefficients& coefficients, double rate)
     return text;
 }
 
-// A C literal of type double: the digits of a whole number get a decimal point.
-std::string CDouble(double value)
-{
-    std::string text = FormatShortest(value);
-    return text.find_first_of(".e") == std::string::npos ? text + ".0" : text;
-}
-
 std::string CHeader(const FilterCoefficients& coefficients, double rate)
 {
     const std::array<SosRow, 4> rows = ChainSosRows(coefficients);
@@ -150,27 +143,11 @@ std::string CHeader(const FilterCoefficients& coefficients, double rate)
             "#ifndef VORN_SOS_H\n#define VORN_SOS_H\n\n"
             "#define VORN_SOS_RATE_HZ "
         + CDouble(rate) + "\n#define VORN_SOS_ROWS 4\n\n";
-    const auto table = [&](bool single) {
-        text += single ? "/* The same, each rounded to the nearest float. */\n"
-                         "static const float vorn_sos_float[VORN_SOS_ROWS][6] = {\n"
-                       : "static const double vorn_sos[VORN_SOS_ROWS][6] = {\n";
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            text += "    /* " + StageName(i) + " */\n    { ";
-            const double values[] = { rows[i].b[0], rows[i].b[1], rows[i].b[2], rows[i].a[0],
-                rows[i].a[1], rows[i].a[2] };
-            for (std::size_t j = 0; j < 6; ++j) {
-                // Nine significant digits name a float exactly.
-                text += single ? FormatScientific(static_cast<float>(values[j]), 9) + 'f'
-                               : FormatScientific(values[j], 17);
-                text += j < 5 ? ", " : " }";
-            }
-            text += i + 1 < rows.size() ? ",\n" : "\n";
-        }
-        text += "};\n";
-    };
-    table(false);
-    text += '\n';
-    table(true);
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        names.push_back(StageName(i));
+    }
+    text += CSosTables({ rows.begin(), rows.end() }, names);
     text += "\n#endif /* VORN_SOS_H */\n";
     return text;
 }
