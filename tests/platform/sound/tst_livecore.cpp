@@ -10,6 +10,8 @@
 
 #include <QTest>
 
+#include "allocationcount.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -20,45 +22,9 @@
 
 using namespace vorn;
 
-namespace {
-
-// Allocations made on this thread while counting is on.
-thread_local bool t_bCounting = false;
-thread_local std::size_t t_allocations = 0;
-
-} // namespace
-
-void* operator new(std::size_t size)
-{
-    if (t_bCounting) {
-        ++t_allocations;
-    }
-    if (void* p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-
-void operator delete(void* p) noexcept
-{
-    std::free(p);
-}
-
-void operator delete(void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
+using vorn::test::allocationsOf;
 
 namespace {
-
-template <typename Call> std::size_t allocationsOf(Call call)
-{
-    t_allocations = 0;
-    t_bCounting = true;
-    call();
-    t_bCounting = false;
-    return t_allocations;
-}
 
 // Passes the input through (or, when only playing, produces a ramp 1, 2, 3 ... in 16-bit units),
 // notes the commands it is handed and, when asked, fills the 16-bit output itself. The commands

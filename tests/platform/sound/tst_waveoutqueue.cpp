@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QTest>
 
+#include "allocationcount.h"
+
 #include <cstdlib>
 #include <future>
 #include <memory>
@@ -15,45 +17,9 @@
 
 using namespace vorn;
 
-namespace {
-
-// Allocations made on this thread while counting is on.
-thread_local bool t_bCounting = false;
-thread_local std::size_t t_allocations = 0;
-
-} // namespace
-
-void* operator new(std::size_t size)
-{
-    if (t_bCounting) {
-        ++t_allocations;
-    }
-    if (void* p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-
-void operator delete(void* p) noexcept
-{
-    std::free(p);
-}
-
-void operator delete(void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
+using vorn::test::allocationsOf;
 
 namespace {
-
-template <typename Call> std::size_t allocationsOf(Call call)
-{
-    t_allocations = 0;
-    t_bCounting = true;
-    call();
-    t_bCounting = false;
-    return t_allocations;
-}
 
 // Records the events a queue posts to it, in order.
 class Target : public QObject
