@@ -26,7 +26,7 @@ enum class ListenKey {
 class CKeyDecoder
 {
 public:
-    static constexpr std::chrono::milliseconds kEscapeWait { 50 };
+    static constexpr std::chrono::milliseconds kEscapeWait { 25 };
 
     // The keys that `bytes` complete, appended to `keys`.
     void Feed(std::string_view bytes, std::vector<ListenKey>& keys);
