@@ -218,4 +218,16 @@ std::size_t SoundInput::Read(std::span<double> buffer)
     return static_cast<std::size_t>(got);
 }
 
+void SoundInput::Seek(std::int64_t frame)
+{
+    if (!m_frames || frame < 0 || frame > *m_frames) {
+        throw std::invalid_argument(
+            "cannot move in " + m_name + " to frame " + std::to_string(frame));
+    }
+    if (sf_seek(m_file, frame, SEEK_SET) != frame) {
+        throw std::invalid_argument("cannot move in " + m_name + ": " + sf_strerror(m_file));
+    }
+    m_read = frame;
+}
+
 } // namespace vorn

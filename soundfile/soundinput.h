@@ -44,6 +44,9 @@ public:
     // Reads up to buffer.size() / Channels() whole frames; returns how many, 0 at the end.
     // Throws std::invalid_argument when the data turns out damaged or shorter than the file said.
     std::size_t Read(std::span<double> buffer);
+    // Reads on from `frame` (from 0 to Frames()) of a file whose length is known. Throws
+    // std::invalid_argument when it cannot (a pipe, a file that turns out damaged there).
+    void Seek(std::int64_t frame);
 
 private:
     // Where the bytes of a file in memory are read from.

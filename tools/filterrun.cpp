@@ -5,6 +5,7 @@
 #include "abcrossfade.h"
 #include "chainguard.h"
 #include "channelfilter.h"
+#include "pcmrounder.h"
 #include "soundinput.h"
 #include "soundoutput.h"
 
@@ -28,97 +29,65 @@ namespace vorn {
 
 namespace {
 
-// Full scale in the chain's sample units, which are those of 16-bit samples.
-constexpr double kFullScale = 32768.0;
 // Frames per block: large for files; small for a pipe, which may be a live signal. Fewer for
 // files of many channels, so that a block holds at most 65536 samples.
 constexpr std::size_t kFileBlockFrames = 16384;
 constexpr std::size_t kPipeBlockFrames = 1024;
 constexpr std::size_t kMaxBlockSamples = 65536;
-// The crossfade at each A/B switch.
-constexpr double kFadeSeconds = 0.010;
 
 // The chain's output, in sample units, as the output's subtype holds it: linear PCM rounded to
-// its resolution and clipped at full scale, floats as they are (up to the largest a 32-bit float
-// holds), anything else clipped and handed
-// to libsndfile's encoder. Keeps the peak (before clipping) and counts the samples past full
-// scale.
+// its resolution and clipped at full scale (PcmRounder), floats as they are (up to the largest a
+// 32-bit float holds), anything else clipped and handed to libsndfile's encoder. Keeps the peak
+// (before clipping) and counts the samples past full scale.
 class OutputStage
 {
 public:
     explicit OutputStage(int subtype)
-        : m_bits(PcmBits(subtype))
+        : m_rounder(PcmBits(subtype))
         , m_float(IsFloatSubtype(subtype))
         , m_largest((subtype & SF_FORMAT_SUBMASK) == SF_FORMAT_FLOAT
-                  ? static_cast<double>(std::numeric_limits<float>::max()) * kFullScale
+                  ? static_cast<double>(std::numeric_limits<float>::max()) * kUnitsPerFullScale
                   : std::numeric_limits<double>::max())
     { }
 
     void Write(SoundOutput& output, std::span<double> block)
     {
-        if (m_bits > 0) {
-            WritePcm(output, block);
+        if (m_rounder.Bits() > 0) {
+            m_ints.resize(block.size());
+            m_rounder.ToInt32(block, m_ints);
+            output.WriteInts(m_ints);
             return;
         }
         double peak = m_peak;
         for (double& y : block) {
             const double magnitude = std::fabs(y);
             peak = magnitude > peak ? magnitude : peak;
-            if (!m_float && !(y >= -kFullScale && y <= kFullScale - 1.0)) {
+            if (!m_float && !(y >= -kUnitsPerFullScale && y <= kUnitsPerFullScale - 1.0)) {
                 // Clipped (NaN to silence) before the encoder sees it.
-                y = std::isnan(y) ? 0.0 : std::clamp(y, -kFullScale, kFullScale - 1.0);
+                y = std::isnan(y) ? 0.0
+                                  : std::clamp(y, -kUnitsPerFullScale, kUnitsPerFullScale - 1.0);
                 ++m_clipped;
-            } else if (m_float && magnitude > kFullScale) {
+            } else if (m_float && magnitude > kUnitsPerFullScale) {
                 // Kept, up to the largest value that the floats hold (beyond, a 32-bit float
                 // would be infinite).
                 y = std::clamp(y, -m_largest, m_largest);
                 ++m_clipped;
             }
-            y /= kFullScale;
+            y /= kUnitsPerFullScale;
         }
         m_peak = peak;
         output.WriteDoubles(block);
     }
 
-    [[nodiscard]] double Peak() const { return m_peak; }
-    [[nodiscard]] std::int64_t Clipped() const { return m_clipped; }
+    [[nodiscard]] double Peak() const { return m_rounder.Bits() > 0 ? m_rounder.Peak() : m_peak; }
+    [[nodiscard]] std::int64_t Clipped() const
+    {
+        return m_rounder.Bits() > 0 ? m_rounder.Clipped() : m_clipped;
+    }
     [[nodiscard]] bool KeepsOvers() const { return m_float; }
 
 private:
-    // Rounds to the nearest step of the subtype (ties to even) and clips at full scale, as
-    // 32-bit integers with the sample in their top bits, which libsndfile writes as they are.
-    void WritePcm(SoundOutput& output, std::span<const double> block)
-    {
-        const double scale = std::ldexp(1.0, m_bits - 16);
-        const double high = std::ldexp(1.0, m_bits - 1) - 1;
-        const double low = -std::ldexp(1.0, m_bits - 1);
-        const auto shift = static_cast<std::int64_t>(1) << (32 - m_bits);
-        // Adding and taking away 1.5 * 2^52 rounds any magnitude below 2^51 to an integer.
-        constexpr double kRounder = 0x1.8p52;
-        m_ints.resize(block.size());
-        double peak = m_peak;
-        for (std::size_t i = 0; i < block.size(); ++i) {
-            const double magnitude = std::fabs(block[i]);
-            peak = magnitude > peak ? magnitude : peak;
-            const double v = block[i] * scale;
-            double q = 0.0;
-            if (std::fabs(v) < high + 0.5) {
-                q = (v + kRounder) - kRounder;
-            } else if (v > 0) {
-                q = high;
-                ++m_clipped;
-            } else if (v < 0) {
-                // Down to half a step below -2^(bits-1), the value rounds to full scale.
-                q = low;
-                m_clipped += v < low - 0.5 ? 1 : 0;
-            } // NaN stays silent
-            m_ints[i] = static_cast<std::int32_t>(static_cast<std::int64_t>(q) * shift);
-        }
-        m_peak = peak;
-        output.WriteInts(m_ints);
-    }
-
-    int m_bits;
+    PcmRounder m_rounder; // 0 bits: not linear PCM
     bool m_float;
     double m_largest; // in sample units, what a float output holds
     double m_peak = 0.0;
@@ -175,18 +144,6 @@ private:
     std::chrono::steady_clock::time_point m_last = m_start;
     bool m_drawn = false;
 };
-
-// Multiplies every sample by `factor`; returns the larger of `peak` and the largest magnitude
-// before that.
-[[gnu::noinline]] double ScaleKeepingPeak(std::span<double> samples, double factor, double peak)
-{
-    for (double& x : samples) {
-        const double magnitude = std::fabs(x);
-        peak = magnitude > peak ? magnitude : peak;
-        x *= factor;
-    }
-    return peak;
-}
 
 } // namespace
 
@@ -287,8 +244,7 @@ FilterSummary FilterStream(
     const std::unique_ptr<ChannelFilter> chain = MakeChannelFilter(settings.design, rate, channels);
     std::optional<AbCrossfade> ab;
     if (settings.abSeconds) {
-        const auto part = std::llround(*settings.abSeconds * rate);
-        ab.emplace(part, std::min<std::int64_t>(std::llround(kFadeSeconds * rate), part / 2));
+        ab = AbCrossfade::ForSeconds(*settings.abSeconds, rate);
     }
     OutputStage stage(format);
     const auto width = static_cast<std::size_t>(channels);
@@ -297,7 +253,6 @@ FilterSummary FilterStream(
     std::vector<std::vector<double>> wet(kBuffers, std::vector<double>(blockFrames * width));
     std::vector<std::vector<double>> dry(
         kBuffers, std::vector<double>(ab ? blockFrames * width : 0));
-    const double toUnits = kFullScale * settings.gain;
 
     BlockQueue free;
     BlockQueue read;
@@ -319,8 +274,7 @@ FilterSummary FilterStream(
                     break;
                 }
                 const std::span<double> samples(buffer.data(), got * width);
-                summary.unusable += ZeroUnusableSamples(samples, kChainInputLimit / toUnits);
-                summary.peakIn = ScaleKeepingPeak(samples, toUnits, summary.peakIn);
+                summary.unusable += ToChainUnits(samples, settings.gain, summary.peakIn);
                 if (ab) {
                     std::copy(samples.begin(), samples.end(), dry[block->buffer].begin());
                 }
@@ -368,7 +322,7 @@ FilterSummary FilterStream(
         std::rethrow_exception(writeFailure);
     }
     summary.frames = frames;
-    summary.peakOut = stage.Peak() / kFullScale;
+    summary.peakOut = stage.Peak() / kUnitsPerFullScale;
     summary.clipped = stage.Clipped();
     summary.keepsOvers = stage.KeepsOvers();
     return summary;

@@ -1,9 +1,11 @@
-// The renderer's signal pieces in the core: reproducible noise and its spectrum, the chain for
-// several channels, the guard against non-finite input, and the A/B crossfade.
+// The tools' signal pieces in the core: reproducible noise and its spectrum, the chain for
+// several channels, the guard against non-finite input and the scaling into the chain, the A/B
+// crossfade and its switch by hand, and the rounding to PCM.
 #include "abcrossfade.h"
 #include "chainguard.h"
 #include "multichannelchain.h"
 #include "noisegenerator.h"
+#include "pcmrounder.h"
 #include "sampleconvert.h"
 #include "spectrum.h"
 
@@ -14,6 +16,8 @@
 #include <cmath>
 #include <numeric>
 #include <vector>
+
+Q_DECLARE_METATYPE(std::vector<int>)
 
 using namespace vorn;
 
@@ -29,6 +33,11 @@ private slots:
     void unusableInput_data();
     void unusableInput();
     void crossfade();
+    void chainUnits();
+    void switchByHand_data();
+    void switchByHand();
+    void pcmRounding_data();
+    void pcmRounding();
 };
 
 void TestSignals::noiseSequenceIsFixed()
@@ -232,6 +241,118 @@ void TestSignals::crossfade()
             QCOMPARE(gains.wet, ab.At(frame - offset + 9 - offset).dry);
         }
         previousWet = gains.wet;
+    }
+}
+
+void TestSignals::chainUnits()
+{
+    // Scaled by 32768 times the gain; the peak is the input's, before the gain; a sample that the
+    // gain would take past the chain's limit is taken as 0 first.
+    const double gain = 4.0;
+    std::vector<double> block { 0.5, -0.25, double(NAN), kChainInputLimit / 32768.0, 1.0 / 65536 };
+    double peak = 0.75;
+    QCOMPARE(ToChainUnits(block, gain, peak), std::int64_t { 2 });
+    QCOMPARE(block, (std::vector<double> { 65536.0, -32768.0, 0.0, 0.0, 2.0 }));
+    QCOMPARE(peak, 0.75);
+    std::vector<double> louder { -1.5 };
+    QCOMPARE(ToChainUnits(louder, 1.0, peak), std::int64_t { 0 });
+    QCOMPARE(peak, 1.5);
+    QCOMPARE(louder.front(), -49152.0);
+}
+
+void TestSignals::switchByHand_data()
+{
+    QTest::addColumn<std::vector<int>>("toggles"); // frames before which the switch toggles
+    QTest::addColumn<bool>("endsDry");
+    QTest::newRow("once") << std::vector<int> { 20 } << true;
+    QTest::newRow("there and back") << std::vector<int> { 20, 60 } << false;
+    QTest::newRow("back in the middle of the fade") << std::vector<int> { 20, 25 } << false;
+    QTest::newRow("on the fade's first frame") << std::vector<int> { 20, 21 } << false;
+    QTest::newRow("three times within one fade") << std::vector<int> { 20, 23, 27 } << true;
+}
+
+void TestSignals::switchByHand()
+{
+    QFETCH(std::vector<int>, toggles);
+    QFETCH(bool, endsDry);
+    const std::int64_t fade = 10;
+    AbSwitch ab(fade, false);
+    // The largest change of a gain from one frame to the next within the fade: the slope of sin
+    // at its steepest over a step of pi/2 / fade.
+    const double step = std::atan(1.0) * 2 / fade;
+    AbGains last = ab.Next();
+    QCOMPARE(last.wet, 1.0);
+    for (int frame = 1; frame < 100; ++frame) {
+        if (std::find(toggles.begin(), toggles.end(), frame) != toggles.end()) {
+            ab.Toggle();
+        }
+        const AbGains gains = ab.Next();
+        QVERIFY(std::fabs(gains.dry * gains.dry + gains.wet * gains.wet - 1) < 1e-15);
+        QVERIFY2(
+            std::fabs(gains.wet - last.wet) <= step + 1e-12, qPrintable(QString::number(frame)));
+        last = gains;
+    }
+    QCOMPARE(ab.TowardDry(), endsDry);
+    QVERIFY(!ab.Fading());
+    QCOMPARE(last.dry, endsDry ? 1.0 : 0.0);
+
+    // Set continues an alternation where it stands: the same gains as AbCrossfade's.
+    const AbCrossfade alternating(100, fade);
+    for (const std::int64_t frame : { 5, 100, 104, 150, 203, 209, 250 }) {
+        AbSwitch byHand(fade, false);
+        byHand.Set(frame / 100 % 2 == 0, frame < 100 ? fade : frame % 100);
+        const AbGains gains = byHand.Next();
+        QCOMPARE(gains.dry, alternating.At(frame).dry);
+        QCOMPARE(gains.wet, alternating.At(frame).wet);
+    }
+}
+
+void TestSignals::pcmRounding_data()
+{
+    QTest::addColumn<int>("bits");
+    QTest::addColumn<double>("units"); // the chain's output, full scale 32768
+    QTest::addColumn<qint64>("expected"); // the sample at the resolution
+    QTest::addColumn<bool>("clipped");
+    QTest::newRow("16: a half rounds to even, down") << 16 << 0.5 << qint64(0) << false;
+    QTest::newRow("16: a half rounds to even, up") << 16 << 1.5 << qint64(2) << false;
+    QTest::newRow("16: negative half to even") << 16 << -2.5 << qint64(-2) << false;
+    QTest::newRow("16: just below a half") << 16 << 0.49999999999999994 << qint64(0) << false;
+    QTest::newRow("16: the top") << 16 << 32767.4 << qint64(32767) << false;
+    QTest::newRow("16: half a step past the top") << 16 << 32767.5 << qint64(32767) << true;
+    QTest::newRow("16: the bottom, half a step below") << 16 << -32768.5 << qint64(-32768) << false;
+    QTest::newRow("16: past the bottom") << 16 << -32769.0 << qint64(-32768) << true;
+    QTest::newRow("16: far past the top") << 16 << 1e300 << qint64(32767) << true;
+    QTest::newRow("16: NaN is silence") << 16 << double(NAN) << qint64(0) << false;
+    QTest::newRow("24: a quarter step of 16 bits") << 24 << 0.25 << qint64(64) << false;
+    QTest::newRow("24: a half of 24 bits to even") << 24 << 3.0 / 512 << qint64(2) << false;
+    QTest::newRow("24: the top") << 24 << 32768.0 << qint64(8388607) << true;
+    QTest::newRow("8: 16-bit 384 is 1.5 steps") << 8 << 384.0 << qint64(2) << false;
+    QTest::newRow("32: below the top") << 32 << 32767.99 << qint64(2147482993) << false;
+}
+
+void TestSignals::pcmRounding()
+{
+    QFETCH(int, bits);
+    QFETCH(double, units);
+    QFETCH(qint64, expected);
+    QFETCH(bool, clipped);
+    PcmRounder rounder(bits);
+    const std::vector<double> block { units };
+    std::vector<std::int32_t> ints(1);
+    rounder.ToInt32(block, ints);
+    // libsndfile's integers hold the sample in their top bits.
+    QCOMPARE(static_cast<qint64>(ints.front()), expected * (qint64(1) << (32 - bits)));
+    QCOMPARE(rounder.Clipped(), clipped ? 1 : 0);
+    if (bits == 16) {
+        PcmRounder narrow(16);
+        std::vector<std::int16_t> shorts(1);
+        narrow.ToInt16(block, shorts);
+        QCOMPARE(static_cast<qint64>(shorts.front()), expected);
+    }
+    // Within range, the C library's round-to-nearest (ties to even) says the same.
+    const double scaled = units * std::ldexp(1.0, bits - 16);
+    if (!clipped && std::isfinite(units) && std::fabs(scaled) < std::ldexp(1.0, bits - 1)) {
+        QCOMPARE(static_cast<qint64>(std::nearbyint(scaled)), expected);
     }
 }
 

@@ -5,7 +5,7 @@
 # with dpkg -x into a private root and runs the unpacked programs from there: vorn-render renders,
 # vorn shows its window "Vorn - Vorn1" with Qt's Japanese translation and the SVG icon engine of
 # the system, under this X server and under a headless Wayland compositor without one. Last,
-# lintian.
+# lintian. vorn-listen answers --help and --version and refuses bad input.
 set -u
 cpack=$1 build=$2 source=$3 version=$4
 work=$(mktemp -d)
@@ -73,12 +73,15 @@ dpkg-deb -c "$deb" >"$work/contents" || die "dpkg-deb -c failed"
 expected=(
     usr/bin/vorn
     usr/bin/vorn-render
+    usr/bin/vorn-listen
     usr/share/applications/Vorn.AppID.NoVersion.desktop
     usr/share/icons/hicolor/scalable/apps/vorn.svg
     usr/share/metainfo/Vorn.AppID.NoVersion.metainfo.xml
     usr/share/man/man1/vorn.1.gz
     usr/share/man/man1/vorn-render.1.gz
+    usr/share/man/man1/vorn-listen.1.gz
     usr/share/bash-completion/completions/vorn-render
+    usr/share/bash-completion/completions/vorn-listen
     usr/share/doc/vorn/copyright
     usr/share/doc/vorn/changelog.Debian.gz
     usr/share/vorn/screenshots/vorn-frequency-response.png
@@ -112,7 +115,7 @@ done <"$work/contents"
 # --- Unpacked: the files themselves.
 root=$work/root
 dpkg -x "$deb" "$root" || die "dpkg -x failed"
-for program in vorn vorn-render; do
+for program in vorn vorn-render vorn-listen; do
     binary=$root/usr/bin/$program
     readelf -S "$binary" | grep -q '\.symtab' && fail "$program is not stripped"
     readelf -d "$binary" | grep -qE 'RPATH|RUNPATH' && fail "$program carries a library search path"
@@ -212,13 +215,13 @@ head -n1 "$root/usr/share/doc/vorn/copyright" \
     | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
     || fail "copyright is not in the machine-readable format"
 
-# Manual pages: the sections, no formatter warnings, and vorn-render's page names every
-# subcommand and option of its --help.
+# Manual pages: the sections, no formatter warnings, vorn-render's page names every subcommand and
+# option of its --help, and vorn-listen's every option of its own.
 render_page() {
     LC_ALL=C.UTF-8 MANWIDTH=${2:-80} man --warnings -E UTF-8 -l "$1" 2>"$work/man.err" | col -b
     [ -s "$work/man.err" ] && fail "$(basename "$1"): $(head -n3 "$work/man.err")"
 }
-for page in vorn vorn-render; do
+for page in vorn vorn-render vorn-listen; do
     render_page "$root/usr/share/man/man1/$page.1.gz" >"$work/$page.txt"
     for section in NAME SYNOPSIS DESCRIPTION OPTIONS 'EXIT STATUS'; do
         grep -qx "$section" "$work/$page.txt" || fail "$page.1 has no $section section"
@@ -228,7 +231,7 @@ render_page "$root/usr/share/man/man1/vorn-render.1.gz" 1000 >"$work/vorn-render
 # Under LC_ALL=C the formatter writes ASCII: the pages lose no word there (no warning, no '?'),
 # and vorn(1) names the menu items and the settings key in romaji where UTF-8 shows them in
 # Japanese, as the program does.
-for page in vorn vorn-render; do
+for page in vorn vorn-render vorn-listen; do
     LC_ALL=C MANWIDTH=1000 man --warnings -l "$root/usr/share/man/man1/$page.1.gz" \
         2>"$work/man.err" | col -bx >"$work/$page.ascii"
     [ -s "$work/man.err" ] && fail "$page.1 under LC_ALL=C: $(head -n3 "$work/man.err")"
@@ -262,6 +265,30 @@ done
 for option in $(grep -oE -- '--[a-z][a-z-]*' <<<"$help" | sort -u); do
     grep -qE -- "^ +(-h, )?$option( |\$)" <<<"$options" || fail "vorn-render.1 OPTIONS lacks $option"
 done
+
+listen_help=$("$root/usr/bin/vorn-listen" --help) || fail "vorn-listen --help failed"
+render_page "$root/usr/share/man/man1/vorn-listen.1.gz" 1000 >"$work/vorn-listen.wide"
+listen_options=$(sed -n '/^OPTIONS$/,/^KEYS$/p' "$work/vorn-listen.wide")
+[ -n "$listen_options" ] || fail "vorn-listen.1 has no OPTIONS before KEYS"
+for option in $(grep -oE -- '--[a-z][a-z-]*' <<<"$listen_help" | sort -u); do
+    grep -qE -- "^ +(-h, )?$option( |\$)" <<<"$listen_options" || fail "vorn-listen.1 OPTIONS lacks $option"
+done
+for synopsis in 'vorn-listen [options] FILE|-' 'vorn-listen [options] --capture [SOURCE]'; do
+    grep -qF -- "$synopsis" "$work/vorn-listen.wide" || fail "vorn-listen.1 SYNOPSIS lacks '$synopsis'"
+done
+
+# --- The unpacked listener, run from outside the tree, with no sound server: what it says
+# before it plays.
+listen() { "$root/usr/bin/vorn-listen" "$@"; }
+[ "$(listen --version)" = "vorn-listen $version" ] || fail "vorn-listen --version: $(listen --version)"
+refusal=$(listen --input sine --seed 2 2>&1 >/dev/null)
+status=$?
+[ $status -eq 2 ] && [ "$refusal" = "vorn-listen: --seed applies to --input noise and pink only" ] \
+    || fail "vorn-listen refused --seed for a sine with status $status: '$refusal'"
+missing=$(listen "$work/missing.wav" </dev/null 2>&1 >/dev/null)
+status=$?
+[ $status -eq 2 ] && [ "$(wc -l <<<"$missing")" -eq 1 ] \
+    || fail "vorn-listen on a missing file: status $status, '$missing'"
 
 # --- The unpacked renderer, run from outside the tree.
 cd "$work" || die "cd failed"
@@ -378,4 +405,4 @@ if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed" >&2
     exit 1
 fi
-echo "PASS: $(basename "$deb") ($(stat -c %s "$deb") bytes): control fields, contents, desktop entry, metadata, manual pages and lintian are clean; the unpacked vorn-render renders and vorn shows its window"
+echo "PASS: $(basename "$deb") ($(stat -c %s "$deb") bytes): control fields, contents, desktop entry, metadata, manual pages and lintian are clean; the unpacked vorn-render renders, vorn-listen answers and refuses, and vorn shows its window"

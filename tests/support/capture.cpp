@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QRegularExpression>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -495,6 +496,64 @@ int sinkInputs()
         return -1;
     }
     return static_cast<int>(text.count('\n'));
+}
+
+std::vector<std::map<QString, QString>> mixerStreams(const char* kind)
+{
+    QByteArray text;
+    if (!pactl({ "list", kind }, &text)) {
+        return {};
+    }
+    std::vector<std::map<QString, QString>> streams;
+    static const QRegularExpression property(QStringLiteral(R"re(^\s+([\w.]+) = "(.*)"$)re"));
+    for (const QString& line : QString::fromUtf8(text).split(u'\n')) {
+        if (!line.startsWith(u' ') && !line.startsWith(u'\t') && line.contains(u'#')) {
+            streams.emplace_back();
+        } else if (const QRegularExpressionMatch match = property.match(line);
+                   match.hasMatch() && !streams.empty()) {
+            streams.back()[match.captured(1)] = match.captured(2);
+        }
+    }
+    return streams;
+}
+
+std::map<QString, QString> mixerStream(const char* kind, const QString& client)
+{
+    for (auto& properties : mixerStreams(kind)) {
+        if (properties[QStringLiteral("application.name")] == client) {
+            return properties;
+        }
+    }
+    return {};
+}
+
+bool ensureLoopDevices()
+{
+    QByteArray sources;
+    if (pactl({ "list", "short", "sources" }, &sources) && sources.contains("vorn_left_source")) {
+        return true;
+    }
+    const std::string sink = qEnvironmentVariable("VORN_SINK").toStdString();
+    return pactl({ "load-module", "module-remap-source", "source_name=vorn_left_source",
+               "master=" + sink + ".monitor", "channels=1", "master_channel_map=front-left",
+               "channel_map=mono" })
+        && pactl({ "load-module", "module-remap-sink", "sink_name=vorn_left", "master=" + sink,
+            "channels=1", "master_channel_map=front-left", "channel_map=mono" })
+        && pactl({ "load-module", "module-remap-sink", "sink_name=vorn_right", "master=" + sink,
+            "channels=1", "master_channel_map=front-right", "channel_map=mono" });
+}
+
+void PulseTrain::Prepare(const LiveFormat& format)
+{
+    m_rate = static_cast<std::size_t>(format.rate);
+}
+
+std::size_t PulseTrain::Process(LiveBlock& block)
+{
+    for (std::size_t i = 0; i < block.frames; ++i, ++m_frame) {
+        block.output[i] = m_frame % (m_rate / 4) < m_rate / 50 ? 20000.0 / 32768.0 : 0.0;
+    }
+    return block.frames;
 }
 
 } // namespace vorn::capture

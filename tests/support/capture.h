@@ -1,5 +1,6 @@
 #pragma once
 
+#include "liveprocessor.h"
 #include "waveout.h"
 
 #include <QByteArray>
@@ -10,6 +11,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -143,5 +145,28 @@ bool soundServerControl(const char* command);
 bool pactl(const std::vector<std::string>& arguments, QByteArray* output = nullptr);
 // Streams playing into the private server now; -1 if pactl did not answer.
 int sinkInputs();
+
+// The properties of every stream of a kind ("sink-inputs", "source-outputs") from pactl's
+// listing, in order.
+std::vector<std::map<QString, QString>> mixerStreams(const char* kind);
+// The stream of the client so named (application.name), or an empty map.
+std::map<QString, QString> mixerStream(const char* kind, const QString& client);
+
+// A live loop's devices on the private server's stereo sink (VORN_SINK): a mono source of its
+// left channel (vorn_left_source), mono sinks onto its left and right channels (vorn_left,
+// vorn_right). False if they could not be made.
+bool ensureLoopDevices();
+
+// Pulses of 20 ms at 20000 four times a second, for ever: what goes into a loop to be measured.
+class PulseTrain final : public CLiveProcessor
+{
+public:
+    void Prepare(const LiveFormat& format) override;
+    std::size_t Process(LiveBlock& block) override;
+
+private:
+    std::size_t m_rate = 48000;
+    std::size_t m_frame = 0;
+};
 
 } // namespace vorn::capture

@@ -16,6 +16,7 @@
 #   soundfile       -> sim
 #   cli             -> design sim
 #   tools           -> cli design soundfile plot platform/draw resources sim
+#   listen          -> cli design soundfile platform/sound resources sim
 set(arrows_sim "")
 set(arrows_resources "")
 set(arrows_platform/draw "")
@@ -31,8 +32,9 @@ set(arrows_design sim)
 set(arrows_soundfile sim)
 set(arrows_cli design sim)
 set(arrows_tools cli design soundfile plot platform/draw resources sim)
+set(arrows_listen cli design soundfile platform/sound resources sim)
 set(folders sim resources platform/draw platform/sound platform/shell audio plot settings view
-    app/codec app design soundfile cli tools)
+    app/codec app design soundfile cli tools listen)
 
 # Which folder each header lives in; a name in two folders would make the check ambiguous.
 foreach(folder IN LISTS folders)

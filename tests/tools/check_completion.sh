@@ -58,6 +58,16 @@ vorn-render)
     expect "--input" vorn-render samples --order 4 --inp
     expect "lowpass" vorn-render coefficients --shape=low
     ;;
+vorn-listen)
+    expect "something.wav song.flac" vorn-listen so
+    expect "--capture" vorn-listen --cap
+    expect "noise pink sine step sweep" vorn-listen --input ""
+    expect "pink" vorn-listen --input=p
+    expect "" vorn-listen --latency ""
+    expect "elliptic" vorn-listen --type ell
+    expect "off" vorn-listen song.flac --dc-block ""
+    expect "--dry" vorn-listen song.flac --dr
+    ;;
 *)
     echo "FAIL: no rows for $program" >&2
     exit 1

@@ -11,7 +11,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QRegularExpression>
 #include <QTest>
 #include <QThread>
 
@@ -73,27 +72,6 @@ private:
     bool m_bOwn16;
     std::size_t m_channels = 1;
     std::size_t m_next = 0; // samples produced
-};
-
-// Pulses of 20 ms at 20000 four times a second, forever.
-class PulseProcessor final : public CLiveProcessor
-{
-public:
-    void Prepare(const LiveFormat& format) override
-    {
-        m_rate = static_cast<std::size_t>(format.rate);
-    }
-    std::size_t Process(LiveBlock& block) override
-    {
-        for (std::size_t i = 0; i < block.frames; ++i, ++m_frame) {
-            block.output[i] = m_frame % (m_rate / 4) < m_rate / 50 ? 20000.0 / 32768.0 : 0.0;
-        }
-        return block.frames;
-    }
-
-private:
-    std::size_t m_rate = kRate;
-    std::size_t m_frame = 0;
 };
 
 class PassThrough : public CLiveProcessor
@@ -182,24 +160,6 @@ bool timingChecked()
     return !qEnvironmentVariableIsSet("VORN_SKIP_SOUND_TIMING");
 }
 
-// The loop's devices: a mono source of the sink's left channel, mono sinks onto its left and
-// right channels.
-bool ensureLoopDevices()
-{
-    QByteArray sources;
-    if (pactl({ "list", "short", "sources" }, &sources) && sources.contains("vorn_left_source")) {
-        return true;
-    }
-    const std::string sink = qEnvironmentVariable("VORN_SINK").toStdString();
-    return pactl({ "load-module", "module-remap-source", "source_name=vorn_left_source",
-               "master=" + sink + ".monitor", "channels=1", "master_channel_map=front-left",
-               "channel_map=mono" })
-        && pactl({ "load-module", "module-remap-sink", "sink_name=vorn_left", "master=" + sink,
-            "channels=1", "master_channel_map=front-left", "channel_map=mono" })
-        && pactl({ "load-module", "module-remap-sink", "sink_name=vorn_right", "master=" + sink,
-            "channels=1", "master_channel_map=front-right", "channel_map=mono" });
-}
-
 LiveOptions loopOptions(int latencyMs)
 {
     LiveOptions options;
@@ -218,38 +178,6 @@ LiveOptions playbackOptions(int channels, LiveSampleFormat sample, int latencyMs
     options.latencyMs = latencyMs;
     options.client.name = "tst_livestream";
     return options;
-}
-
-// The properties of every stream of a kind ("sink-inputs", "source-outputs") from pactl's
-// listing, in order.
-std::vector<std::map<QString, QString>> mixerStreams(const char* kind)
-{
-    QByteArray text;
-    if (!pactl({ "list", kind }, &text)) {
-        return {};
-    }
-    std::vector<std::map<QString, QString>> streams;
-    static const QRegularExpression property(QStringLiteral(R"re(^\s+([\w.]+) = "(.*)"$)re"));
-    for (const QString& line : QString::fromUtf8(text).split(u'\n')) {
-        if (!line.startsWith(u' ') && !line.startsWith(u'\t') && line.contains(u'#')) {
-            streams.emplace_back();
-        } else if (const QRegularExpressionMatch match = property.match(line);
-                   match.hasMatch() && !streams.empty()) {
-            streams.back()[match.captured(1)] = match.captured(2);
-        }
-    }
-    return streams;
-}
-
-// The stream of this program's client named so, or an empty map.
-std::map<QString, QString> mixerStream(const char* kind, const QString& client)
-{
-    for (auto& properties : mixerStreams(kind)) {
-        if (properties[QStringLiteral("application.name")] == client) {
-            return properties;
-        }
-    }
-    return {};
 }
 
 // Measures the loop from vorn_left_source to vorn_right at a 10 ms target with the processor,
@@ -278,7 +206,7 @@ LoopDelays measureLoop(CLiveStream& loop, CLiveStream& pulses,
     }
     LiveOptions options = playbackOptions(1, LiveSampleFormat::Float32, 50);
     options.sink = "vorn_left";
-    if (!pulses.Start(options, std::make_shared<PulseProcessor>())) {
+    if (!pulses.Start(options, std::make_shared<PulseTrain>())) {
         QTest::qFail("the pulses did not start", __FILE__, __LINE__);
         return {};
     }
