@@ -102,6 +102,20 @@ std::string CDouble(double value)
     return text.find_first_of(".e") == std::string::npos ? text + ".0" : text;
 }
 
+std::string CHeaderOpening(double rate)
+{
+    return " *\n"
+           " * Sign convention: a1 and a2 are the denominator's coefficients, 1 + a1 z^-1 + a2 "
+           "z^-2,\n"
+           " * subtracted as above (scipy, MATLAB). Many embedded biquad libraries add the "
+           "feedback\n"
+           " * terms instead and want -a1 and -a2 (and no a0): negate them for those.\n"
+           " */\n"
+           "#ifndef VORN_SOS_H\n#define VORN_SOS_H\n\n"
+           "#define VORN_SOS_RATE_HZ "
+        + CDouble(rate) + "\n";
+}
+
 std::string CSosTables(const std::vector<SosRow>& rows, const std::vector<std::string>& names)
 {
     std::string text;
@@ -237,18 +251,7 @@ std::string CHeader(const DiscreteDesign& design)
           " * cascade on that sum, each fed with the output of the one before.\n"
         : " * VORN_SOS_PARALLEL_ROWS is 0: every row runs in cascade, each fed with the output\n"
           " * of the one before.\n";
-    text += " *\n"
-            " * Sign convention: a1 and a2 are the denominator's coefficients, 1 + a1 z^-1 + a2 "
-            "z^-2,\n"
-            " * subtracted as above (scipy, MATLAB). Many embedded biquad libraries add the "
-            "feedback\n"
-            " * terms instead and want -a1 and -a2 (and no a0): negate them for those.\n"
-            " */\n"
-            "#ifndef VORN_SOS_H\n#define VORN_SOS_H\n\n"
-            "#define VORN_SOS_RATE_HZ "
-        + FormatShortest(design.rate)
-        + (FormatShortest(design.rate).find_first_of(".e") == std::string::npos ? ".0" : "")
-        + "\n#define VORN_SOS_ROWS " + std::to_string(all.size())
+    text += CHeaderOpening(design.rate) + "#define VORN_SOS_ROWS " + std::to_string(all.size())
         + "\n#define VORN_SOS_PARALLEL_ROWS " + std::to_string(rows.parallel.size()) + "\n\n";
     text += CSosTables(all);
     text += "\n#endif /* VORN_SOS_H */\n";

@@ -24,6 +24,9 @@ namespace vorn {
 // The two tables of a C header, `vorn_sos` (doubles, 17 digits) and `vorn_sos_float` (each
 // rounded to the nearest float, 9 digits), each row after a comment naming it where `names` has
 // one; and a number as a C literal of type double ("44100.0").
+// The end of a C header's opening comment (the sign convention of its rows), the include guard's
+// start and the rate's definition, VORN_SOS_RATE_HZ.
+[[nodiscard]] std::string CHeaderOpening(double rate);
 [[nodiscard]] std::string CSosTables(
     const std::vector<SosRow>& rows, const std::vector<std::string>& names = {});
 [[nodiscard]] std::string CDouble(double value);

@@ -133,16 +133,7 @@ std::string CHeader(const FilterCoefficients& coefficients, double rate)
             " * first-order section (b2 = a2 = 0). Each row computes\n"
             " *     y[n] = b0 x[n] + b1 x[n-1] + b2 x[n-2] - a1 y[n-1] - a2 y[n-2]\n"
             " * and feeds y to the next.\n"
-            " *\n"
-            " * Sign convention: a1 and a2 are the denominator's coefficients, 1 + a1 z^-1 + a2 "
-            "z^-2,\n"
-            " * subtracted as above (scipy, MATLAB). Many embedded biquad libraries add the "
-            "feedback\n"
-            " * terms instead and want -a1 and -a2 (and no a0): negate them for those.\n"
-            " */\n"
-            "#ifndef VORN_SOS_H\n#define VORN_SOS_H\n\n"
-            "#define VORN_SOS_RATE_HZ "
-        + CDouble(rate) + "\n#define VORN_SOS_ROWS 4\n\n";
+        + CHeaderOpening(rate) + "#define VORN_SOS_ROWS 4\n\n";
     std::vector<std::string> names;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         names.push_back(StageName(i));

@@ -51,18 +51,7 @@ void CheckDesigns(const vorn::RenderCommand& command)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    std::vector<std::string> arguments(1);
-    for (std::size_t i = 0; i < size; ++i) {
-        if (data[i] == 0) {
-            arguments.emplace_back();
-        } else {
-            arguments.back() += static_cast<char>(data[i]);
-        }
-    }
-    if (size == 0) {
-        arguments.clear();
-    }
-    const vorn::RenderCommandLine parsed = vorn::ParseRenderCommandLine(arguments);
+    const vorn::RenderCommandLine parsed = vorn::ParseRenderCommandLine(vorn::fuzz::Arguments(data, size));
     using Action = vorn::CommandLineResult::Action;
     switch (parsed.result.action) {
     case Action::Run:
@@ -73,14 +62,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(parsed.result.status == 0, "help and version end with status 0");
         Check(!parsed.result.text.empty(), "help and version print something");
         break;
-    case Action::Refuse: {
-        const std::string& text = parsed.result.text;
-        Check(parsed.result.status == 2, "a refusal ends with status 2");
-        Check(text.rfind("vorn-render", 0) == 0, "a refusal names the program first");
-        Check(!text.empty() && text.back() == '\n', "a refusal is a line");
-        Check(text.find('\n') == text.size() - 1, "a refusal is one line");
+    case Action::Refuse:
+        vorn::fuzz::CheckRefusal(parsed.result.text, parsed.result.status, "vorn-render");
         break;
-    }
     }
     return 0;
 }

@@ -2,8 +2,12 @@
 
 // How a fuzz target reports a broken invariant: a line on standard error naming it, then abort(),
 // which libFuzzer and the replay both count as a failure (libFuzzer keeps the input).
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 namespace vorn::fuzz {
 
@@ -13,6 +17,34 @@ inline void Check(bool condition, const char* invariant)
         std::fprintf(stderr, "fuzz invariant broken: %s\n", invariant);
         std::abort();
     }
+}
+
+// The bytes of a command line target as an argument vector: split at each NUL byte; no bytes,
+// no arguments.
+inline std::vector<std::string> Arguments(const std::uint8_t* data, std::size_t size)
+{
+    std::vector<std::string> arguments;
+    if (size == 0) {
+        return arguments;
+    }
+    arguments.emplace_back();
+    for (std::size_t i = 0; i < size; ++i) {
+        if (data[i] == 0) {
+            arguments.emplace_back();
+        } else {
+            arguments.back() += static_cast<char>(data[i]);
+        }
+    }
+    return arguments;
+}
+
+// A command line's refusal: status 2 and one line that names the program first.
+inline void CheckRefusal(const std::string& text, int status, const std::string& program)
+{
+    Check(status == 2, "a refusal ends with status 2");
+    Check(text.rfind(program, 0) == 0, "a refusal names the program first");
+    Check(!text.empty() && text.back() == '\n', "a refusal is a line");
+    Check(text.find('\n') == text.size() - 1, "a refusal is one line");
 }
 
 } // namespace vorn::fuzz
