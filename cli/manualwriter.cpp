@@ -36,8 +36,8 @@ int WriteManualAndCompletion(
             page = FillManualPage(page, ".\\\" The examples from " + program + "'s help.",
                 ManualExamples(line.App(), line.Help()));
         }
-        for (const auto& [path, text] : { std::pair { files[1], page },
-                 std::pair { files[2], BashCompletion(line.App()) } }) {
+        for (const auto& [path, text] :
+            { std::pair { files[1], page }, std::pair { files[2], BashCompletion(line.App()) } }) {
             std::ofstream out(path);
             out << text;
             out.close();

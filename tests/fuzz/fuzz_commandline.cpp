@@ -51,7 +51,8 @@ void CheckDesigns(const vorn::RenderCommand& command)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const vorn::RenderCommandLine parsed = vorn::ParseRenderCommandLine(vorn::fuzz::Arguments(data, size));
+    const vorn::RenderCommandLine parsed
+        = vorn::ParseRenderCommandLine(vorn::fuzz::Arguments(data, size));
     using Action = vorn::CommandLineResult::Action;
     switch (parsed.result.action) {
     case Action::Run:

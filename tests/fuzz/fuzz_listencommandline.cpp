@@ -38,7 +38,7 @@ void CheckPlayable(const vorn::ListenOptions& options)
         const double rate = options.source == vorn::ListenSource::Signal
             ? static_cast<double>(options.rate)
             : std::max(768000.0,
-                  2.5 * std::max(options.design->cornerHz, options.design->dcBlockHz.value_or(0.0)));
+                2.5 * std::max(options.design->cornerHz, options.design->dcBlockHz.value_or(0.0)));
         try {
             vorn::CheckDesign(*options.design, rate);
         } catch (const std::invalid_argument&) {
@@ -51,7 +51,8 @@ void CheckPlayable(const vorn::ListenOptions& options)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const vorn::ListenCommandLine parsed = vorn::ParseListenCommandLine(vorn::fuzz::Arguments(data, size));
+    const vorn::ListenCommandLine parsed
+        = vorn::ParseListenCommandLine(vorn::fuzz::Arguments(data, size));
     using Action = vorn::CommandLineResult::Action;
     switch (parsed.result.action) {
     case Action::Run:
