@@ -1,5 +1,7 @@
 #include "pcmrounder.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace vorn {
@@ -17,11 +19,23 @@ void PcmRounder::Round(std::span<const double> units, std::span<Integer> out, st
     // Adding and taking away 1.5 * 2^52 rounds any magnitude below 2^51 to an integer, ties to
     // even (the default rounding mode).
     constexpr double kRounder = 0x1.8p52;
-    double peak = m_peak;
+    // The peak first, with four running maxima, so that no sample waits for the one before it
+    // (the largest of magnitudes is the same in any order; NaN never counts).
+    std::array<double, 4> peaks { m_peak, m_peak, m_peak, m_peak };
+    std::size_t at = 0;
+    for (; at + 4 <= units.size(); at += 4) {
+        for (std::size_t lane = 0; lane < 4; ++lane) {
+            const double magnitude = std::fabs(units[at + lane]);
+            peaks[lane] = magnitude > peaks[lane] ? magnitude : peaks[lane];
+        }
+    }
+    for (; at < units.size(); ++at) {
+        const double magnitude = std::fabs(units[at]);
+        peaks[0] = magnitude > peaks[0] ? magnitude : peaks[0];
+    }
+    m_peak = std::max(std::max(peaks[0], peaks[1]), std::max(peaks[2], peaks[3]));
     std::int64_t clipped = m_clipped;
     for (std::size_t i = 0; i < units.size(); ++i) {
-        const double magnitude = std::fabs(units[i]);
-        peak = magnitude > peak ? magnitude : peak;
         const double v = units[i] * scale;
         double q = 0.0;
         if (std::fabs(v) < high + 0.5) {
@@ -36,7 +50,6 @@ void PcmRounder::Round(std::span<const double> units, std::span<Integer> out, st
         } // NaN stays silent
         out[i] = static_cast<Integer>(static_cast<std::int64_t>(q) * factor);
     }
-    m_peak = peak;
     m_clipped = clipped;
 }
 

@@ -34,6 +34,7 @@ private slots:
     void unusableInput();
     void crossfade();
     void chainUnits();
+    void peaksInEveryPlace();
     void switchByHand_data();
     void switchByHand();
     void pcmRounding_data();
@@ -258,6 +259,30 @@ void TestSignals::chainUnits()
     QCOMPARE(ToChainUnits(louder, 1.0, peak), std::int64_t { 0 });
     QCOMPARE(peak, 1.5);
     QCOMPARE(louder.front(), -49152.0);
+}
+
+void TestSignals::peaksInEveryPlace()
+{
+    // The input's and the rounder's peaks, wherever in a block the largest magnitude lies (the
+    // peaks are kept in several running maxima and a tail), against the largest magnitude found
+    // the plain way.
+    for (std::size_t length = 1; length <= 11; ++length) {
+        for (std::size_t at = 0; at < length; ++at) {
+            std::vector<double> block(length);
+            for (std::size_t i = 0; i < length; ++i) {
+                block[i] = (i % 2 == 0 ? 0.01 : -0.02) * static_cast<double>(i + 1) / 16;
+            }
+            block[at] = at % 2 == 0 ? -0.9 : 0.8;
+            const double expected = std::fabs(block[at]);
+            double peak = 0.0;
+            static_cast<void>(ToChainUnits(block, 1.0, peak));
+            QCOMPARE(peak, expected);
+            PcmRounder rounder(16);
+            std::vector<std::int16_t> shorts(length);
+            rounder.ToInt16(block, shorts);
+            QCOMPARE(rounder.Peak(), expected * 32768.0);
+        }
+    }
 }
 
 void TestSignals::switchByHand_data()
