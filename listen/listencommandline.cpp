@@ -54,6 +54,9 @@ void CheckSource(const CLI::App& app, const ListenArguments& arguments, ListenOp
     options.source = file ? ListenSource::File
         : capture         ? ListenSource::Capture
                           : ListenSource::Signal;
+    if (file && arguments.file.empty()) {
+        throw UsageError("FILE is empty: give a file's name, or - for standard input");
+    }
     options.path = arguments.file;
     options.device = arguments.capture;
     if (!signal) {

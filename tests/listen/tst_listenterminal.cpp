@@ -141,6 +141,8 @@ private slots:
         QTest::newRow("a named source") << QStringList { "--capture", "x.monitor" } << -1 << "";
         QTest::newRow("noise") << QStringList { "--input", "pink", "--seed", "7" } << -1 << "";
         QTest::newRow("nothing") << QStringList {} << 2 << "vorn-listen: nothing to play";
+        QTest::newRow("an empty FILE")
+            << QStringList { "--", "" } << 2 << "vorn-listen: FILE is empty";
         QTest::newRow("two things") << QStringList { "a.wav", "--input", "sine" } << 2
                                     << "vorn-listen: play one thing at a time";
         QTest::newRow("--freq for noise") << QStringList { "--input", "noise", "--freq", "3" } << 2
