@@ -231,6 +231,9 @@ LoopDelays measureLoop(CLiveStream& loop, CLiveStream& pulses,
 
 } // namespace
 
+// How many times a run whose recording may have lost a period is tried.
+constexpr int kAttempts = 3;
+
 class TestLiveStream : public QObject
 {
     Q_OBJECT
@@ -261,45 +264,56 @@ private slots:
     {
         QFETCH(bool, own16);
         const std::size_t frames = 3 * kRate / 2;
-        SinkRecorder recorder;
-        QVERIFY2(recorder.start(kRate, 2), "parec did not record the sink's monitor");
-        // A sanitizer slows the audio thread several times: more in hand there.
-        QVERIFY(
-            m_stream->Start(playbackOptions(2, LiveSampleFormat::S16, timingChecked() ? 100 : 500),
-                std::make_shared<SequenceProcessor>(frames, own16)));
-        QStringList seen;
-        LiveEvent started;
-        QVERIFY2(waitForEvent(*m_stream, LiveEventKind::Started, 5000, &started, &seen) >= 0.0,
-            qPrintable(seen.join(u'\n')));
-        QCOMPARE(started.format.sample, LiveSampleFormat::S16);
-        QCOMPARE(started.format.channels, 2);
-        QCOMPARE(QString::fromUtf8(started.sink), qEnvironmentVariable("VORN_SINK"));
-        QVERIFY2(waitForEvent(*m_stream, LiveEventKind::Ended, 8000, nullptr, &seen) >= 0.0,
-            qPrintable(seen.join(u'\n')));
-        QCOMPARE(m_stream->State(), LiveState::Ended);
-        QTest::qWait(200);
-        recorder.stop();
-        m_stream->Stop();
-
         std::vector<std::int16_t> expected(frames * 2);
         for (std::size_t i = 0; i < expected.size(); ++i) {
             expected[i] = sequenceSample(i);
         }
-        const std::vector<std::int16_t> recording = recorder.samples();
-        const std::size_t at = findExact(recording, expected.data(), 64, 0);
-        QVERIFY2(at != std::size_t(-1), "the sequence's start is not in the recording");
-        QCOMPARE(at % 2, std::size_t { 0 }); // left stays left
-        std::size_t same = 0;
-        while (same < expected.size() && at + same < recording.size()
-            && recording[at + same] == expected[same]) {
-            ++same;
+        // A loaded machine's server may drop a period of the recording now and then (under the
+        // sanitizers most of all); a run whose recording lost one is tried again, twice at most.
+        for (int attempt = 1;; ++attempt) {
+            SinkRecorder recorder;
+            QVERIFY2(recorder.start(kRate, 2), "parec did not record the sink's monitor");
+            // A sanitizer slows the audio thread several times: more in hand there.
+            QVERIFY(m_stream->Start(
+                playbackOptions(2, LiveSampleFormat::S16, timingChecked() ? 100 : 500),
+                std::make_shared<SequenceProcessor>(frames, own16)));
+            QStringList seen;
+            LiveEvent started;
+            QVERIFY2(waitForEvent(*m_stream, LiveEventKind::Started, 5000, &started, &seen) >= 0.0,
+                qPrintable(seen.join(u'\n')));
+            QCOMPARE(started.format.sample, LiveSampleFormat::S16);
+            QCOMPARE(started.format.channels, 2);
+            QCOMPARE(QString::fromUtf8(started.sink), qEnvironmentVariable("VORN_SINK"));
+            QVERIFY2(waitForEvent(*m_stream, LiveEventKind::Ended, 8000, nullptr, &seen) >= 0.0,
+                qPrintable(seen.join(u'\n')));
+            QCOMPARE(m_stream->State(), LiveState::Ended);
+            QTest::qWait(200);
+            recorder.stop();
+            m_stream->Stop();
+            const LiveCounters counters = m_stream->Counters();
+
+            const std::vector<std::int16_t> recording = recorder.samples();
+            const std::size_t at = findExact(recording, expected.data(), 64, 0);
+            std::size_t same = 0;
+            while (at != std::size_t(-1) && same < expected.size() && at + same < recording.size()
+                && recording[at + same] == expected[same]) {
+                ++same;
+            }
+            if (same != expected.size() && attempt < kAttempts) {
+                qWarning("attempt %d: only %zu of %zu samples bit-exact; again", attempt, same,
+                    expected.size());
+                continue;
+            }
+            QVERIFY2(at != std::size_t(-1), "the sequence's start is not in the recording");
+            QCOMPARE(at % 2, std::size_t { 0 }); // left stays left
+            QVERIFY2(same == expected.size(),
+                qPrintable(QStringLiteral("only %1 of %2 samples bit-exact")
+                               .arg(same)
+                               .arg(expected.size())));
+            QCOMPARE(counters.writtenFrames, std::uint64_t { frames });
+            QCOMPARE(counters.clippedSamples, std::uint64_t { 0 });
+            return;
         }
-        QVERIFY2(same == expected.size(),
-            qPrintable(
-                QStringLiteral("only %1 of %2 samples bit-exact").arg(same).arg(expected.size())));
-        const LiveCounters counters = m_stream->Counters();
-        QCOMPARE(counters.writtenFrames, std::uint64_t { frames });
-        QCOMPARE(counters.clippedSamples, std::uint64_t { 0 });
     }
 
     void aJumpBackAfterTheEndPlaysAgain()
