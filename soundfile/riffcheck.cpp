@@ -43,10 +43,20 @@ bool HasRunawayListEntry(const ReadAt& read, std::int64_t length)
     bool bigEndian = false;
     const std::vector<unsigned char> head = WaveHead(read, length, bigEndian);
     const std::size_t span = head.size();
+    // Where the samples may begin: the first data chunk's id (the fuzz target found a LIST of
+    // no known type, whose entries libsndfile walks for ever, before it).
+    std::size_t samples = span;
+    for (std::size_t at = 12; at + 4 <= span; ++at) {
+        if (std::memcmp(head.data() + at, "data", 4) == 0) {
+            samples = at;
+            break;
+        }
+    }
     for (std::size_t list = 12; list + 12 <= span; ++list) {
         const unsigned char* at = head.data() + list;
         if (std::memcmp(at, "LIST", 4) != 0
-            || (std::memcmp(at + 8, "INFO", 4) != 0 && std::memcmp(at + 8, "adtl", 4) != 0)) {
+            || (list >= samples && std::memcmp(at + 8, "INFO", 4) != 0
+                && std::memcmp(at + 8, "adtl", 4) != 0)) {
             continue;
         }
         // The entries after the list's type, each an id and a size, up to the list's end.

@@ -15,6 +15,8 @@ using ReadAt = std::function<bool(std::int64_t offset, void* to, std::size_t cou
 // that wraps round, and reads the same entry for ever. Such a file is damaged, and the renderer
 // refuses it before libsndfile reads it. libsndfile looks for chunks byte by byte where a header
 // is damaged, so the LIST is looked for at every offset, not only where a chunk should begin.
+// libsndfile walks the entries of a LIST of any other type the same way: before the first data
+// chunk (where no samples can make the four letters by chance) a LIST of any type counts too.
 [[nodiscard]] bool HasRunawayListEntry(const ReadAt& read, std::int64_t length);
 
 // Whether a WAV or RF64 file has more than one format chunk in its first mebibyte, looked for at
