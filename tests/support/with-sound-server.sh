@@ -114,6 +114,10 @@ start_pipewire() {
     wireplumber >>"$log" 2>&1 &
     disown
     echo $! >>"$(pids_file)"
+    # Made here, not by pipewire-pulse: the first pactl below, run while pipewire-pulse starts,
+    # may make it between pipewire-pulse's look and its mkdir, which then fails ("File exists")
+    # and takes the server down.
+    mkdir -p -m 700 "$XDG_RUNTIME_DIR/pulse"
     pipewire-pulse >>"$log" 2>&1 &
     disown
     echo $! >>"$(pids_file)"
