@@ -53,19 +53,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     const vorn::RenderCommandLine parsed
         = vorn::ParseRenderCommandLine(vorn::fuzz::Arguments(data, size));
-    using Action = vorn::CommandLineResult::Action;
-    switch (parsed.result.action) {
-    case Action::Run:
+    if (vorn::fuzz::CheckTextOrRefusal(parsed.result, "vorn-render")) {
         Check(!parsed.command.name.empty(), "a command to run has a name");
         CheckDesigns(parsed.command);
-        break;
-    case Action::Print:
-        Check(parsed.result.status == 0, "help and version end with status 0");
-        Check(!parsed.result.text.empty(), "help and version print something");
-        break;
-    case Action::Refuse:
-        vorn::fuzz::CheckRefusal(parsed.result.text, parsed.result.status, "vorn-render");
-        break;
     }
     return 0;
 }

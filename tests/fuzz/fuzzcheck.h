@@ -38,13 +38,22 @@ inline std::vector<std::string> Arguments(const std::uint8_t* data, std::size_t 
     return arguments;
 }
 
-// A command line's refusal: status 2 and one line that names the program first.
-inline void CheckRefusal(const std::string& text, int status, const std::string& program)
+// What a command line parser gave, when it is not something to run: help or the version
+// (status 0, some text), or a refusal (status 2, one line that names the program first).
+// Returns whether it is something to run, for the target to check further.
+template <typename Result> bool CheckTextOrRefusal(const Result& result, const std::string& program)
 {
-    Check(status == 2, "a refusal ends with status 2");
-    Check(text.rfind(program, 0) == 0, "a refusal names the program first");
-    Check(!text.empty() && text.back() == '\n', "a refusal is a line");
-    Check(text.find('\n') == text.size() - 1, "a refusal is one line");
+    using Action = typename Result::Action;
+    if (result.action == Action::Print) {
+        Check(result.status == 0, "help and version end with status 0");
+        Check(!result.text.empty(), "help and version print something");
+    } else if (result.action == Action::Refuse) {
+        Check(result.status == 2, "a refusal ends with status 2");
+        Check(result.text.rfind(program, 0) == 0, "a refusal names the program first");
+        Check(!result.text.empty() && result.text.back() == '\n', "a refusal is a line");
+        Check(result.text.find('\n') == result.text.size() - 1, "a refusal is one line");
+    }
+    return result.action == Action::Run;
 }
 
 } // namespace vorn::fuzz
