@@ -43,7 +43,7 @@ bool HasRunawayListEntry(const ReadAt& read, std::int64_t length)
     bool bigEndian = false;
     const std::vector<unsigned char> head = WaveHead(read, length, bigEndian);
     const std::size_t span = head.size();
-    // Where the samples may begin: the first data chunk's id (the fuzz target found a LIST of
+    // Where the samples may begin: the first data chunk's id (the fuzz target found LISTs of
     // no known type, whose entries libsndfile walks for ever, before it).
     std::size_t samples = span;
     for (std::size_t at = 12; at + 4 <= span; ++at) {
@@ -59,10 +59,22 @@ bool HasRunawayListEntry(const ReadAt& read, std::int64_t length)
                 && std::memcmp(at + 8, "adtl", 4) != 0)) {
             continue;
         }
-        // The entries after the list's type, each an id and a size, up to the list's end.
+        // The entries up to the list's end, walked as libsndfile walks them: from the list's
+        // type on, which for a type it does not know is read as an entry's id with a size after
+        // it (the fuzz target found such a "size" of 4 GiB - 8, which libsndfile takes for a
+        // step 8 bytes back, to the same entry); INFO and adtl are ids without a size; a zero
+        // id or a data chunk ends the walk.
         const std::size_t end = std::min<std::uint64_t>(list + 8 + Size(at + 4, bigEndian), span);
-        for (std::uint64_t entry = list + 12; entry + 8 <= end;) {
-            const std::uint64_t size = Size(head.data() + entry + 4, bigEndian);
+        for (std::uint64_t entry = list + 8; entry + 4 <= end;) {
+            const unsigned char* id = head.data() + entry;
+            if (std::memcmp(id, "INFO", 4) == 0 || std::memcmp(id, "adtl", 4) == 0) {
+                entry += 4;
+                continue;
+            }
+            if (Size(id, false) == 0 || std::memcmp(id, "data", 4) == 0 || entry + 8 > end) {
+                break;
+            }
+            const std::uint64_t size = Size(id + 4, bigEndian);
             if (size + (size & 1) >= kAbsurdEntry) {
                 return true;
             }
