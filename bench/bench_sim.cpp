@@ -83,11 +83,11 @@ BENCHMARK(BM_MultichannelChain)->Arg(1)->Arg(2)->Arg(6);
 // zeros, residues and sections.
 void BM_DesignElliptic10(benchmark::State& state)
 {
-    vorn::DesignSpec spec;
-    spec.type = vorn::FilterType::Elliptic;
-    spec.order = 10;
+    vorn::DesignPlan plan;
+    plan.type = vorn::FilterType::Elliptic;
+    plan.order = 10;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(vorn::Discretise(spec, 48000).sections.data());
+        benchmark::DoNotOptimize(vorn::Discretise(plan, 48000).sections.data());
     }
 }
 BENCHMARK(BM_DesignElliptic10)->Unit(benchmark::kMicrosecond);
@@ -96,10 +96,10 @@ BENCHMARK(BM_DesignElliptic10)->Unit(benchmark::kMicrosecond);
 // Butterworth, computed, or an order-10 elliptic) and channels.
 void BM_DesignChain(benchmark::State& state)
 {
-    vorn::DesignSpec spec;
-    spec.order = static_cast<int>(state.range(0));
-    spec.type = spec.order == 10 ? vorn::FilterType::Elliptic : vorn::FilterType::Butterworth;
-    vorn::DesignChain chain(vorn::Discretise(spec, 48000), static_cast<int>(state.range(1)));
+    vorn::DesignPlan plan;
+    plan.order = static_cast<int>(state.range(0));
+    plan.type = plan.order == 10 ? vorn::FilterType::Elliptic : vorn::FilterType::Butterworth;
+    vorn::DesignChain chain(vorn::Discretise(plan, 48000), static_cast<int>(state.range(1)));
     std::vector<double> block(static_cast<std::size_t>(kBlockSamples), 1000.0);
     for (auto _ : state) {
         chain.Process(block);

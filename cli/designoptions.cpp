@@ -84,7 +84,7 @@ template <typename T> T Digit(const std::vector<T>& list, const T& fallback, std
 std::shared_ptr<const DesignOptions> DesignOptions::Add(CommandLine& line, CLI::App& command)
 {
     auto options = std::make_shared<DesignOptions>();
-    const DesignSpec defaults;
+    const DesignPlan defaults;
     const std::vector<std::string> types = Names(kTypes, TypeName);
     const std::vector<std::string> shapes = Names(kShapes, ShapeName);
     const std::vector<std::string> holds = Names(kHolds, HoldName);
@@ -175,7 +175,7 @@ bool DesignOptions::Given() const
         || !m_ripples.empty() || !m_stopbands.empty() || !m_dcBlocks.empty() || !m_holds.empty();
 }
 
-std::vector<DesignSpec> DesignOptions::Designs(
+std::vector<DesignPlan> DesignOptions::Designs(
     bool listsAllowed, const std::string& listsWhere) const
 {
     if (!Given()) {
@@ -203,7 +203,7 @@ std::vector<DesignSpec> DesignOptions::Designs(
             + " designs: at most " + std::to_string(kMaxDesigns) + " can be compared");
     }
 
-    const DesignSpec defaults;
+    const DesignPlan defaults;
     const std::vector<FilterType> types
         = m_types.empty() ? std::vector<FilterType> { defaults.type } : m_types;
     if (!m_ripples.empty() && std::none_of(types.begin(), types.end(), HasRipple)) {
@@ -213,27 +213,27 @@ std::vector<DesignSpec> DesignOptions::Designs(
         throw UsageError("--stopband applies to --type chebyshev2 and elliptic only");
     }
 
-    std::vector<DesignSpec> designs;
+    std::vector<DesignPlan> designs;
     for (std::size_t n = 0; n < combinations; ++n) {
         // The combination's digits, --hold changing fastest.
         std::size_t index = n;
-        DesignSpec spec;
-        spec.hold = Digit(m_holds, defaults.hold, index);
-        spec.dcBlockHz = Digit(m_dcBlocks, defaults.dcBlockHz, index);
-        spec.stopbandDb = Digit(m_stopbands, defaults.stopbandDb, index);
-        spec.rippleDb = Digit(m_ripples, defaults.rippleDb, index);
-        spec.shape = Digit(m_shapes, defaults.shape, index);
-        spec.cornerHz = Digit(m_corners, defaults.cornerHz, index);
-        spec.order = Digit(m_orders, defaults.order, index);
-        spec.type = Digit(m_types, defaults.type, index);
-        if (!HasRipple(spec.type)) {
-            spec.rippleDb = defaults.rippleDb;
+        DesignPlan plan;
+        plan.hold = Digit(m_holds, defaults.hold, index);
+        plan.dcBlockHz = Digit(m_dcBlocks, defaults.dcBlockHz, index);
+        plan.stopbandDb = Digit(m_stopbands, defaults.stopbandDb, index);
+        plan.rippleDb = Digit(m_ripples, defaults.rippleDb, index);
+        plan.shape = Digit(m_shapes, defaults.shape, index);
+        plan.cornerHz = Digit(m_corners, defaults.cornerHz, index);
+        plan.order = Digit(m_orders, defaults.order, index);
+        plan.type = Digit(m_types, defaults.type, index);
+        if (!HasRipple(plan.type)) {
+            plan.rippleDb = defaults.rippleDb;
         }
-        if (!HasStopband(spec.type)) {
-            spec.stopbandDb = defaults.stopbandDb;
+        if (!HasStopband(plan.type)) {
+            plan.stopbandDb = defaults.stopbandDb;
         }
-        if (std::find(designs.begin(), designs.end(), spec) == designs.end()) {
-            designs.push_back(spec);
+        if (std::find(designs.begin(), designs.end(), plan) == designs.end()) {
+            designs.push_back(plan);
         }
     }
     return designs;
@@ -254,9 +254,9 @@ std::string DesignOptions::Synopsis()
     return synopsis;
 }
 
-void CheckDesigns(const std::vector<DesignSpec>& designs, double rate)
+void CheckDesigns(const std::vector<DesignPlan>& designs, double rate)
 {
-    for (const DesignSpec& design : designs) {
+    for (const DesignPlan& design : designs) {
         CheckDesign(design, rate);
     }
 }

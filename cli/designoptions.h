@@ -1,6 +1,6 @@
 #pragma once
 
-#include "designspec.h"
+#include "designplan.h"
 
 #include <cstddef>
 #include <memory>
@@ -23,7 +23,7 @@ inline constexpr const char* kDesignGroup = "design options";
 
 // The design options, declared here once for every command that runs a filter: --type, --order,
 // --corner, --shape, --ripple, --stopband, --dc-block, --hold. None given: the command runs the
-// window's chain. Any given: a computed design (DesignSpec) with the others at their defaults.
+// window's chain. Any given: a computed design (DesignPlan) with the others at their defaults.
 // Each option also takes a comma-separated list ("--order 2,4,6"); where the command allows
 // lists, the lists combine into every combination of their values.
 class DesignOptions
@@ -38,7 +38,7 @@ public:
     // does not have is left at its default, and equal designs are given once. Throws UsageError
     // for a list where `listsAllowed` is false (`listsWhere` says where they are), for more than
     // kMaxDesigns combinations, and for --ripple or --stopband without a type that has one.
-    [[nodiscard]] std::vector<DesignSpec> Designs(
+    [[nodiscard]] std::vector<DesignPlan> Designs(
         bool listsAllowed, const std::string& listsWhere) const;
 
     // "[--type butterworth|bessel|...] [--order N] ...": the options for a synopsis.
@@ -56,6 +56,6 @@ private:
 };
 
 // CheckDesign for each design, at `rate` (Hz). Throws std::invalid_argument naming the option.
-void CheckDesigns(const std::vector<DesignSpec>& designs, double rate);
+void CheckDesigns(const std::vector<DesignPlan>& designs, double rate);
 
 } // namespace vorn

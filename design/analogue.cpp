@@ -223,29 +223,29 @@ AnalogueFilter Elliptic(int order, double rippleDb, double stopbandDb)
 
 } // namespace
 
-AnalogueFilter NormalisedPrototype(const DesignSpec& spec)
+AnalogueFilter NormalisedPrototype(const DesignPlan& plan)
 {
-    switch (spec.type) {
+    switch (plan.type) {
     case FilterType::Butterworth:
-        return Butterworth(spec.order);
+        return Butterworth(plan.order);
     case FilterType::Bessel:
-        return Bessel(spec.order);
+        return Bessel(plan.order);
     case FilterType::Chebyshev1:
-        return ChebyshevI(spec.order, spec.rippleDb);
+        return ChebyshevI(plan.order, plan.rippleDb);
     case FilterType::Chebyshev2:
-        return ChebyshevII(spec.order, spec.stopbandDb);
+        return ChebyshevII(plan.order, plan.stopbandDb);
     case FilterType::Elliptic:
-        return Elliptic(spec.order, spec.rippleDb, spec.stopbandDb);
+        return Elliptic(plan.order, plan.rippleDb, plan.stopbandDb);
     }
     return {};
 }
 
-AnalogueFilter AnaloguePrototype(const DesignSpec& spec)
+AnalogueFilter AnaloguePrototype(const DesignPlan& plan)
 {
-    const AnalogueFilter normalised = NormalisedPrototype(spec);
-    const double wc = 2 * kPi * spec.cornerHz;
+    const AnalogueFilter normalised = NormalisedPrototype(plan);
+    const double wc = 2 * kPi * plan.cornerHz;
     AnalogueFilter filter;
-    if (spec.shape == FilterShape::LowPass) {
+    if (plan.shape == FilterShape::LowPass) {
         // s -> s / wc: every root times wc, the gain times wc^(N - M).
         for (const Complex& z : normalised.zeros) {
             filter.zeros.push_back(z * wc);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "designspec.h"
+#include "designplan.h"
 
 #include <complex>
 #include <vector>
@@ -22,8 +22,8 @@ struct AnalogueFilter
 // The analogue filter a design names, without the DC block: its low-pass prototype normalised
 // to the corner 1 rad/s, scaled to the corner (s -> s / wc) or, for a high-pass, transformed
 // s -> wc / s. Poles and zeros come in the order of the prototype's formulas, pairs upper first.
-// The spec must have passed CheckDesign.
-[[nodiscard]] AnalogueFilter AnaloguePrototype(const DesignSpec& spec);
+// The plan must have passed CheckDesign.
+[[nodiscard]] AnalogueFilter AnaloguePrototype(const DesignPlan& plan);
 
 // The normalised low-pass prototype (corner 1 rad/s):
 //   Butterworth: poles e^(j pi (2m + N + 1) / 2N), -3 dB at 1;
@@ -32,7 +32,7 @@ struct AnalogueFilter
 //   Chebyshev I: equiripple in the pass band, -ripple at 1 (at DC too for even orders);
 //   Chebyshev II: zeros on the imaginary axis, -stopband at 1, unity at DC;
 //   elliptic: equiripple in both bands, -ripple at 1, the stop band reached at 1 / k.
-[[nodiscard]] AnalogueFilter NormalisedPrototype(const DesignSpec& spec);
+[[nodiscard]] AnalogueFilter NormalisedPrototype(const DesignPlan& plan);
 
 // H(s) at any complex s.
 [[nodiscard]] std::complex<double> Evaluate(const AnalogueFilter& filter, std::complex<double> s);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "designspec.h"
+#include "designplan.h"
 
 #include <memory>
 #include <optional>
@@ -25,6 +25,6 @@ public:
 // The window's chain (no design) or the sampled design, at `rate` Hz for `channels` channels,
 // every state at rest. A design must have passed CheckDesign at the rate.
 [[nodiscard]] std::unique_ptr<ChannelFilter> MakeChannelFilter(
-    const std::optional<DesignSpec>& design, double rate, int channels);
+    const std::optional<DesignPlan>& design, double rate, int channels);
 
 } // namespace vorn

@@ -68,7 +68,7 @@ inline T Step(
 } // namespace
 
 DesignChain::DesignChain(const DiscreteDesign& design, int channels)
-    : m_whole(design.spec.hold == HoldMode::Whole)
+    : m_whole(design.plan.hold == HoldMode::Whole)
     , m_direct(design.direct)
     , m_dcBlock(design.dcBlock)
     , m_rho(design.rho)
@@ -129,7 +129,7 @@ std::vector<double> DesignChain::Run(
 }
 
 std::unique_ptr<ChannelFilter> MakeChannelFilter(
-    const std::optional<DesignSpec>& design, double rate, int channels)
+    const std::optional<DesignPlan>& design, double rate, int channels)
 {
     if (!design) {
         return std::make_unique<MultichannelChain>(rate, channels);

@@ -64,12 +64,12 @@ std::string JsonRow(const SosRow& row)
 
 bool IsParallel(const DiscreteDesign& design)
 {
-    return design.spec.hold == HoldMode::Whole;
+    return design.plan.hold == HoldMode::Whole;
 }
 
 std::string Header(const DiscreteDesign& design, const char* lead)
 {
-    std::string text = std::string(lead) + DesignName(design.spec) + ", sampled at "
+    std::string text = std::string(lead) + DesignName(design.plan) + ", sampled at "
         + FormatDouble15g(design.rate) + " Hz ";
     text += IsParallel(design) ? "with the input held over the whole filter"
                                : "with each section's input held on its own";
@@ -78,19 +78,19 @@ std::string Header(const DiscreteDesign& design, const char* lead)
 
 std::string DesignFields(const DiscreteDesign& design)
 {
-    const DesignSpec& spec = design.spec;
-    std::string text = "{\"name\": \"" + DesignName(spec) + "\", \"type\": \""
-        + std::string(TypeName(spec.type)) + "\", \"order\": " + std::to_string(spec.order)
-        + ", \"cornerHz\": " + Shortest(spec.cornerHz) + ", \"shape\": \""
-        + std::string(ShapeName(spec.shape)) + "\"";
-    if (HasRipple(spec.type)) {
-        text += ", \"rippleDb\": " + Shortest(spec.rippleDb);
+    const DesignPlan& plan = design.plan;
+    std::string text = "{\"name\": \"" + DesignName(plan) + "\", \"type\": \""
+        + std::string(TypeName(plan.type)) + "\", \"order\": " + std::to_string(plan.order)
+        + ", \"cornerHz\": " + Shortest(plan.cornerHz) + ", \"shape\": \""
+        + std::string(ShapeName(plan.shape)) + "\"";
+    if (HasRipple(plan.type)) {
+        text += ", \"rippleDb\": " + Shortest(plan.rippleDb);
     }
-    if (HasStopband(spec.type)) {
-        text += ", \"stopbandDb\": " + Shortest(spec.stopbandDb);
+    if (HasStopband(plan.type)) {
+        text += ", \"stopbandDb\": " + Shortest(plan.stopbandDb);
     }
-    text += ", \"dcBlockHz\": " + (spec.dcBlockHz ? Shortest(*spec.dcBlockHz) : "null");
-    text += ", \"hold\": \"" + std::string(HoldName(spec.hold)) + "\"}";
+    text += ", \"dcBlockHz\": " + (plan.dcBlockHz ? Shortest(*plan.dcBlockHz) : "null");
+    text += ", \"hold\": \"" + std::string(HoldName(plan.hold)) + "\"}";
     return text;
 }
 
@@ -190,7 +190,7 @@ std::string SosText(const DiscreteDesign& design)
         }
     }
     if (design.dcBlock) {
-        text += "# DC block: " + FrequencyName(*design.spec.dcBlockHz)
+        text += "# DC block: " + FrequencyName(*design.plan.dcBlockHz)
             + ", first-order (b2 = a2 = 0), in cascade\n" + RowText(rows.cascade.back());
     }
     return text;
@@ -220,7 +220,7 @@ std::string Json(const DiscreteDesign& design)
             + Shortest(section.direct) + (i + 1 < design.sections.size() ? "},\n" : "}\n");
     }
     text += "  ],\n  \"dcBlock\": ";
-    text += design.dcBlock ? "{\"cornerHz\": " + Shortest(*design.spec.dcBlockHz) + ", "
+    text += design.dcBlock ? "{\"cornerHz\": " + Shortest(*design.plan.dcBlockHz) + ", "
             + JsonRow(rows.cascade.back()) + "}"
                            : std::string("null");
     text += ",\n  \"analogue\": {\"unit\": \"rad/s\", \"gain\": " + Shortest(design.analogue.gain)
@@ -228,7 +228,7 @@ std::string Json(const DiscreteDesign& design)
         + ",\n    \"poles\": " + JsonComplexList(design.analogue.poles);
     if (design.dcBlock) {
         text += ",\n    \"dcBlockZero\": " + JsonComplex(0.0)
-            + ", \"dcBlockPole\": " + JsonComplex(-kTwoPi * *design.spec.dcBlockHz);
+            + ", \"dcBlockPole\": " + JsonComplex(-kTwoPi * *design.plan.dcBlockHz);
     }
     text += "}\n}\n";
     return text;

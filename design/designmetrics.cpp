@@ -19,7 +19,7 @@ constexpr std::size_t kMaxSamples = std::size_t { 1 } << 22;
 
 bool IsHighPass(const DiscreteDesign& design)
 {
-    return design.spec.shape == FilterShape::HighPass;
+    return design.plan.shape == FilterShape::HighPass;
 }
 
 // The final value the figures are relative to: H(0) of a low-pass, H(inf) of a high-pass.
@@ -65,7 +65,7 @@ double MetricsSpan(const DiscreteDesign& design)
     for (const Complex& p : design.analogue.poles) {
         slowest = std::min(slowest, -p.real());
     }
-    return std::max(std::log(1e6) / slowest, 10 / design.spec.cornerHz);
+    return std::max(std::log(1e6) / slowest, 10 / design.plan.cornerHz);
 }
 
 StepMetrics DesignSimulatedMetrics(const DiscreteDesign& design)
@@ -107,7 +107,7 @@ StepMetrics DesignAnalogueMetrics(const DiscreteDesign& design)
     std::vector<Complex> chainC;
     std::vector<Complex> chainP;
     StepModes(
-        design.dcBlock ? WithDcBlock(design.analogue, *design.spec.dcBlockHz) : design.analogue,
+        design.dcBlock ? WithDcBlock(design.analogue, *design.plan.dcBlockHz) : design.analogue,
         final, highPass, chainConstant, chainC, chainP);
 
     // A grid of at least twenty points to a period of the fastest oscillation.

@@ -33,9 +33,9 @@ double Branch(double principal, double continued)
 DesignResponder::DesignResponder(const DiscreteDesign& design)
     : m_design(design)
     , m_analogue(
-          design.dcBlock ? WithDcBlock(design.analogue, *design.spec.dcBlockHz) : design.analogue)
+          design.dcBlock ? WithDcBlock(design.analogue, *design.plan.dcBlockHz) : design.analogue)
 {
-    if (design.spec.hold == HoldMode::Whole) {
+    if (design.plan.hold == HoldMode::Whole) {
         m_zeros = DiscreteZeros(design);
     } else {
         for (const PoleSection& section : design.sections) {
@@ -65,7 +65,7 @@ ResponseValue DesignResponder::Simulated(double hz) const
     Complex value;
     double continued = 0.0;
     double delay = 0.0;
-    if (m_design.spec.hold == HoldMode::Whole) {
+    if (m_design.plan.hold == HoldMode::Whole) {
         value = m_design.direct;
         Complex derivative = 0.0;
         Complex lead = m_design.direct;

@@ -118,14 +118,14 @@ std::vector<AnalogueFilter> AnalogueSections(const AnalogueFilter& filter, Filte
     return sections;
 }
 
-DiscreteDesign Discretise(const DesignSpec& spec, double rate)
+DiscreteDesign Discretise(const DesignPlan& plan, double rate)
 {
     DiscreteDesign design;
-    design.spec = spec;
+    design.plan = plan;
     design.rate = rate;
-    design.analogue = AnaloguePrototype(spec);
+    design.analogue = AnaloguePrototype(plan);
     const double period = 1 / rate;
-    if (spec.hold == HoldMode::Whole) {
+    if (plan.hold == HoldMode::Whole) {
         const std::vector<Complex> residues = Residues(design.analogue);
         for (std::size_t j = 0; j < design.analogue.poles.size(); ++j) {
             const Complex p = design.analogue.poles[j];
@@ -149,13 +149,13 @@ DiscreteDesign Discretise(const DesignSpec& spec, double rate)
         }
         design.direct = DirectTerm(design.analogue);
     } else {
-        for (const AnalogueFilter& analogue : AnalogueSections(design.analogue, spec.shape)) {
+        for (const AnalogueFilter& analogue : AnalogueSections(design.analogue, plan.shape)) {
             design.sections.push_back(SampleSection(analogue, period));
         }
     }
-    if (spec.dcBlockHz) {
+    if (plan.dcBlockHz) {
         design.dcBlock = true;
-        design.rho = std::exp(-(2 * std::numbers::pi * *spec.dcBlockHz) / rate);
+        design.rho = std::exp(-(2 * std::numbers::pi * *plan.dcBlockHz) / rate);
         design.oneMinusRho = 1 - design.rho;
     }
     return design;
@@ -172,13 +172,13 @@ std::vector<SosRow> SectionRows(const DiscreteDesign& design)
         if (section.pair) {
             row.a = { 1.0, -2 * a.real(), std::norm(a) };
             const double cConjA = (c * std::conj(a)).real();
-            row.b = design.spec.hold == HoldMode::Whole
+            row.b = design.plan.hold == HoldMode::Whole
                 ? std::array<double, 3> { 0.0, 2 * c.real(), -2 * cConjA }
                 : std::array<double, 3> { d + 2 * c.real(), -2 * (d * a.real() + cConjA),
                       d * std::norm(a) };
         } else {
             row.a = { 1.0, -a.real(), 0.0 };
-            row.b = design.spec.hold == HoldMode::Whole
+            row.b = design.plan.hold == HoldMode::Whole
                 ? std::array<double, 3> { 0.0, c.real(), 0.0 }
                 : std::array<double, 3> { d + c.real(), -d * a.real(), 0.0 };
         }
@@ -233,7 +233,7 @@ std::vector<Complex> SectionZeros(const PoleSection& section)
 
 std::vector<Complex> DiscreteZeros(const DiscreteDesign& design)
 {
-    if (design.spec.hold == HoldMode::Sections) {
+    if (design.plan.hold == HoldMode::Sections) {
         std::vector<Complex> zeros;
         for (const PoleSection& section : design.sections) {
             for (const Complex& zero : SectionZeros(section)) {

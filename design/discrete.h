@@ -1,7 +1,7 @@
 #pragma once
 
 #include "analogue.h"
-#include "designspec.h"
+#include "designplan.h"
 #include "sosrows.h"
 
 #include <complex>
@@ -38,7 +38,7 @@ struct PoleSection
 // output rho y - lp rho, with rho = e^(-2 pi f / rate).
 struct DiscreteDesign
 {
-    DesignSpec spec;
+    DesignPlan plan;
     double rate = 0.0;
     AnalogueFilter analogue; // the whole filter, without the DC block
     std::vector<PoleSection> sections;
@@ -48,10 +48,10 @@ struct DiscreteDesign
     double oneMinusRho = 0.0;
 };
 
-// The design at `rate` (Hz). The spec must have passed CheckDesign at that rate. Every pole comes
+// The design at `rate` (Hz). The plan must have passed CheckDesign at that rate. Every pole comes
 // from e^(p T) of an analogue pole, every residue in closed form from the analogue zeros, poles
 // and gain: no polynomial is formed.
-[[nodiscard]] DiscreteDesign Discretise(const DesignSpec& spec, double rate);
+[[nodiscard]] DiscreteDesign Discretise(const DesignPlan& plan, double rate);
 
 // The analogue sections of Sections mode: the pole pairs by falling Q, then the real pole; each
 // pole pair with the pair of zeros nearest to it on the imaginary axis (a notch beside the

@@ -58,7 +58,7 @@ AnalogueFilter WindowLowPass()
     return filter;
 }
 
-FilterModel::FilterModel(const std::optional<DesignSpec>& design, double rate)
+FilterModel::FilterModel(const std::optional<DesignPlan>& design, double rate)
     : m_rate(rate)
 {
     if (design) {
@@ -68,7 +68,7 @@ FilterModel::FilterModel(const std::optional<DesignSpec>& design, double rate)
 
 std::string FilterModel::Name() const
 {
-    return m_design ? DesignName(m_design->spec)
+    return m_design ? DesignName(m_design->plan)
                     : std::string("6th-order 1 kHz Butterworth low-pass + 1 Hz high-pass");
 }
 
@@ -110,7 +110,7 @@ std::vector<Root> FilterModel::AnalogueRootsHz() const
         return AnalogueRoots();
     }
     std::vector<Root> roots;
-    const bool whole = m_design->spec.hold == HoldMode::Whole;
+    const bool whole = m_design->plan.hold == HoldMode::Whole;
     for (std::size_t i = 0; i < m_design->sections.size(); ++i) {
         const int stage = static_cast<int>(i);
         const AnalogueFilter& section = m_design->sections[i].analogue;
@@ -131,7 +131,7 @@ std::vector<Root> FilterModel::AnalogueRootsHz() const
     if (m_design->dcBlock) {
         const int stage = StageCount() - 1;
         roots.push_back({ 0.0, stage, false });
-        roots.push_back({ -*m_design->spec.dcBlockHz, stage, true });
+        roots.push_back({ -*m_design->plan.dcBlockHz, stage, true });
     }
     return roots;
 }
@@ -142,7 +142,7 @@ std::vector<Root> FilterModel::DiscreteRoots() const
         return vorn::DiscreteRoots(ComputeCoefficients(m_rate));
     }
     std::vector<Root> roots;
-    const bool whole = m_design->spec.hold == HoldMode::Whole;
+    const bool whole = m_design->plan.hold == HoldMode::Whole;
     for (std::size_t i = 0; i < m_design->sections.size(); ++i) {
         const int stage = static_cast<int>(i);
         const PoleSection& section = m_design->sections[i];
@@ -181,7 +181,7 @@ StepMetrics FilterModel::AnalogueMetrics() const
 
 bool FilterModel::IsHighPass() const
 {
-    return m_design && m_design->spec.shape == FilterShape::HighPass;
+    return m_design && m_design->plan.shape == FilterShape::HighPass;
 }
 
 bool FilterModel::MeasuresComplement() const
@@ -223,13 +223,13 @@ double FilterModel::StepSpan() const
 FilterModel::Corner FilterModel::MarkedCorner() const
 {
     Corner corner;
-    corner.hz = m_design ? m_design->spec.cornerHz : 1000.0;
+    corner.hz = m_design ? m_design->plan.cornerHz : 1000.0;
     const double hz[] = { corner.hz };
     corner.db = Response(hz).front().analogue.db;
     corner.what = "-3 dB corner";
-    if (m_design && HasRipple(m_design->spec.type)) {
+    if (m_design && HasRipple(m_design->plan.type)) {
         corner.what = "pass-band edge";
-    } else if (m_design && m_design->spec.type == FilterType::Chebyshev2) {
+    } else if (m_design && m_design->plan.type == FilterType::Chebyshev2) {
         corner.what = "stop-band edge";
     }
     return corner;
@@ -250,8 +250,8 @@ int FilterModel::StopbandSlopeDbPerOctave() const
 
 std::optional<double> FilterModel::StopbandFloorDb() const
 {
-    if (m_design && HasStopband(m_design->spec.type)) {
-        return -m_design->spec.stopbandDb;
+    if (m_design && HasStopband(m_design->plan.type)) {
+        return -m_design->plan.stopbandDb;
     }
     return std::nullopt;
 }

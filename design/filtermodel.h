@@ -20,7 +20,7 @@ namespace vorn {
 class FilterModel
 {
 public:
-    FilterModel(const std::optional<DesignSpec>& design, double rate);
+    FilterModel(const std::optional<DesignPlan>& design, double rate);
 
     [[nodiscard]] bool IsWindowChain() const { return !m_design; }
     [[nodiscard]] const std::optional<DiscreteDesign>& Design() const { return m_design; }

@@ -152,7 +152,7 @@ std::unique_ptr<CommandLine> BuildListenCommandLine(ListenOptions& parsed)
         if (app.count("--ab") > 0) {
             parsed.abSeconds = arguments->abSeconds;
         }
-        const std::vector<DesignSpec> designs
+        const std::vector<DesignPlan> designs
             = design->Designs(false, "vorn-render response --plot and --format csv");
         // Every check but the corner against half the rate, which is the sound's; a test
         // signal's rate is known.

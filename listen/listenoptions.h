@@ -1,7 +1,7 @@
 #pragma once
 
 // What vorn-listen is asked to play and how, once its command line is parsed.
-#include "designspec.h"
+#include "designplan.h"
 
 #include <cstdint>
 #include <optional>
@@ -35,7 +35,7 @@ struct ListenOptions
     std::optional<double> abSeconds; // alternate by itself
     double gain = 1.0; // linear, applied to the input
     bool quiet = false;
-    std::optional<DesignSpec> design; // none: the window's chain
+    std::optional<DesignPlan> design; // none: the window's chain
 };
 
 // The latency target by default: 20 ms for a capture, whose loop one hears against the sound in

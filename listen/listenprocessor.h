@@ -2,7 +2,7 @@
 
 #include "abcrossfade.h"
 #include "channelfilter.h"
-#include "designspec.h"
+#include "designplan.h"
 #include "liveprocessor.h"
 #include "pcmrounder.h"
 #include "signalsource.h"
@@ -48,7 +48,7 @@ class CListenProcessor final : public CLiveProcessor
 public:
     struct Settings
     {
-        std::optional<DesignSpec> design; // none: the window's chain
+        std::optional<DesignPlan> design; // none: the window's chain
         double gain = 1.0; // linear
         std::optional<double> abSeconds; // alternate by itself
         bool dry = false; // start dry

@@ -213,7 +213,7 @@ void ListenSession::PrepareSource()
         m_rate = input->Rate();
         CheckSignalRate(m_rate, "the rate of " + BaseName(m_options.path));
         CheckDesigns(
-            m_options.design ? std::vector { *m_options.design } : std::vector<DesignSpec> {},
+            m_options.design ? std::vector { *m_options.design } : std::vector<DesignPlan> {},
             m_rate);
         // A 16-bit file goes to the server as it is read: a sink of its rate and channels then
         // converts nothing.

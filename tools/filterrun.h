@@ -3,7 +3,7 @@
 // The processing of vorn-render filter, apart from its command line: a sound input through the
 // chain into a sound output, block by block. The renderer runs it on files and pipes, the fuzz
 // target on files in memory.
-#include "designspec.h"
+#include "designplan.h"
 #include "soundformat.h"
 
 #include <cstdint>
@@ -16,7 +16,7 @@ class SoundOutput;
 
 struct FilterSettings
 {
-    std::optional<DesignSpec> design; // none: the window's chain
+    std::optional<DesignPlan> design; // none: the window's chain
     double gain = 1.0; // linear, applied to the input
     std::optional<double> abSeconds; // A/B listening: the length of each part
     bool progress = false; // a progress line on standard error

@@ -6,7 +6,7 @@
 // std::invalid_argument (UsageError among them) for bad input it can only see then, such as a
 // file that cannot be read or written, before it writes anything.
 #include "constants.h"
-#include "designspec.h"
+#include "designplan.h"
 #include "soundformat.h"
 
 #include <cstdint>
@@ -41,7 +41,7 @@ struct SamplesOptions
     long long skip = 0; // blocks run through the chain unseen
     long long blocks = 1; // blocks printed
     bool afterAnalysis = false;
-    std::vector<DesignSpec> designs;
+    std::vector<DesignPlan> designs;
 };
 
 // The whole-decibel spectrum of the frequency-response analysis.
@@ -54,7 +54,7 @@ struct WavOptions
     SignalOptions signal;
     std::string output; // "-": standard output
     int format = 0; // libsndfile's major format and subtype
-    std::vector<DesignSpec> designs;
+    std::vector<DesignPlan> designs;
 };
 
 // The state in which one Draw happens: the mode, the signal, the blocks before it.
@@ -96,7 +96,7 @@ struct ResponseOptions
     std::optional<std::pair<double, double>> levelRange; // the picture's level axis, dB
     std::optional<std::string> title; // the picture's; none: the filter's name
     bool analogue = false; // frd and tsv: the prototype's response
-    std::vector<DesignSpec> designs;
+    std::vector<DesignPlan> designs;
 };
 
 enum class CoefficientFormat { Sos, Json, C };
@@ -106,7 +106,7 @@ struct CoefficientsOptions
 {
     double rate = kPlaybackRate;
     CoefficientFormat format = CoefficientFormat::Sos;
-    std::vector<DesignSpec> designs;
+    std::vector<DesignPlan> designs;
 };
 
 // The poles and zeros, as a list or a figure.
@@ -114,7 +114,7 @@ struct PolesOptions
 {
     double rate = kPlaybackRate;
     std::string plot; // empty: the list
-    std::vector<DesignSpec> designs;
+    std::vector<DesignPlan> designs;
 };
 
 // The step and impulse figures, or the step response's figure.
@@ -122,7 +122,7 @@ struct MetricsOptions
 {
     double rate = kPlaybackRate;
     std::string plot; // empty: the table
-    std::vector<DesignSpec> designs;
+    std::vector<DesignPlan> designs;
 };
 
 // An audio file through the chain, into another.
@@ -135,7 +135,7 @@ struct FilterOptions
     std::optional<int> subtype;
     SoundContainer container;
     bool quiet = false;
-    std::vector<DesignSpec> designs;
+    std::vector<DesignPlan> designs;
 };
 
 using RenderOptions = std::variant<SamplesOptions, SpectrumOptions, WavOptions, PointsOptions,

@@ -24,7 +24,7 @@ CLI::Option* AddPictureFile(
         });
 }
 
-std::optional<DesignSpec> OneDesign(const std::vector<DesignSpec>& designs)
+std::optional<DesignPlan> OneDesign(const std::vector<DesignPlan>& designs)
 {
     if (designs.empty()) {
         return std::nullopt;

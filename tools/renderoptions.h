@@ -2,7 +2,7 @@
 
 // Options that several subcommands of vorn-render take, declared here once, and what those
 // subcommands share about design options.
-#include "designspec.h"
+#include "designplan.h"
 
 #include <CLI/CLI.hpp>
 
@@ -25,6 +25,6 @@ CLI::Option* AddPictureFile(
     CLI::App& command, const std::string& name, std::string& target, const std::string& help);
 
 // The one design of a command that takes no lists: none (the window's chain) or the first.
-[[nodiscard]] std::optional<DesignSpec> OneDesign(const std::vector<DesignSpec>& designs);
+[[nodiscard]] std::optional<DesignPlan> OneDesign(const std::vector<DesignPlan>& designs);
 
 } // namespace vorn

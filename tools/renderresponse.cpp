@@ -248,7 +248,7 @@ struct Curve
     int slope = 0; // the stop band's asymptote, dB per octave
     std::optional<double> floor; // the stop band's, dB
     bool highPass = false;
-    std::optional<DesignSpec> spec; // none: the window's chain
+    std::optional<DesignPlan> plan; // none: the window's chain
 };
 
 QString SlopeText(int slope)
@@ -326,19 +326,19 @@ public:
             m_title = m_curves.front().name;
         } else {
             // What the designs share goes in the title, what sets each apart in its entry.
-            std::vector<DesignSpec> specs;
+            std::vector<DesignPlan> plans;
             for (const Curve& curve : m_curves) {
-                specs.push_back(*curve.spec);
+                plans.push_back(*curve.plan);
             }
-            const DesignNameParts differ = DifferingParts(specs);
+            const DesignNameParts differ = DifferingParts(plans);
             const DesignNameParts shared { !differ.order, !differ.corner, !differ.type,
                 !differ.shape, !differ.hold, !differ.dcBlock };
-            const QString common = QString::fromStdString(DesignName(specs.front(), shared));
+            const QString common = QString::fromStdString(DesignName(plans.front(), shared));
             m_title = QStringLiteral("%1 designs").arg(m_curves.size())
                 + (common.isEmpty() ? QString() : QStringLiteral(": ") + common);
             for (std::size_t i = 0; i < m_curves.size(); ++i) {
-                QString entry = QString::fromStdString(DesignName(specs[i], differ));
-                if (differ.dcBlock && !specs[i].dcBlockHz) {
+                QString entry = QString::fromStdString(DesignName(plans[i], differ));
+                if (differ.dcBlock && !plans[i].dcBlockHz) {
                     entry += QStringLiteral(", no DC block");
                 }
                 const QString stopband = StopbandText(m_curves[i]);
@@ -830,7 +830,7 @@ void RunResponse(const ResponseOptions& options)
     if (options.designs.empty()) {
         models.emplace_back(std::nullopt, options.rate);
     }
-    for (const DesignSpec& design : options.designs) {
+    for (const DesignPlan& design : options.designs) {
         models.emplace_back(design, options.rate);
     }
     std::vector<std::vector<ResponseRow>> responses;
@@ -845,7 +845,7 @@ void RunResponse(const ResponseOptions& options)
             const FilterModel& model = models[i];
             curves.push_back({ QString::fromStdString(names[i]), responses[i], model.MarkedCorner(),
                 model.StopbandSlopeDbPerOctave(), model.StopbandFloorDb(), model.IsHighPass(),
-                model.IsWindowChain() ? std::nullopt : std::optional(model.Design()->spec) });
+                model.IsWindowChain() ? std::nullopt : std::optional(model.Design()->plan) });
         }
         WritePicture(options.plot, curves, options, options.labels);
     } else if (options.format == ResponseFormat::Frd || options.format == ResponseFormat::Tsv) {

@@ -142,7 +142,7 @@ void TestInput::Fill(InputBlock& input)
 }
 
 BlockChain::BlockChain(
-    const std::optional<DesignSpec>& design, CVornSimulation& simulation, int rate)
+    const std::optional<DesignPlan>& design, CVornSimulation& simulation, int rate)
     : m_simulation(simulation)
     , m_coefficients(ComputeCoefficients(rate))
 {

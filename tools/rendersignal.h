@@ -59,7 +59,7 @@ class BlockChain
 {
 public:
     // No design: the simulation's own chain at `rate`.
-    BlockChain(const std::optional<DesignSpec>& design, CVornSimulation& simulation, int rate);
+    BlockChain(const std::optional<DesignPlan>& design, CVornSimulation& simulation, int rate);
 
     // The output samples of the next input block.
     const SampleBlock& Filter(const InputBlock& input);

@@ -77,7 +77,7 @@ struct Connection
     int lookups = 0; // device lookups under way
     bool bSourceFound = false;
     bool bSinkFound = false;
-    pa_sample_spec sourceSpec {};
+    pa_sample_spec sourceFormat {};
     pa_channel_map sourceMap {};
     char sourceName[128] = {}; // as the server names them
     char sinkName[128] = {};
@@ -308,8 +308,8 @@ void OnStreamState(pa_stream* stream, void* userdata)
     Fail(c, MakeEvent(kind, bRecord ? source : nullptr, bRecord ? nullptr : sink));
 }
 
-pa_stream* NewStream(
-    Connection& c, pa_context* context, const pa_sample_spec& spec, const pa_channel_map& map)
+pa_stream* NewStream(Connection& c, pa_context* context, const pa_sample_spec& sampleFormat,
+    const pa_channel_map& map)
 {
     const std::string& name = !c.options.streamName.empty() ? c.options.streamName
         : !c.options.client.name.empty()                    ? c.options.client.name
@@ -318,7 +318,8 @@ pa_stream* NewStream(
     static_cast<void>(pa_proplist_sets(properties, PA_PROP_MEDIA_NAME, name.c_str()));
     static_cast<void>(pa_proplist_sets(properties, PA_PROP_MEDIA_ROLE,
         c.options.client.role.empty() ? "production" : c.options.client.role.c_str()));
-    pa_stream* stream = pa_stream_new_with_proplist(context, name.c_str(), &spec, &map, properties);
+    pa_stream* stream
+        = pa_stream_new_with_proplist(context, name.c_str(), &sampleFormat, &map, properties);
     pa_proplist_free(properties);
     if (stream != nullptr) {
         pa_stream_set_state_callback(stream, &OnStreamState, &c);
@@ -333,9 +334,9 @@ void OpenStreams(Connection& c)
 {
     LiveFormat format = c.options.format;
     if (c.bCapture) {
-        format.rate = format.rate > 0 ? format.rate : static_cast<int>(c.sourceSpec.rate);
-        format.channels = format.channels > 0 ? format.channels : c.sourceSpec.channels;
-        format.sample = c.sourceSpec.format == PA_SAMPLE_S16NE ? LiveSampleFormat::S16
+        format.rate = format.rate > 0 ? format.rate : static_cast<int>(c.sourceFormat.rate);
+        format.channels = format.channels > 0 ? format.channels : c.sourceFormat.channels;
+        format.sample = c.sourceFormat.format == PA_SAMPLE_S16NE ? LiveSampleFormat::S16
                                                                : LiveSampleFormat::Float32;
     }
     c.exchange.rate.store(format.rate);
@@ -345,11 +346,12 @@ void OpenStreams(Connection& c)
     const std::size_t frameBytes = format.FrameBytes();
     c.sink.frameBytes = frameBytes;
 
-    const pa_sample_spec spec { format.sample == LiveSampleFormat::S16 ? PA_SAMPLE_S16NE
-                                                                       : PA_SAMPLE_FLOAT32NE,
-        static_cast<std::uint32_t>(format.rate), static_cast<std::uint8_t>(format.channels) };
+    const pa_sample_spec sampleFormat {
+        format.sample == LiveSampleFormat::S16 ? PA_SAMPLE_S16NE : PA_SAMPLE_FLOAT32NE,
+        static_cast<std::uint32_t>(format.rate), static_cast<std::uint8_t>(format.channels)
+    };
     pa_channel_map map {};
-    if (c.bCapture && format.channels == c.sourceSpec.channels) {
+    if (c.bCapture && format.channels == c.sourceFormat.channels) {
         map = c.sourceMap; // the source's channels, unchanged
     } else {
         static_cast<void>(pa_channel_map_init_extend(
@@ -367,7 +369,7 @@ void OpenStreams(Connection& c)
         = [&](std::size_t frames) { return static_cast<std::uint32_t>(frames * frameBytes); };
 
     if (c.bCapture) {
-        c.record = NewStream(c, c.recordContext, spec, map);
+        c.record = NewStream(c, c.recordContext, sampleFormat, map);
         if (c.record == nullptr) {
             FailRefused(c, c.recordContext, "recording");
             return;
@@ -386,7 +388,7 @@ void OpenStreams(Connection& c)
         }
     }
 
-    c.playback = NewStream(c, c.context, spec, map);
+    c.playback = NewStream(c, c.context, sampleFormat, map);
     if (c.playback == nullptr) {
         FailRefused(c, c.context, "playing");
         return;
@@ -426,7 +428,7 @@ void OnSourceInfo(pa_context*, const pa_source_info* info, int end, void* userda
     ++c.progress;
     if (info != nullptr) {
         c.bSourceFound = true;
-        c.sourceSpec = info->sample_spec;
+        c.sourceFormat = info->sample_spec;
         c.sourceMap = info->channel_map;
         CopyName(c.sourceName, info->name);
         return;

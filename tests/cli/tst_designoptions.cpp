@@ -17,7 +17,7 @@ namespace {
 // them; `lists` as for response --plot.
 struct Outcome
 {
-    std::vector<DesignSpec> designs;
+    std::vector<DesignPlan> designs;
     QString refusal;
 };
 
@@ -39,12 +39,12 @@ Outcome Parse(const QStringList& arguments, bool lists)
     return outcome;
 }
 
-DesignSpec Design(FilterType type, int order)
+DesignPlan Design(FilterType type, int order)
 {
-    DesignSpec spec;
-    spec.type = type;
-    spec.order = order;
-    return spec;
+    DesignPlan plan;
+    plan.type = type;
+    plan.order = order;
+    return plan;
 }
 
 } // namespace
@@ -78,7 +78,7 @@ void TestDesignOptions::oneDesign()
     QCOMPARE(outcome.refusal, QString());
     // The default value given is still a design: the window's chain is the absence of options.
     QCOMPARE(outcome.designs.size(), std::size_t(1));
-    QVERIFY(outcome.designs[0] == DesignSpec {});
+    QVERIFY(outcome.designs[0] == DesignPlan {});
 
     outcome = Parse(
         { "--type", "elliptic", "--order=4", "--corner", "2500", "--shape", "highpass", "--ripple",
@@ -86,22 +86,22 @@ void TestDesignOptions::oneDesign()
         false);
     QCOMPARE(outcome.refusal, QString());
     QCOMPARE(outcome.designs.size(), std::size_t(1));
-    const DesignSpec& spec = outcome.designs[0];
-    QVERIFY(spec.type == FilterType::Elliptic);
-    QCOMPARE(spec.order, 4);
-    QCOMPARE(spec.cornerHz, 2500.0);
-    QVERIFY(spec.shape == FilterShape::HighPass);
-    QCOMPARE(spec.rippleDb, 0.5);
-    QCOMPARE(spec.stopbandDb, 40.0);
-    QVERIFY(!spec.dcBlockHz.has_value());
-    QVERIFY(spec.hold == HoldMode::Sections);
+    const DesignPlan& plan = outcome.designs[0];
+    QVERIFY(plan.type == FilterType::Elliptic);
+    QCOMPARE(plan.order, 4);
+    QCOMPARE(plan.cornerHz, 2500.0);
+    QVERIFY(plan.shape == FilterShape::HighPass);
+    QCOMPARE(plan.rippleDb, 0.5);
+    QCOMPARE(plan.stopbandDb, 40.0);
+    QVERIFY(!plan.dcBlockHz.has_value());
+    QVERIFY(plan.hold == HoldMode::Sections);
 }
 
 void TestDesignOptions::listsCombineTypeOutermost()
 {
     const Outcome outcome = Parse({ "--order", "2,4", "--type", "butterworth,bessel" }, true);
     QCOMPARE(outcome.refusal, QString());
-    const std::vector<DesignSpec> expected { Design(FilterType::Butterworth, 2),
+    const std::vector<DesignPlan> expected { Design(FilterType::Butterworth, 2),
         Design(FilterType::Butterworth, 4), Design(FilterType::Bessel, 2),
         Design(FilterType::Bessel, 4) };
     QVERIFY(outcome.designs == expected);
@@ -115,12 +115,12 @@ void TestDesignOptions::everyCombinationOnce()
     QCOMPARE(outcome.refusal, QString());
     QCOMPARE(outcome.designs.size(), std::size_t(8));
     std::set<std::tuple<double, bool, int>> seen;
-    for (const DesignSpec& spec : outcome.designs) {
-        QVERIFY(spec.cornerHz == 500 || spec.cornerHz == 2000);
-        QVERIFY(!spec.dcBlockHz || *spec.dcBlockHz == 1.0);
-        seen.emplace(spec.cornerHz, spec.dcBlockHz.has_value(), static_cast<int>(spec.shape));
-        QCOMPARE(spec.order, 6);
-        QVERIFY(spec.type == FilterType::Butterworth);
+    for (const DesignPlan& plan : outcome.designs) {
+        QVERIFY(plan.cornerHz == 500 || plan.cornerHz == 2000);
+        QVERIFY(!plan.dcBlockHz || *plan.dcBlockHz == 1.0);
+        seen.emplace(plan.cornerHz, plan.dcBlockHz.has_value(), static_cast<int>(plan.shape));
+        QCOMPARE(plan.order, 6);
+        QVERIFY(plan.type == FilterType::Butterworth);
     }
     QCOMPARE(seen.size(), std::size_t(8));
 }
@@ -134,7 +134,7 @@ void TestDesignOptions::unusedRippleGivesOneDesign()
     QCOMPARE(outcome.refusal, QString());
     QCOMPARE(outcome.designs.size(), std::size_t(3));
     QVERIFY(outcome.designs[0].type == FilterType::Butterworth);
-    QCOMPARE(outcome.designs[0].rippleDb, DesignSpec {}.rippleDb);
+    QCOMPARE(outcome.designs[0].rippleDb, DesignPlan {}.rippleDb);
     QCOMPARE(outcome.designs[1].rippleDb, 0.5);
     QCOMPARE(outcome.designs[2].rippleDb, 3.0);
 }
@@ -196,15 +196,15 @@ void TestDesignOptions::refusals()
 void TestDesignOptions::checkedAtTheRate()
 {
     // CheckDesign's own messages, at the command's rate: the corner below half of it.
-    DesignSpec spec;
-    spec.cornerHz = 22049.99;
-    QVERIFY_THROWS_NO_EXCEPTION(CheckDesigns({ DesignSpec {}, spec }, 44100));
-    spec.cornerHz = 22050;
-    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, CheckDesigns({ DesignSpec {}, spec }, 44100));
-    spec.cornerHz = 1000;
-    spec.order = 11;
+    DesignPlan plan;
+    plan.cornerHz = 22049.99;
+    QVERIFY_THROWS_NO_EXCEPTION(CheckDesigns({ DesignPlan {}, plan }, 44100));
+    plan.cornerHz = 22050;
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, CheckDesigns({ DesignPlan {}, plan }, 44100));
+    plan.cornerHz = 1000;
+    plan.order = 11;
     try {
-        CheckDesigns({ spec }, 44100);
+        CheckDesigns({ plan }, 44100);
         QFAIL("order 11 accepted");
     } catch (const std::invalid_argument& error) {
         QCOMPARE(QByteArray(error.what()),

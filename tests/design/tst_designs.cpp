@@ -18,7 +18,7 @@
 
 using namespace vorn;
 
-Q_DECLARE_METATYPE(vorn::DesignSpec)
+Q_DECLARE_METATYPE(vorn::DesignPlan)
 
 namespace {
 
@@ -323,17 +323,17 @@ void addDesignRows(const std::vector<double>& rates)
     }
 }
 
-DesignSpec specOf(int type, int order, bool highPass)
+DesignPlan planOf(int type, int order, bool highPass)
 {
-    DesignSpec spec;
-    spec.type = static_cast<FilterType>(type);
-    spec.order = order;
-    spec.shape = highPass ? FilterShape::HighPass : FilterShape::LowPass;
-    spec.cornerHz = 2000;
-    spec.rippleDb = 0.5;
-    spec.stopbandDb = 40;
-    spec.dcBlockHz.reset();
-    return spec;
+    DesignPlan plan;
+    plan.type = static_cast<FilterType>(type);
+    plan.order = order;
+    plan.shape = highPass ? FilterShape::HighPass : FilterShape::LowPass;
+    plan.cornerHz = 2000;
+    plan.rippleDb = 0.5;
+    plan.stopbandDb = 40;
+    plan.dcBlockHz.reset();
+    return plan;
 }
 
 } // namespace
@@ -377,12 +377,12 @@ void TestDesigns::cornerConvention()
     QFETCH(int, type);
     QFETCH(int, order);
     QFETCH(bool, highPass);
-    const DesignSpec spec = specOf(type, order, highPass);
-    const AnalogueFilter filter = AnaloguePrototype(spec);
-    const double wc = 2 * std::numbers::pi * spec.cornerHz;
+    const DesignPlan plan = planOf(type, order, highPass);
+    const AnalogueFilter filter = AnaloguePrototype(plan);
+    const double wc = 2 * std::numbers::pi * plan.cornerHz;
 
-    const double expected = spec.type == FilterType::Chebyshev2 ? -spec.stopbandDb
-        : HasRipple(spec.type)                                  ? -spec.rippleDb
+    const double expected = plan.type == FilterType::Chebyshev2 ? -plan.stopbandDb
+        : HasRipple(plan.type)                                  ? -plan.rippleDb
                                                                 : -10 * std::log10(2.0);
     QVERIFY2(std::fabs(decibels(at(filter, wc)) - expected) < 1e-9,
         qPrintable(QString::number(decibels(at(filter, wc)), 'g', 17)));
@@ -393,22 +393,22 @@ void TestDesigns::cornerConvention()
         const double w = wc * i / 400.0;
         const double db = decibels(at(filter, mirrored(w)));
         QVERIFY2(db <= 1e-9, qPrintable(QString::number(db)));
-        if (HasRipple(spec.type)) {
-            QVERIFY(db >= -spec.rippleDb - 1e-9);
+        if (HasRipple(plan.type)) {
+            QVERIFY(db >= -plan.rippleDb - 1e-9);
         }
     }
-    if (HasStopband(spec.type)) {
+    if (HasStopband(plan.type)) {
         // The stop band starts at the corner for Chebyshev II; for the elliptic filter where the
         // level first reaches -stopband above the corner.
         double edge = wc;
-        if (spec.type == FilterType::Elliptic) {
-            while (decibels(at(filter, mirrored(edge))) > -spec.stopbandDb + 1e-9) {
+        if (plan.type == FilterType::Elliptic) {
+            while (decibels(at(filter, mirrored(edge))) > -plan.stopbandDb + 1e-9) {
                 edge *= 1.0001;
             }
         }
         for (int i = 0; i < 400; ++i) {
             const double w = edge * std::pow(100.0, i / 400.0);
-            QVERIFY(decibels(at(filter, mirrored(w))) <= -spec.stopbandDb + 1e-9);
+            QVERIFY(decibels(at(filter, mirrored(w))) <= -plan.stopbandDb + 1e-9);
         }
     }
 }
@@ -429,10 +429,10 @@ void TestDesigns::besselRootsOfTheReverseBesselPolynomial()
         theta.push_back(next);
     }
     for (int order = 1; order <= kMaxDesignOrder; ++order) {
-        DesignSpec spec;
-        spec.type = FilterType::Bessel;
-        spec.order = order;
-        const AnalogueFilter filter = NormalisedPrototype(spec);
+        DesignPlan plan;
+        plan.type = FilterType::Bessel;
+        plan.order = order;
+        const AnalogueFilter filter = NormalisedPrototype(plan);
         // The poles are theta_N's roots divided by one factor g (the -3 dB frequency of
         // theta_N(0) / theta_N(s)); theta_N is monic, so prod(-root) = theta_N(0) gives g.
         Complex product = 1.0;
@@ -469,8 +469,8 @@ void TestDesigns::wholeHoldAgainstMatrixExponential()
     QFETCH(int, order);
     QFETCH(bool, highPass);
     QFETCH(double, rate);
-    const DesignSpec spec = specOf(type, order, highPass);
-    const DiscreteDesign design = Discretise(spec, rate);
+    const DesignPlan plan = planOf(type, order, highPass);
+    const DiscreteDesign design = Discretise(plan, rate);
     const std::vector<double> input = impulse(400);
     const std::vector<double> simulated = DesignChain::Run(design, input);
 
@@ -504,12 +504,12 @@ void TestDesigns::sectionsHoldAgainstMatrixExponential()
     QFETCH(int, order);
     QFETCH(bool, highPass);
     QFETCH(double, rate);
-    DesignSpec spec = specOf(type, order, highPass);
-    spec.hold = HoldMode::Sections;
-    const DiscreteDesign design = Discretise(spec, rate);
+    DesignPlan plan = planOf(type, order, highPass);
+    plan.hold = HoldMode::Sections;
+    const DiscreteDesign design = Discretise(plan, rate);
     std::vector<double> expected = impulse(400);
     const std::vector<double> simulated = DesignChain::Run(design, expected);
-    for (const AnalogueFilter& section : AnalogueSections(design.analogue, spec.shape)) {
+    for (const AnalogueFilter& section : AnalogueSections(design.analogue, plan.shape)) {
         const StateSpace system = cascade(section);
         expected = run(system, sample(system, rate), expected, true);
     }
@@ -524,11 +524,11 @@ void TestDesigns::sectionsHoldAgainstMatrixExponential()
 // section of higher Q; every root of the filter is in exactly one section.
 void TestDesigns::sectionsPairNotchesWithTheirResonances()
 {
-    DesignSpec spec;
-    spec.type = FilterType::Elliptic;
-    spec.order = 9;
-    const AnalogueFilter filter = AnaloguePrototype(spec);
-    const std::vector<AnalogueFilter> sections = AnalogueSections(filter, spec.shape);
+    DesignPlan plan;
+    plan.type = FilterType::Elliptic;
+    plan.order = 9;
+    const AnalogueFilter filter = AnaloguePrototype(plan);
+    const std::vector<AnalogueFilter> sections = AnalogueSections(filter, plan.shape);
     QCOMPARE(sections.size(), std::size_t { 5 });
     std::vector<Complex> remaining;
     for (const Complex& z : filter.zeros) {
@@ -563,9 +563,9 @@ void TestDesigns::sectionsPairNotchesWithTheirResonances()
 // difference of the order of 1e-5 of the signal.
 void TestDesigns::sectionsHoldIsTheWindowsChain()
 {
-    DesignSpec spec;
-    spec.hold = HoldMode::Sections;
-    const DiscreteDesign design = Discretise(spec, 44100);
+    DesignPlan plan;
+    plan.hold = HoldMode::Sections;
+    const DiscreteDesign design = Discretise(plan, 44100);
     const std::vector<double> input = impulse(2000);
     const std::vector<double> simulated = DesignChain::Run(design, input);
     const FilterCoefficients coefficients = ComputeCoefficients(44100);
@@ -577,26 +577,26 @@ void TestDesigns::sectionsHoldIsTheWindowsChain()
     QVERIFY(largestDifference(simulated, window) <= 5e-5 * peak(window));
     // Far from each other, the same filter without the sections' hold: every section of the
     // window's chain passes its state on at the end of the interval, a lead of three samples.
-    spec.hold = HoldMode::Whole;
-    const std::vector<double> whole = DesignChain::Run(Discretise(spec, 44100), input);
+    plan.hold = HoldMode::Whole;
+    const std::vector<double> whole = DesignChain::Run(Discretise(plan, 44100), input);
     QVERIFY(largestDifference(whole, window) > 0.1 * peak(window));
 }
 
 void TestDesigns::responseAgainstDft_data()
 {
-    QTest::addColumn<DesignSpec>("spec");
+    QTest::addColumn<DesignPlan>("plan");
     for (const FilterType type : { FilterType::Butterworth, FilterType::Bessel,
              FilterType::Chebyshev1, FilterType::Chebyshev2, FilterType::Elliptic }) {
         for (const bool highPass : { false, true }) {
             for (const HoldMode hold : { HoldMode::Whole, HoldMode::Sections }) {
-                DesignSpec spec = specOf(static_cast<int>(type), 7, highPass);
-                spec.hold = hold;
+                DesignPlan plan = planOf(static_cast<int>(type), 7, highPass);
+                plan.hold = hold;
                 // The DC block with a corner of 50 Hz, so that the impulse response dies out in
                 // the samples summed.
-                spec.dcBlockHz = 50;
+                plan.dcBlockHz = 50;
                 QTest::addRow("%s %s %s", TypeName(type).data(), highPass ? "high" : "low",
                     HoldName(hold).data())
-                    << spec;
+                    << plan;
             }
         }
     }
@@ -606,9 +606,9 @@ void TestDesigns::responseAgainstDft_data()
 // response the running sections give, summed directly in extended precision: level and phase.
 void TestDesigns::responseAgainstDft()
 {
-    QFETCH(DesignSpec, spec);
+    QFETCH(DesignPlan, plan);
     constexpr double rate = 44100;
-    const DiscreteDesign design = Discretise(spec, rate);
+    const DiscreteDesign design = Discretise(plan, rate);
     const std::vector<double> h = DesignChain::Run(design, impulse(1 << 15));
     const DesignResponder responder(design);
     for (const double hz : { 20.0, 300.0, 1999.0, 2000.0, 2500.0, 7000.0, 21000.0 }) {
@@ -644,9 +644,9 @@ void TestDesigns::phaseDoesNotDependOnTheGrid_data()
 // its slope; the analogue phase likewise, against the unwrapped argument of H(jw).
 void TestDesigns::phaseDoesNotDependOnTheGrid()
 {
-    QFETCH(DesignSpec, spec);
+    QFETCH(DesignPlan, plan);
     constexpr double rate = 44100;
-    const DiscreteDesign design = Discretise(spec, rate);
+    const DiscreteDesign design = Discretise(plan, rate);
     const DesignResponder responder(design);
     const std::vector<double> fine = FrequencyGrid(10, 21000, 20000, true);
     const double coarse[] = { 10.0, 4000.0, 21000.0 };
@@ -656,7 +656,7 @@ void TestDesigns::phaseDoesNotDependOnTheGrid()
     QCOMPARE(rows.back().simulated.phaseDeg, fineRows.back().simulated.phaseDeg);
     QCOMPARE(rows.back().analogue.phaseDeg, fineRows.back().analogue.phaseDeg);
 
-    const AnalogueFilter analogue = WithDcBlock(design.analogue, *spec.dcBlockHz);
+    const AnalogueFilter analogue = WithDcBlock(design.analogue, *plan.dcBlockHz);
     double unwrapped = std::arg(Evaluate(analogue, Complex(0, 2 * std::numbers::pi * fine[0])));
     double previousArg = unwrapped;
     const double offset = fineRows.front().analogue.phaseDeg - unwrapped * 180 / std::numbers::pi;
@@ -714,44 +714,44 @@ void TestDesigns::phaseDoesNotDependOnTheGrid()
 
 void TestDesigns::stepFiguresAgainstClosedForms_data()
 {
-    QTest::addColumn<DesignSpec>("spec");
+    QTest::addColumn<DesignPlan>("plan");
     QTest::addColumn<double>("overshoot");
     QTest::addColumn<double>("riseTimesCorner");
     // A second-order section with damping ratio z overshoots by exp(-pi z / sqrt(1 - z^2)):
     // Butterworth z = 1/sqrt(2), 4.32 %; Bessel z = sqrt(3)/2, 0.433 %. A first-order filter
     // does not overshoot and rises from 10 % to 90 % in ln 9 / wc; so does the complement of its
     // high-pass.
-    const auto spec = [](FilterType type, int order, FilterShape shape) {
-        DesignSpec s;
+    const auto plan = [](FilterType type, int order, FilterShape shape) {
+        DesignPlan s;
         s.type = type;
         s.order = order;
         s.shape = shape;
         s.dcBlockHz.reset();
         return s;
     };
-    QTest::newRow("butterworth 2") << spec(FilterType::Butterworth, 2, FilterShape::LowPass)
+    QTest::newRow("butterworth 2") << plan(FilterType::Butterworth, 2, FilterShape::LowPass)
                                    << 100 * std::exp(-std::numbers::pi) << 0.0;
-    QTest::newRow("bessel 2") << spec(FilterType::Bessel, 2, FilterShape::LowPass)
+    QTest::newRow("bessel 2") << plan(FilterType::Bessel, 2, FilterShape::LowPass)
                               << 100 * std::exp(-std::numbers::pi * std::sqrt(3.0)) << 0.0;
     QTest::newRow("butterworth 6")
-        << spec(FilterType::Butterworth, 6, FilterShape::LowPass) << 14.2514 << 0.0;
-    QTest::newRow("first order") << spec(FilterType::Butterworth, 1, FilterShape::LowPass) << 0.0
+        << plan(FilterType::Butterworth, 6, FilterShape::LowPass) << 14.2514 << 0.0;
+    QTest::newRow("first order") << plan(FilterType::Butterworth, 1, FilterShape::LowPass) << 0.0
                                  << std::log(9.0);
     QTest::newRow("first-order high-pass")
-        << spec(FilterType::Bessel, 1, FilterShape::HighPass) << 0.0 << std::log(9.0);
+        << plan(FilterType::Bessel, 1, FilterShape::HighPass) << 0.0 << std::log(9.0);
 }
 
 // The analogue figures against closed forms; the simulated ones, sample by sample, within a
 // sample or two of them (the samples lag the analogue filter by half a sample).
 void TestDesigns::stepFiguresAgainstClosedForms()
 {
-    QFETCH(DesignSpec, spec);
+    QFETCH(DesignPlan, plan);
     QFETCH(double, overshoot);
     QFETCH(double, riseTimesCorner);
-    const DiscreteDesign design = Discretise(spec, 96000);
+    const DiscreteDesign design = Discretise(plan, 96000);
     const StepMetrics analogue = DesignAnalogueMetrics(design);
     const StepMetrics simulated = DesignSimulatedMetrics(design);
-    const double wc = 2 * std::numbers::pi * spec.cornerHz;
+    const double wc = 2 * std::numbers::pi * plan.cornerHz;
     QVERIFY2(std::fabs(analogue.overshootPercent - overshoot) < 1e-4,
         qPrintable(QString::number(analogue.overshootPercent, 'g', 10)));
     if (riseTimesCorner > 0) {
@@ -766,103 +766,103 @@ void TestDesigns::stepFiguresAgainstClosedForms()
 
 void TestDesigns::names_data()
 {
-    QTest::addColumn<DesignSpec>("spec");
+    QTest::addColumn<DesignPlan>("plan");
     QTest::addColumn<QString>("name");
-    DesignSpec spec;
-    QTest::newRow("default") << spec << "6th-order 1 kHz Butterworth low-pass + 1 Hz DC block";
-    spec.type = FilterType::Chebyshev1;
-    spec.order = 4;
-    spec.cornerHz = 2000;
-    spec.rippleDb = 0.5;
-    QTest::newRow("chebyshev I") << spec
+    DesignPlan plan;
+    QTest::newRow("default") << plan << "6th-order 1 kHz Butterworth low-pass + 1 Hz DC block";
+    plan.type = FilterType::Chebyshev1;
+    plan.order = 4;
+    plan.cornerHz = 2000;
+    plan.rippleDb = 0.5;
+    QTest::newRow("chebyshev I") << plan
                                  << "4th-order 2 kHz Chebyshev I (0.5 dB) low-pass + 1 Hz DC block";
-    spec.type = FilterType::Elliptic;
-    spec.order = 1;
-    spec.cornerHz = 250;
-    spec.shape = FilterShape::HighPass;
-    spec.dcBlockHz.reset();
-    spec.hold = HoldMode::Sections;
-    QTest::newRow("elliptic") << spec
+    plan.type = FilterType::Elliptic;
+    plan.order = 1;
+    plan.cornerHz = 250;
+    plan.shape = FilterShape::HighPass;
+    plan.dcBlockHz.reset();
+    plan.hold = HoldMode::Sections;
+    QTest::newRow("elliptic") << plan
                               << "1st-order 250 Hz elliptic (0.5 dB, 60 dB) high-pass, sections "
                                  "held apart";
-    spec.type = FilterType::Chebyshev2;
-    spec.order = 3;
-    spec.cornerHz = 1500;
-    spec.stopbandDb = 40;
-    spec.dcBlockHz = 0.5;
-    QTest::newRow("chebyshev II") << spec
+    plan.type = FilterType::Chebyshev2;
+    plan.order = 3;
+    plan.cornerHz = 1500;
+    plan.stopbandDb = 40;
+    plan.dcBlockHz = 0.5;
+    QTest::newRow("chebyshev II") << plan
                                   << "3rd-order 1.5 kHz Chebyshev II (40 dB) high-pass, sections "
                                      "held apart + 0.5 Hz DC block";
-    spec.type = FilterType::Bessel;
-    spec.order = 2;
-    QTest::newRow("bessel") << spec
+    plan.type = FilterType::Bessel;
+    plan.order = 2;
+    QTest::newRow("bessel") << plan
                             << "2nd-order 1.5 kHz Bessel high-pass, sections held apart + 0.5 Hz "
                                "DC block";
 }
 
 void TestDesigns::names()
 {
-    QFETCH(DesignSpec, spec);
+    QFETCH(DesignPlan, plan);
     QFETCH(QString, name);
-    QCOMPARE(QString::fromStdString(DesignName(spec)), name);
+    QCOMPARE(QString::fromStdString(DesignName(plan)), name);
 }
 
 void TestDesigns::refusals_data()
 {
-    QTest::addColumn<DesignSpec>("spec");
+    QTest::addColumn<DesignPlan>("plan");
     QTest::addColumn<double>("rate");
     QTest::addColumn<QString>("option");
-    DesignSpec spec;
-    QTest::newRow("acceptable") << spec << 44100.0 << QString();
-    spec.order = 11;
-    QTest::newRow("order 11") << spec << 44100.0 << "--order";
-    spec.order = 0;
-    QTest::newRow("order 0") << spec << 44100.0 << "--order";
-    spec = {};
-    spec.cornerHz = 22050;
-    QTest::newRow("corner at half the rate") << spec << 44100.0 << "--corner";
-    QTest::newRow("corner below it") << spec << 44101.0 << QString();
-    spec.cornerHz = 0;
-    QTest::newRow("corner 0") << spec << 44100.0 << "--corner";
-    spec = {};
-    spec.dcBlockHz = 30000;
-    QTest::newRow("dc block above half the rate") << spec << 44100.0 << "--dc-block";
-    spec = {};
-    spec.rippleDb = 0;
-    QTest::newRow("ripple 0, butterworth: unused") << spec << 44100.0 << QString();
-    spec.type = FilterType::Chebyshev1;
-    QTest::newRow("ripple 0") << spec << 44100.0 << "--ripple";
-    spec.rippleDb = -1;
-    QTest::newRow("ripple negative") << spec << 44100.0 << "--ripple";
-    spec = {};
-    spec.type = FilterType::Chebyshev2;
-    spec.stopbandDb = 0;
-    QTest::newRow("stop band 0") << spec << 44100.0 << "--stopband";
-    spec.type = FilterType::Elliptic;
-    spec.stopbandDb = 1;
-    spec.rippleDb = 1;
-    QTest::newRow("elliptic stop band at its ripple") << spec << 44100.0 << "--stopband";
-    spec.stopbandDb = 40;
-    QTest::newRow("elliptic stop band above it") << spec << 44100.0 << QString();
+    DesignPlan plan;
+    QTest::newRow("acceptable") << plan << 44100.0 << QString();
+    plan.order = 11;
+    QTest::newRow("order 11") << plan << 44100.0 << "--order";
+    plan.order = 0;
+    QTest::newRow("order 0") << plan << 44100.0 << "--order";
+    plan = {};
+    plan.cornerHz = 22050;
+    QTest::newRow("corner at half the rate") << plan << 44100.0 << "--corner";
+    QTest::newRow("corner below it") << plan << 44101.0 << QString();
+    plan.cornerHz = 0;
+    QTest::newRow("corner 0") << plan << 44100.0 << "--corner";
+    plan = {};
+    plan.dcBlockHz = 30000;
+    QTest::newRow("dc block above half the rate") << plan << 44100.0 << "--dc-block";
+    plan = {};
+    plan.rippleDb = 0;
+    QTest::newRow("ripple 0, butterworth: unused") << plan << 44100.0 << QString();
+    plan.type = FilterType::Chebyshev1;
+    QTest::newRow("ripple 0") << plan << 44100.0 << "--ripple";
+    plan.rippleDb = -1;
+    QTest::newRow("ripple negative") << plan << 44100.0 << "--ripple";
+    plan = {};
+    plan.type = FilterType::Chebyshev2;
+    plan.stopbandDb = 0;
+    QTest::newRow("stop band 0") << plan << 44100.0 << "--stopband";
+    plan.type = FilterType::Elliptic;
+    plan.stopbandDb = 1;
+    plan.rippleDb = 1;
+    QTest::newRow("elliptic stop band at its ripple") << plan << 44100.0 << "--stopband";
+    plan.stopbandDb = 40;
+    QTest::newRow("elliptic stop band above it") << plan << 44100.0 << QString();
     // Too close above it for the order: poles next to the imaginary axis, a Q past 10000.
-    spec.stopbandDb = 1.5;
-    QTest::newRow("elliptic stop band next to its ripple") << spec << 44100.0 << "--stopband";
-    spec.order = 2;
-    QTest::newRow("the same, of the second order") << spec << 44100.0 << QString();
-    spec = {};
-    spec.type = FilterType::Chebyshev2;
-    spec.stopbandDb = 1e-6;
-    QTest::newRow("next to no stop band") << spec << 44100.0 << "--stopband";
+    plan.stopbandDb = 1.5;
+    QTest::newRow("elliptic stop band next to its ripple") << plan << 44100.0 << "--stopband";
+    plan.order = 2;
+    QTest::newRow("the same, of the second order") << plan << 44100.0 << QString();
+    plan = {};
+    plan.type = FilterType::Chebyshev2;
+    plan.stopbandDb = 1e-6;
+    QTest::newRow("next to no stop band") << plan << 44100.0 << "--stopband";
 }
 
 void TestDesigns::refusals()
 {
-    QFETCH(DesignSpec, spec);
+    QFETCH(DesignPlan, plan);
     QFETCH(double, rate);
     QFETCH(QString, option);
     QString message;
     try {
-        CheckDesign(spec, rate);
+        CheckDesign(plan, rate);
     } catch (const std::invalid_argument& error) {
         message = error.what();
     }

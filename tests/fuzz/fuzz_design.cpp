@@ -70,24 +70,24 @@ bool Finite(std::complex<double> value)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     Bytes bytes(data, size);
-    vorn::DesignSpec spec;
-    spec.type = static_cast<vorn::FilterType>(bytes.Byte() % 5);
-    spec.order = static_cast<std::int8_t>(bytes.Byte());
-    spec.shape = bytes.Byte() % 2 == 0 ? vorn::FilterShape::LowPass : vorn::FilterShape::HighPass;
-    spec.hold = bytes.Byte() % 2 == 0 ? vorn::HoldMode::Whole : vorn::HoldMode::Sections;
-    spec.cornerHz = bytes.Number();
-    spec.rippleDb = bytes.Number();
-    spec.stopbandDb = bytes.Number();
+    vorn::DesignPlan plan;
+    plan.type = static_cast<vorn::FilterType>(bytes.Byte() % 5);
+    plan.order = static_cast<std::int8_t>(bytes.Byte());
+    plan.shape = bytes.Byte() % 2 == 0 ? vorn::FilterShape::LowPass : vorn::FilterShape::HighPass;
+    plan.hold = bytes.Byte() % 2 == 0 ? vorn::HoldMode::Whole : vorn::HoldMode::Sections;
+    plan.cornerHz = bytes.Number();
+    plan.rippleDb = bytes.Number();
+    plan.stopbandDb = bytes.Number();
     if (bytes.Byte() % 2 == 0) {
-        spec.dcBlockHz = bytes.Number();
+        plan.dcBlockHz = bytes.Number();
     } else {
-        spec.dcBlockHz.reset();
+        plan.dcBlockHz.reset();
     }
     // The rates a sound file can have, and those of the renderer's --rate.
     const double rate = 1000 + std::fmod(std::fabs(bytes.Number()), 4.3e9);
 
     try {
-        vorn::CheckDesign(spec, rate);
+        vorn::CheckDesign(plan, rate);
     } catch (const std::invalid_argument& refusal) {
         const std::string line = refusal.what();
         Check(line.rfind("--", 0) == 0, "a refusal names an option first");
@@ -95,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
 
-    const vorn::DiscreteDesign design = vorn::Discretise(spec, rate);
+    const vorn::DiscreteDesign design = vorn::Discretise(plan, rate);
     Check(std::isfinite(design.direct), "the direct term is finite");
     for (const vorn::PoleSection& section : design.sections) {
         Check(Finite(section.pole) && Finite(section.residue) && std::isfinite(section.direct),
@@ -113,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::complex<double>& zero : vorn::DiscreteZeros(design)) {
         Check(Finite(zero), "every discrete zero is a number");
     }
-    const double hz[] = { rate * 1e-4, spec.cornerHz, rate * 0.45 };
+    const double hz[] = { rate * 1e-4, plan.cornerHz, rate * 0.45 };
     for (const vorn::ResponseRow& row : vorn::DesignResponse(design, hz)) {
         Check(!std::isnan(row.simulated.db) && !std::isnan(row.analogue.db), "levels are no NaN");
     }

@@ -6,7 +6,7 @@
 // - something to play says where from (a file names a path), its numbers are within their
 //   ranges (the latency, the gain, the alternation, a test signal's rate), and its design checks
 //   out: at the test signal's rate, or for a file or a capture at a rate well above its corners.
-#include "designspec.h"
+#include "designplan.h"
 #include "listencommandline.h"
 
 #include "fuzzcheck.h"

@@ -172,7 +172,7 @@ private slots:
             settings.abSeconds = value("--ab").toDouble();
         }
         if (!value("--type").isEmpty()) {
-            DesignSpec design;
+            DesignPlan design;
             design.type = FilterType::Elliptic;
             design.order = 5;
             design.cornerHz = 2000;
@@ -385,7 +385,7 @@ private slots:
 
     void aDesignTheRateCannotTakeIsSaid()
     {
-        DesignSpec design;
+        DesignPlan design;
         design.cornerHz = 30000;
         CListenProcessor processor({ design, 1.0, std::nullopt, false }, nullptr);
         processor.Prepare({ kRate, 1, LiveSampleFormat::Float32 });

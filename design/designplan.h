@@ -16,7 +16,7 @@ enum class HoldMode { Whole, Sections };
 
 // An analogue filter to design and sample, as the design options of the tools name it. A plain
 // value; CheckDesign says whether it can be made at a rate.
-struct DesignSpec
+struct DesignPlan
 {
     FilterType type = FilterType::Butterworth;
     int order = 6;
@@ -31,7 +31,7 @@ struct DesignSpec
     std::optional<double> dcBlockHz = 1.0;
     HoldMode hold = HoldMode::Whole;
 
-    bool operator==(const DesignSpec&) const = default;
+    bool operator==(const DesignPlan&) const = default;
 };
 
 inline constexpr int kMinDesignOrder = 1;
@@ -64,11 +64,11 @@ inline constexpr double kMaxStopbandDb = 200.0;
 // half the rate, a ripple or stop-band outside kMinLevelDb to its maximum, an elliptic stop-band
 // not above its ripple, or one so close above it (or a Chebyshev II stop-band so small) that the
 // sharpest resonance would pass a Q of 10000.
-void CheckDesign(const DesignSpec& spec, double rate);
+void CheckDesign(const DesignPlan& plan, double rate);
 
 // What the figures and tables call the design: "4th-order 2 kHz Chebyshev I (0.5 dB) low-pass
 // + 1 Hz DC block", "6th-order 1 kHz Butterworth low-pass, sections held apart".
-[[nodiscard]] std::string DesignName(const DesignSpec& spec);
+[[nodiscard]] std::string DesignName(const DesignPlan& plan);
 
 // The parts of a design's name, to write some of them only: a comparison of designs names what
 // they share once and each by what sets it apart ("1 kHz low-pass + 1 Hz DC block" and "4th-order
@@ -82,9 +82,9 @@ struct DesignNameParts
     bool hold = true;
     bool dcBlock = true;
 };
-[[nodiscard]] std::string DesignName(const DesignSpec& spec, const DesignNameParts& parts);
-// The parts in which some of `specs` differ.
-[[nodiscard]] DesignNameParts DifferingParts(const std::vector<DesignSpec>& specs);
+[[nodiscard]] std::string DesignName(const DesignPlan& plan, const DesignNameParts& parts);
+// The parts in which some of `plans` differ.
+[[nodiscard]] DesignNameParts DifferingParts(const std::vector<DesignPlan>& plans);
 // A frequency as the names write it: "1 kHz", "2.5 kHz", "500 Hz", "0.25 Hz".
 [[nodiscard]] std::string FrequencyName(double hz);
 

@@ -1,4 +1,4 @@
-#include "designspec.h"
+#include "designplan.h"
 
 #include "analogue.h"
 #include "numbertext.h"
@@ -79,19 +79,19 @@ void CheckLevel(const char* option, bool used, double db, double maximum)
 // rates their sampled poles would reach the unit circle.
 constexpr double kMaxQuality = 1e4;
 
-void CheckSharpness(const DesignSpec& spec)
+void CheckSharpness(const DesignPlan& plan)
 {
     double quality = 0;
-    for (const std::complex<double>& pole : NormalisedPrototype(spec).poles) {
+    for (const std::complex<double>& pole : NormalisedPrototype(plan).poles) {
         quality = std::max(quality, std::abs(pole) / (-2 * pole.real()));
     }
     if (quality <= kMaxQuality) {
         return;
     }
-    const std::string order = " of order " + std::to_string(spec.order);
-    const std::string what = spec.type == FilterType::Elliptic
+    const std::string order = " of order " + std::to_string(plan.order);
+    const std::string what = plan.type == FilterType::Elliptic
         ? "--stopband lies too close above --ripple for an elliptic filter" + order
-        : spec.type == FilterType::Chebyshev2
+        : plan.type == FilterType::Chebyshev2
         ? "--stopband is too small for a Chebyshev II filter" + order
         : "--ripple is too large for a Chebyshev I filter" + order;
     throw std::invalid_argument(what + ": its sharpest resonance would have a Q of "
@@ -157,24 +157,24 @@ bool HasStopband(FilterType type)
     return type == FilterType::Chebyshev2 || type == FilterType::Elliptic;
 }
 
-void CheckDesign(const DesignSpec& spec, double rate)
+void CheckDesign(const DesignPlan& plan, double rate)
 {
-    if (spec.order < kMinDesignOrder || spec.order > kMaxDesignOrder) {
+    if (plan.order < kMinDesignOrder || plan.order > kMaxDesignOrder) {
         throw std::invalid_argument(
-            "--order must be a whole number from 1 to 10, not " + std::to_string(spec.order));
+            "--order must be a whole number from 1 to 10, not " + std::to_string(plan.order));
     }
-    CheckCorner("--corner", spec.cornerHz, rate);
-    if (spec.dcBlockHz) {
-        CheckCorner("--dc-block", *spec.dcBlockHz, rate);
+    CheckCorner("--corner", plan.cornerHz, rate);
+    if (plan.dcBlockHz) {
+        CheckCorner("--dc-block", *plan.dcBlockHz, rate);
     }
-    CheckLevel("--ripple", HasRipple(spec.type), spec.rippleDb, kMaxRippleDb);
-    CheckLevel("--stopband", HasStopband(spec.type), spec.stopbandDb, kMaxStopbandDb);
-    if (spec.type == FilterType::Elliptic && !(spec.stopbandDb > spec.rippleDb)) {
+    CheckLevel("--ripple", HasRipple(plan.type), plan.rippleDb, kMaxRippleDb);
+    CheckLevel("--stopband", HasStopband(plan.type), plan.stopbandDb, kMaxStopbandDb);
+    if (plan.type == FilterType::Elliptic && !(plan.stopbandDb > plan.rippleDb)) {
         throw std::invalid_argument("--stopband of an elliptic filter must lie above its --ripple ("
-            + FormatDouble15g(spec.rippleDb) + " dB), not " + FormatDouble15g(spec.stopbandDb));
+            + FormatDouble15g(plan.rippleDb) + " dB), not " + FormatDouble15g(plan.stopbandDb));
     }
-    if (spec.type != FilterType::Butterworth && spec.type != FilterType::Bessel) {
-        CheckSharpness(spec);
+    if (plan.type != FilterType::Butterworth && plan.type != FilterType::Bessel) {
+        CheckSharpness(plan);
     }
 }
 
@@ -183,24 +183,24 @@ std::string FrequencyName(double hz)
     return hz >= 1000 ? FormatGeneral(hz / 1000, 6) + " kHz" : FormatGeneral(hz, 6) + " Hz";
 }
 
-std::string DesignName(const DesignSpec& spec)
+std::string DesignName(const DesignPlan& plan)
 {
-    return DesignName(spec, DesignNameParts {});
+    return DesignName(plan, DesignNameParts {});
 }
 
-std::string DesignName(const DesignSpec& spec, const DesignNameParts& parts)
+std::string DesignName(const DesignPlan& plan, const DesignNameParts& parts)
 {
     std::string name;
     const auto word
         = [&name](const std::string& text) { name += (name.empty() ? "" : " ") + text; };
     if (parts.order) {
-        word(Ordinal(spec.order) + "-order");
+        word(Ordinal(plan.order) + "-order");
     }
     if (parts.corner) {
-        word(FrequencyName(spec.cornerHz));
+        word(FrequencyName(plan.cornerHz));
     }
     if (parts.type) {
-        switch (spec.type) {
+        switch (plan.type) {
         case FilterType::Butterworth:
             word("Butterworth");
             break;
@@ -208,41 +208,41 @@ std::string DesignName(const DesignSpec& spec, const DesignNameParts& parts)
             word("Bessel");
             break;
         case FilterType::Chebyshev1:
-            word("Chebyshev I (" + Decibels(spec.rippleDb) + ')');
+            word("Chebyshev I (" + Decibels(plan.rippleDb) + ')');
             break;
         case FilterType::Chebyshev2:
-            word("Chebyshev II (" + Decibels(spec.stopbandDb) + ')');
+            word("Chebyshev II (" + Decibels(plan.stopbandDb) + ')');
             break;
         case FilterType::Elliptic:
-            word("elliptic (" + Decibels(spec.rippleDb) + ", " + Decibels(spec.stopbandDb) + ')');
+            word("elliptic (" + Decibels(plan.rippleDb) + ", " + Decibels(plan.stopbandDb) + ')');
             break;
         }
     }
     if (parts.shape) {
-        word(spec.shape == FilterShape::LowPass ? "low-pass" : "high-pass");
+        word(plan.shape == FilterShape::LowPass ? "low-pass" : "high-pass");
     }
-    if (parts.hold && spec.hold == HoldMode::Sections) {
+    if (parts.hold && plan.hold == HoldMode::Sections) {
         name += name.empty() ? "sections held apart" : ", sections held apart";
     }
-    if (parts.dcBlock && spec.dcBlockHz) {
-        word("+ " + FrequencyName(*spec.dcBlockHz) + " DC block");
+    if (parts.dcBlock && plan.dcBlockHz) {
+        word("+ " + FrequencyName(*plan.dcBlockHz) + " DC block");
     }
     return name;
 }
 
-DesignNameParts DifferingParts(const std::vector<DesignSpec>& specs)
+DesignNameParts DifferingParts(const std::vector<DesignPlan>& plans)
 {
     DesignNameParts parts { false, false, false, false, false, false };
-    for (const DesignSpec& spec : specs) {
-        const DesignSpec& first = specs.front();
-        parts.order = parts.order || spec.order != first.order;
-        parts.corner = parts.corner || spec.cornerHz != first.cornerHz;
-        parts.type = parts.type || spec.type != first.type
-            || (HasRipple(spec.type) && spec.rippleDb != first.rippleDb)
-            || (HasStopband(spec.type) && spec.stopbandDb != first.stopbandDb);
-        parts.shape = parts.shape || spec.shape != first.shape;
-        parts.hold = parts.hold || spec.hold != first.hold;
-        parts.dcBlock = parts.dcBlock || spec.dcBlockHz != first.dcBlockHz;
+    for (const DesignPlan& plan : plans) {
+        const DesignPlan& first = plans.front();
+        parts.order = parts.order || plan.order != first.order;
+        parts.corner = parts.corner || plan.cornerHz != first.cornerHz;
+        parts.type = parts.type || plan.type != first.type
+            || (HasRipple(plan.type) && plan.rippleDb != first.rippleDb)
+            || (HasStopband(plan.type) && plan.stopbandDb != first.stopbandDb);
+        parts.shape = parts.shape || plan.shape != first.shape;
+        parts.hold = parts.hold || plan.hold != first.hold;
+        parts.dcBlock = parts.dcBlock || plan.dcBlockHz != first.dcBlockHz;
     }
     return parts;
 }
