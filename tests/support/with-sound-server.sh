@@ -27,11 +27,19 @@ set -u
 
 pids_file() { echo "$XDG_RUNTIME_DIR/vorn-server.pids"; }
 
+# Whether a process runs. A server that died is not reaped where the machine's first process
+# does not reap orphans (a container's): kill -0 still finds it then, as a zombie.
+alive() {
+    local state
+    state=$(sed 's/.*) //' "/proc/$1/stat" 2>/dev/null) || return 1
+    [ -n "$state" ] && [ "${state%% *}" != Z ]
+}
+
 server_pids() {
     local pid
     [ -f "$(pids_file)" ] || return 0
     while read -r pid; do
-        [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null && echo "$pid"
+        [ -n "$pid" ] && alive "$pid" && echo "$pid"
     done <"$(pids_file)"
 }
 
@@ -45,7 +53,7 @@ stop_keepalive() {
 wait_gone() {
     local pid=$1 i
     for i in $(seq 50); do
-        kill -0 "$pid" 2>/dev/null || return 0
+        alive "$pid" || return 0
         sleep 0.1
     done
     kill -9 "$pid" 2>/dev/null
@@ -64,6 +72,14 @@ wait_for_protocol() {
     return 1
 }
 
+# The end of the server's log on stderr, without what a private server always says (that it
+# runs as root, without a cookie or D-Bus).
+server_log_tail() {
+    grep -v -e 'run as root' -e 'authkey\.c' -e 'D-Bus' -e 'session bus' \
+        "$XDG_RUNTIME_DIR/server.log" 2>/dev/null | tail -n "$1" >&2
+    return 0
+}
+
 start_keepalive() {
     local latency=$1
     pacat --raw --format=s16le --rate="$VORN_SINK_RATE" --channels="$VORN_SINK_CHANNELS" \
@@ -78,9 +94,16 @@ sink_arguments() {
 }
 
 start_pulseaudio() {
+    # PulseAudio's real-time thread is killed outright, with no word in its log, once it has run
+    # 200 ms without sleeping: on a loaded machine a test server must not go that way.
+    local conf=$XDG_CONFIG_HOME/pulse-daemon.conf
+    echo 'rlimit-rttime = -1' >"$conf"
+    # A server that died leaves its pid file, and PulseAudio will not start over a zombie's.
+    rm -f "$XDG_RUNTIME_DIR/pulse/pid"
     # shellcheck disable=SC2046
-    timeout 20 pulseaudio --daemonize=yes --exit-idle-time=-1 -n --log-target=stderr \
-        --log-level=error --load="module-null-sink $(sink_arguments) norewinds=1" \
+    PULSE_CONFIG=$conf timeout 20 pulseaudio --daemonize=yes --exit-idle-time=-1 -n \
+        --log-target=file:"$XDG_RUNTIME_DIR/server.log" --log-level=notice \
+        --load="module-null-sink $(sink_arguments) norewinds=1" \
         --load=module-native-protocol-unix >/dev/null 2>&1
     if ! wait_for_protocol 'Server Name: pulseaudio'; then
         echo "with-sound-server: the PulseAudio server did not start" >&2
@@ -138,6 +161,10 @@ start_pipewire() {
 
 start_server() {
     [ -n "$(server_pids)" ] && return 0
+    if [ -s "$(pids_file)" ]; then
+        echo "with-sound-server: the $VORN_SOUND_SERVER server had gone; starting it again" >&2
+        server_log_tail 20
+    fi
     case "$VORN_SOUND_SERVER" in
     pipewire) start_pipewire ;;
     *) start_pulseaudio ;;
@@ -217,3 +244,10 @@ trap 'exit 130' INT TERM
 
 start_server || exit 125
 "$@"
+status=$?
+# A test that failed shows what the server said about it (a server that quit says why here).
+if [ "$status" -ne 0 ]; then
+    echo "with-sound-server: the end of the server's log:" >&2
+    server_log_tail 40
+fi
+exit "$status"
