@@ -6,19 +6,6 @@
 
 namespace vorn {
 
-std::int64_t ZeroUnusableSamples(std::span<double> samples, double limit)
-{
-    std::int64_t replaced = 0;
-    for (double& x : samples) {
-        // Also true for NaN, which compares false with everything.
-        if (!(std::fabs(x) <= limit)) {
-            x = 0.0;
-            ++replaced;
-        }
-    }
-    return replaced;
-}
-
 std::int64_t ToChainUnits(std::span<double> samples, double gain, double& peak)
 {
     const double toUnits = kUnitsPerFullScale * gain;

@@ -13,19 +13,15 @@ inline constexpr double kChainInputLimit = 0x1p1000;
 // scale 1 (as libsndfile and the sound server give it) is multiplied by this before the chain.
 inline constexpr double kUnitsPerFullScale = 32768.0;
 
-// Replaces every sample that is not a finite number (NaN, an infinity), or lies beyond +-limit,
-// by 0, and returns how many it replaced. The chain must never take one: its sections feed their
-// state back, so a single NaN or infinity would stay in the state and make every later output
-// NaN (silence once rounded to integers). A stream that has begun cannot be refused, and one bad
-// sample should not cost the rest of it, so the renderer and the live player call this on their
-// input before the chain (with the limit divided by the gain they apply after it).
-std::int64_t ZeroUnusableSamples(std::span<double> samples, double limit = kChainInputLimit);
-
-// The input of the chain from a signal of full scale 1, in place: unusable samples taken as 0
-// (ZeroUnusableSamples, with the limit that keeps them within kChainInputLimit after the gain),
-// then every sample multiplied by kUnitsPerFullScale * gain. `peak` becomes the larger of itself
-// and the largest magnitude before the gain. Returns the samples taken as 0. vorn-render filter
-// and vorn-listen prepare their input with it, so that the two give the same samples.
+// The input of the chain from a signal of full scale 1, in place: every sample that is not a
+// finite number (NaN, an infinity), or that the gain would take past kChainInputLimit, taken as
+// 0, then every sample multiplied by kUnitsPerFullScale * gain. `peak` becomes the larger of
+// itself and the largest magnitude before the gain. Returns the samples taken as 0.
+// The chain must never take such a sample: its sections feed their state back, so a single NaN
+// or infinity would stay in the state and make every later output NaN (silence once rounded to
+// integers). A stream that has begun cannot be refused, and one bad sample should not cost the
+// rest of it. vorn-render filter and vorn-listen prepare their input with this, so that the two
+// give the same samples.
 std::int64_t ToChainUnits(std::span<double> samples, double gain, double& peak);
 
 } // namespace vorn

@@ -8,6 +8,7 @@
 #include "filtermodel.h"
 #include "listenprocessor.h"
 #include "livestream.h"
+#include "numbertext.h"
 #include "resources.h"
 #include "signalsource.h"
 #include "soundformat.h"
@@ -63,11 +64,8 @@ std::string BaseName(const std::string& path)
 std::string SignalName(const ListenOptions& options)
 {
     switch (options.signal) {
-    case ListenSignal::Sine: {
-        char text[64];
-        std::snprintf(text, sizeof text, "sine %.15g Hz", options.frequency);
-        return text;
-    }
+    case ListenSignal::Sine:
+        return "sine " + FormatDouble15g(options.frequency) + " Hz";
     case ListenSignal::Step:
         return "step";
     case ListenSignal::Sweep:
@@ -171,7 +169,7 @@ private:
     void OnKey(ListenKey key);
     void Jump(double seconds);
     void TakePeaks();
-    [[nodiscard]] ListenStatus Status() const;
+    [[nodiscard]] ListenStatus Status(const LiveCounters& counters) const;
     void Summarise() const;
 
     const ListenOptions& m_options;
@@ -374,11 +372,10 @@ void ListenSession::TakePeaks()
     m_allPeakOut = std::max(m_allPeakOut, m_peakOut);
 }
 
-ListenStatus ListenSession::Status() const
+ListenStatus ListenSession::Status(const LiveCounters& counters) const
 {
     ListenStatus status;
     status.what = m_what;
-    const LiveCounters counters = m_stream->Counters();
     const ListenReport& report = m_processor->Report();
     if (m_feed && m_rate > 0) {
         status.seconds = std::max(
@@ -507,7 +504,7 @@ int ListenSession::Run()
                 m_latencies.push_back(counters.LatencyMs());
             }
             TakePeaks();
-            m_view->Draw(Status());
+            m_view->Draw(Status(counters));
             m_peakIn = m_peakOut = 0.0;
             nextDraw = now + kRedraw;
         }
