@@ -11,8 +11,13 @@ namespace vorn {
 
 namespace {
 
+// The card (or the sound server behind ALSA's plugin) holds four periods, 46 ms: whatever
+// feeds it may be late by three periods without a gap, and the card never holds as much as the
+// two blocks the scheme keeps queued, so filling it at the start leaves a block and a half in
+// hand. With two periods, a server or plugin thread held up for 20 ms on a busy machine left a
+// gap (bench/alsa_fallback_stalls.sh).
 constexpr unsigned kPeriodFrames = 512;
-constexpr unsigned kPeriods = 2;
+constexpr unsigned kPeriods = 4;
 // Periods in a row that report an underflow: a device that never recovers is lost.
 constexpr int kMaxUnderflowsInARow = 40;
 
@@ -62,7 +67,7 @@ int Render(void* output, void*, unsigned frames, double, RtAudioStreamStatus sta
         return 2; // abort: the thread stops spinning on a dead device
     }
     // One exchange with the queue a period. A block is handed back once it is in the card's
-    // buffer, two short periods from playing: what is copied now may be left to play.
+    // buffer, four short periods from playing: what is copied now may be left to play.
     const CWaveOutQueue::Period period = stream->queue.Exchange(out, wanted, 0, wanted, 0);
     std::fill(out + period.taken, out + wanted, std::int16_t { 0 });
     if (period.bFed && (period.taken < wanted || underflow)) {
@@ -136,7 +141,7 @@ StreamOutcome RunAlsaStream(CWaveOutQueue& queue, const WAVEFORMATEX& format)
             break;
         }
         if (commands.bFlush && !stream.bLost && audio->isStreamRunning()) {
-            // Dropped blocks are gone from the queue already; the two short periods the card
+            // Dropped blocks are gone from the queue already; the four short periods the card
             // still holds are cut as well, and the stream starts again for what comes next.
             try {
                 audio->abortStream();
